@@ -24,8 +24,7 @@ const QString AppSettings::KEY_TODAY_DATE = QStringLiteral("TavrelTodayDate");
 namespace {
 
 // A value that takes its default on first read and keeps whatever was stored since.
-template<typename T>
-class Lazy
+template<typename T> class Lazy
 {
 public:
     explicit Lazy(T defaultValue)
@@ -55,13 +54,13 @@ private:
 
 struct State
 {
-    Lazy<int> pagerLinkCount{5};
-    Lazy<int> rowsPerPage{10};
-    Lazy<int> precachePageCount{6};
-    Lazy<bool> trayMode{true};
-    Lazy<bool> autoBootApp{false};
-    Lazy<bool> useAutoEnter{false};
-    Lazy<int> autoEnterTimeout{0};
+    Lazy<int> pagerLinkCount {5};
+    Lazy<int> rowsPerPage {10};
+    Lazy<int> precachePageCount {6};
+    Lazy<bool> trayMode {true};
+    Lazy<bool> autoBootApp {false};
+    Lazy<bool> useAutoEnter {false};
+    Lazy<int> autoEnterTimeout {0};
     int refreshIntervalWithoutEngine = AppSettings::DEFAULT_REFRESH_INTERVAL;
     QString userName;
     QNetworkProxy proxy;
@@ -75,8 +74,8 @@ State &state()
 
 std::unique_ptr<QSettings> openSettingsFile()
 {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QCoreApplication::organizationName(), QCoreApplication::applicationName());
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
+                                       QCoreApplication::applicationName());
 }
 
 TavrelSynchronization *engine()

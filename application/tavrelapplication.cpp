@@ -206,8 +206,10 @@ void TavrelApplication::readActivationMessage(QLocalSocket *socket)
     while (socket->bytesAvailable() >= 2) {
         qint16 value = 0;
         in >> value;
-        if (value == kActivateMessage)
+        if (value == kActivateMessage) {
+            qDebug() << "Another start asked this instance to come to the front.";
             trayActivated();
+        }
     }
     socket->close();
     socket->deleteLater();
@@ -409,9 +411,24 @@ bool TavrelApplication::processVersionStatus(QObject *senderObject)
     return true;
 }
 
+void TavrelApplication::resetVersionCheckForTesting()
+{
+    versionTimer.stop();
+    versionForm.done(0);
+    versionForm.ui->lbBadVersion->disconnect(this);
+    versionForm.ui->lbOldVersion->disconnect(this);
+    versionDialogScheduled = false;
+    unsupportedVersion = false;
+    versionStatus.clear();
+}
+
 void TavrelApplication::showVersionStatusDialog()
 {
     versionForm.exec();
+    // When an unsupported version was reported while the outdated notice was up, the notice was closed
+    // to make way: the unsupported dialog follows on the timer and ends the program itself.
+    if (versionTimer.isActive())
+        return;
     if (unsupportedVersion)
         closeApp();
 }

@@ -56,6 +56,8 @@ public:
 
     // Whether the service declared this client version unsupported; never reset during a run.
     bool isVersionUnsupported() const { return unsupportedVersion; }
+    // Test seam: forgets the version status seen so far and closes the dialog.
+    void resetVersionCheckForTesting();
 
     QPointer<MainWindow> mainWindow;
     QPointer<AuthorizationForm> authorizationForm;

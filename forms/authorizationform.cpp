@@ -14,8 +14,8 @@
 #include "valuehelpers.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QCompleter>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QKeyEvent>
 #include <QLineEdit>
