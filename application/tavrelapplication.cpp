@@ -235,7 +235,11 @@ int TavrelApplication::start()
     auto db = std::make_unique<DataBase>(databaseName, QString(), QString());
     QFile::setPermissions(databaseName, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     auto migration = std::make_unique<TavrelMigration>(*db, nullptr);
+    // Qt marks the bearer classes deprecated; the engine still asks this one for the online state.
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
     auto configurationManager = std::make_unique<QNetworkConfigurationManager>(nullptr);
+    QT_WARNING_POP
     auto constructor = std::make_unique<NetworkRequestConstructor>(nullptr);
     auto query = std::make_unique<TavrelDataBaseQuery>(db.get(), nullptr);
     auto proxyWidget = std::make_unique<ProxySettingsWidget>(nullptr);

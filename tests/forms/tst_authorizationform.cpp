@@ -59,7 +59,10 @@ private:
     std::unique_ptr<TavrelNetworkAccessManager> accessManager;
     std::unique_ptr<DataBase> db;
     std::unique_ptr<TavrelMigration> migration;
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
     std::unique_ptr<QNetworkConfigurationManager> configurationManager;
+    QT_WARNING_POP
     std::unique_ptr<NetworkRequestConstructor> constructor;
     std::unique_ptr<TavrelDataBaseQuery> query;
     std::unique_ptr<TavrelSynchronization> engine;
@@ -78,7 +81,10 @@ void TestAuthorizationForm::initTestCase()
     accessManager = std::make_unique<TavrelNetworkAccessManager>();
     db = std::make_unique<DataBase>(QStringLiteral("form.Dat"));
     migration = std::make_unique<TavrelMigration>(*db);
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
     configurationManager = std::make_unique<QNetworkConfigurationManager>();
+    QT_WARNING_POP
     constructor = std::make_unique<NetworkRequestConstructor>();
     query = std::make_unique<TavrelDataBaseQuery>(db.get());
     app->dataBase = db.get();
