@@ -177,6 +177,12 @@ QList<LocalServiceRequest> LocalService::requests(const QString &path) const
     return list;
 }
 
+void LocalService::clearRequestLog()
+{
+    log.clear();
+    requestCounter = 0;
+}
+
 LocalServiceRequest LocalService::lastRequest(const QString &path) const
 {
     for (int i = log.size() - 1; i >= 0; --i) {

@@ -117,7 +117,8 @@ public:
     QList<LocalServiceRequest> requests(const QString &path) const; // those on one path, in order
     LocalServiceRequest lastRequest(const QString &path = QString()) const; // number 0 when none
     int requestCount() const { return log.size(); }
-    void clearRequestLog() { log.clear(); }
+    // Empties the log and restarts the request numbers (and LocalServiceFault::onRequest) at 1.
+    void clearRequestLog();
 
 signals:
     // Emitted for every request as soon as it is read, before it is answered.

@@ -3,30 +3,9 @@
 #include "localservicesearch.h"
 #include "localservicexml.h"
 
+#include "constants.h"
+
 namespace {
-
-const QString pathLogin = QStringLiteral("/api/login");
-const QString pathNewOrders = QStringLiteral("/api/orders/new");
-const QString pathFavourites = QStringLiteral("/api/orders/favorites");
-const QString pathFavouritesSynchronize = QStringLiteral("/api/orders/favorites/synchronize");
-const QString pathFavouritesCreate = QStringLiteral("/api/orders/favorites/create");
-const QString pathFavouritesDelete = QStringLiteral("/api/orders/favorites/delete");
-const QString pathSearch = QStringLiteral("/api/orders/search");
-const QString pathSubscriptions = QStringLiteral("/api/orders/subscriptions");
-const QString pathSubscriptionsSynchronize = QStringLiteral("/api/orders/subscriptions/synchronize");
-const QString pathSubscriptionsUpdate = QStringLiteral("/api/orders/subscriptions/update");
-const QString pathSubscriptionsCreate = QStringLiteral("/api/orders/subscriptions/create");
-const QString pathSubscriptionsDelete = QStringLiteral("/api/orders/subscriptions/delete");
-const QString pathGeoPlaces = QStringLiteral("/api/register/get/geoplaces");
-const QString pathEconomicSectors = QStringLiteral("/api/register/get/economicsectors");
-const QString pathReadOrder = QStringLiteral("/api/orders/read");
-
-const QByteArray sessionHeader = QByteArrayLiteral("X-Tavrel-Session");
-
-const QString resultOk = QStringLiteral("S_OK");
-const QString resultInvalidUser = QStringLiteral("E_INVALID_USERNAME_OR_PASSWORD");
-const QString resultInvalidId = QStringLiteral("E_INVALID_ID");
-const QString resultClient = QStringLiteral("E_CLIENT");
 
 // A writer on a fresh document with the declaration and the open root "Response".
 class ResponseWriter
@@ -89,22 +68,22 @@ LocalServiceReply LocalServiceApi::handle(const LocalServiceRequest &request, Di
         bool get;
     };
     static const QList<Route> routes = {
-        {pathLogin, false},
-        {pathNewOrders, true},
-        {pathNewOrders, false},
-        {pathFavourites, true},
-        {pathFavouritesSynchronize, false},
-        {pathFavouritesCreate, false},
-        {pathFavouritesDelete, false},
-        {pathSearch, false},
-        {pathSubscriptions, true},
-        {pathSubscriptionsSynchronize, false},
-        {pathSubscriptionsUpdate, false},
-        {pathSubscriptionsCreate, false},
-        {pathSubscriptionsDelete, false},
-        {pathGeoPlaces, false},
-        {pathEconomicSectors, false},
-        {pathReadOrder, true},
+        {URL_LOGIN, false},
+        {URL_NEW_ORDERS, true},
+        {URL_NEW_ORDERS, false},
+        {URL_FAVOURITES, true},
+        {URL_FAVOURITES_SYNCHRONIZE, false},
+        {URL_FAVOURITE_CREATE, false},
+        {URL_FAVOURITE_DELETE, false},
+        {URL_SEARCH, false},
+        {URL_SUBSCRIPTIONS, true},
+        {URL_SUBSCRIPTIONS_SYNCHRONIZE, false},
+        {URL_SUBSCRIPTION_UPDATE, false},
+        {URL_SUBSCRIPTION_CREATE, false},
+        {URL_SUBSCRIPTION_DELETE, false},
+        {URL_GEO_PLACES, false},
+        {URL_ECONOMIC_SECTORS, false},
+        {URL_ORDER_READ, true},
     };
     bool known = false;
     bool allowed = false;
@@ -115,49 +94,49 @@ LocalServiceReply LocalServiceApi::handle(const LocalServiceRequest &request, Di
         }
     }
     if (!known)
-        return resultReply(resultClient, 404);
+        return resultReply(E_CLIENT, 404);
     if (!allowed)
-        return resultReply(resultClient, 405);
+        return resultReply(E_CLIENT, 405);
     if (request.requestElement().isNull())
-        return resultReply(resultClient, 400);
+        return resultReply(E_CLIENT, 400);
 
-    if (path == pathLogin)
+    if (path == URL_LOGIN)
         return login(request);
     // The dictionaries are public; everything else needs the session of a login.
-    if (path == pathGeoPlaces)
+    if (path == URL_GEO_PLACES)
         return dictionary(true, dictionaryShape);
-    if (path == pathEconomicSectors)
+    if (path == URL_ECONOMIC_SECTORS)
         return dictionary(false, dictionaryShape);
 
-    const QString login = accounts->sessionLogin(request.header(sessionHeader));
+    const QString login = accounts->sessionLogin(request.header(HEADER_SESSION));
     if (login.isEmpty()) {
         // The add and remove replies are judged by their HTTP status alone, so a refusal there
         // must not be a 200.
-        const bool statusOnly = path == pathFavouritesCreate || path == pathFavouritesDelete;
-        return resultReply(resultInvalidUser, statusOnly ? 403 : 200);
+        const bool statusOnly = path == URL_FAVOURITE_CREATE || path == URL_FAVOURITE_DELETE;
+        return resultReply(E_INVALID_USERNAME_OR_PASSWORD, statusOnly ? 403 : 200);
     }
 
-    if (path == pathNewOrders)
+    if (path == URL_NEW_ORDERS)
         return newOrders(request);
-    if (path == pathSearch)
+    if (path == URL_SEARCH)
         return search(request);
-    if (path == pathFavourites)
+    if (path == URL_FAVOURITES)
         return favourites(login);
-    if (path == pathFavouritesSynchronize)
+    if (path == URL_FAVOURITES_SYNCHRONIZE)
         return synchronizeFavourites(request, login);
-    if (path == pathFavouritesCreate)
+    if (path == URL_FAVOURITE_CREATE)
         return changeFavourite(request, login, true);
-    if (path == pathFavouritesDelete)
+    if (path == URL_FAVOURITE_DELETE)
         return changeFavourite(request, login, false);
-    if (path == pathSubscriptions)
+    if (path == URL_SUBSCRIPTIONS)
         return subscriptions(login);
-    if (path == pathSubscriptionsSynchronize)
+    if (path == URL_SUBSCRIPTIONS_SYNCHRONIZE)
         return synchronizeSubscriptions(request, login);
-    if (path == pathSubscriptionsCreate)
+    if (path == URL_SUBSCRIPTION_CREATE)
         return saveSubscription(request, login, false);
-    if (path == pathSubscriptionsUpdate)
+    if (path == URL_SUBSCRIPTION_UPDATE)
         return saveSubscription(request, login, true);
-    if (path == pathSubscriptionsDelete)
+    if (path == URL_SUBSCRIPTION_DELETE)
         return deleteSubscription(request, login);
     return readOrder(request, login);
 }
@@ -169,12 +148,12 @@ LocalServiceReply LocalServiceApi::login(const LocalServiceRequest &request)
     ResponseWriter response;
     QXmlStreamWriter &writer = response.writer;
     if (!user || request.field(QStringLiteral("Login")).isEmpty()) {
-        writer.writeTextElement(QStringLiteral("Result"), resultInvalidUser);
+        writer.writeTextElement(QStringLiteral("Result"), E_INVALID_USERNAME_OR_PASSWORD);
         LocalServiceXml::writeUpdate(writer, versionStatus, versionUrl);
         return LocalServiceReply::xml(response.finish());
     }
     const QByteArray token = accounts->openSession(user->login);
-    writer.writeTextElement(QStringLiteral("Result"), resultOk);
+    writer.writeTextElement(QStringLiteral("Result"), S_OK);
     writer.writeTextElement(QStringLiteral("FullAccess"),
                             user->fullAccess ? QStringLiteral("true") : QStringLiteral("false"));
     writer.writeStartElement(QStringLiteral("User"));
@@ -184,8 +163,8 @@ LocalServiceReply LocalServiceApi::login(const LocalServiceRequest &request)
     writer.writeEndElement();
     LocalServiceXml::writeUpdate(writer, versionStatus, versionUrl);
     LocalServiceReply reply = LocalServiceReply::xml(response.finish());
-    reply.setHeader(sessionHeader, token);
-    reply.addHeader("Set-Cookie", "PHPSESSID=" + token.left(26) + "; path=/; HttpOnly");
+    reply.setHeader(HEADER_SESSION, token);
+    reply.addHeader("Set-Cookie", COOKIE_PHP_SESSION.toLatin1() + '=' + token.left(26) + "; path=/; HttpOnly");
     for (const QByteArray &cookie : loginCookies)
         reply.addHeader("Set-Cookie", cookie);
     return reply;
@@ -198,7 +177,7 @@ LocalServiceReply LocalServiceApi::newOrders(const LocalServiceRequest &request)
         if (const LocalServiceData::Order *order = data->order(id))
             list.append(order);
     }
-    const QString login = accounts->sessionLogin(request.header(sessionHeader));
+    const QString login = accounts->sessionLogin(request.header(HEADER_SESSION));
     if (request.method == "GET")
         return orderList(list, 0, 0, login);
     return orderList(list, qMax(1, request.field(QStringLiteral("Page")).toInt()),
@@ -213,7 +192,7 @@ LocalServiceReply LocalServiceApi::search(const LocalServiceRequest &request)
         if (criteria.matches(order))
             list.append(&order);
     }
-    const QString login = accounts->sessionLogin(request.header(sessionHeader));
+    const QString login = accounts->sessionLogin(request.header(HEADER_SESSION));
     if (!request.hasField(QStringLiteral("Page")))
         return orderList(list, 0, 0, login);
     return orderList(list, qMax(1, request.field(QStringLiteral("Page")).toInt()),
@@ -234,7 +213,7 @@ LocalServiceReply LocalServiceApi::orderList(const QList<const LocalServiceData:
     const bool fullAccess = fullAccessOf(login);
     ResponseWriter response;
     QXmlStreamWriter &writer = response.writer;
-    writer.writeTextElement(QStringLiteral("Result"), resultOk);
+    writer.writeTextElement(QStringLiteral("Result"), S_OK);
     LocalServiceXml::writeUpdate(writer, versionStatus, versionUrl);
     writer.writeStartElement(QStringLiteral("Orders"));
     writer.writeTextElement(QStringLiteral("Count"), QString::number(orders.size()));
@@ -261,7 +240,8 @@ void LocalServiceApi::writeListOrder(QXmlStreamWriter &writer, const LocalServic
     writer.writeTextElement(QStringLiteral("PlacementMethod"), order.placementMethod);
     writer.writeTextElement(QStringLiteral("Amount"), order.amount);
     writer.writeTextElement(QStringLiteral("CurrencyName"), order.currencyName);
-    writer.writeTextElement(QStringLiteral("FullAccess"), fullAccess ? QStringLiteral("true") : QStringLiteral("false"));
+    writer.writeTextElement(QStringLiteral("FullAccess"),
+                            fullAccess ? QStringLiteral("true") : QStringLiteral("false"));
     writer.writeTextElement(QStringLiteral("Url"), baseUrl + QStringLiteral("/order/") + QString::number(order.id));
 }
 
@@ -270,7 +250,7 @@ LocalServiceReply LocalServiceApi::favourites(const QString &login)
     const bool fullAccess = fullAccessOf(login);
     ResponseWriter response;
     QXmlStreamWriter &writer = response.writer;
-    writer.writeTextElement(QStringLiteral("Result"), resultOk);
+    writer.writeTextElement(QStringLiteral("Result"), S_OK);
     writer.writeStartElement(QStringLiteral("Orders"));
     for (const LocalServiceAccounts::Favourite &favourite : accounts->favourites(login)) {
         const LocalServiceData::Order *order = data->order(favourite.orderId);
@@ -295,7 +275,7 @@ LocalServiceReply LocalServiceApi::synchronizeFavourites(const LocalServiceReque
         const qint64 orderId = id.text().trimmed().toLongLong();
         if (!data->order(orderId))
             continue;
-        LocalServiceAccounts::Favourite favourite{orderId, now()};
+        LocalServiceAccounts::Favourite favourite {orderId, now()};
         for (const LocalServiceAccounts::Favourite &old : before) {
             if (old.orderId == orderId)
                 favourite.added = old.added;
@@ -311,19 +291,19 @@ LocalServiceReply LocalServiceApi::changeFavourite(const LocalServiceRequest &re
     const qint64 orderId = request.field(QStringLiteral("ID")).trimmed().toLongLong();
     if (add) {
         if (!data->order(orderId))
-            return resultReply(resultInvalidId, 404);
+            return resultReply(E_INVALID_ID, 404);
         accounts->addFavourite(login, orderId, now());
     } else {
         accounts->removeFavourite(login, orderId);
     }
-    return resultReply(resultOk);
+    return resultReply(S_OK);
 }
 
 LocalServiceReply LocalServiceApi::subscriptions(const QString &login)
 {
     ResponseWriter response;
     QXmlStreamWriter &writer = response.writer;
-    writer.writeTextElement(QStringLiteral("Result"), resultOk);
+    writer.writeTextElement(QStringLiteral("Result"), S_OK);
     writer.writeStartElement(QStringLiteral("Subscriptions"));
     for (const LocalServiceSubscription &subscription : accounts->subscriptions(login))
         subscription.write(writer);
@@ -346,14 +326,15 @@ LocalServiceReply LocalServiceApi::synchronizeSubscriptions(const LocalServiceRe
     return subscriptions(login);
 }
 
-LocalServiceReply LocalServiceApi::saveSubscription(const LocalServiceRequest &request, const QString &login, bool update)
+LocalServiceReply LocalServiceApi::saveSubscription(const LocalServiceRequest &request, const QString &login,
+                                                    bool update)
 {
     LocalServiceSubscription subscription;
     subscription.readCriteria(request.requestElement());
     subscription.changeDate = now();
     if (update) {
         subscription.id = LocalServiceSubscription::idOf(request.requestElement());
-        return resultReply(accounts->updateSubscription(login, subscription) ? resultOk : resultInvalidId);
+        return resultReply(accounts->updateSubscription(login, subscription) ? S_OK : E_INVALID_ID);
     }
     const qint64 id = accounts->createSubscription(login, subscription);
     ResponseWriter response;
@@ -364,7 +345,7 @@ LocalServiceReply LocalServiceApi::saveSubscription(const LocalServiceRequest &r
 LocalServiceReply LocalServiceApi::deleteSubscription(const LocalServiceRequest &request, const QString &login)
 {
     const qint64 id = LocalServiceSubscription::idOf(request.requestElement());
-    return resultReply(accounts->deleteSubscription(login, id) ? resultOk : resultInvalidId);
+    return resultReply(accounts->deleteSubscription(login, id) ? S_OK : E_INVALID_ID);
 }
 
 LocalServiceReply LocalServiceApi::dictionary(bool regions, DictionaryShape shape)
@@ -375,7 +356,7 @@ LocalServiceReply LocalServiceApi::dictionary(bool regions, DictionaryShape shap
     const QList<LocalServiceData::Item> &items = regions ? data->regions() : data->branches();
     ResponseWriter response;
     QXmlStreamWriter &writer = response.writer;
-    writer.writeTextElement(QStringLiteral("Result"), resultOk);
+    writer.writeTextElement(QStringLiteral("Result"), S_OK);
     const int lists = shape == DictionaryWithoutList ? 0 : shape == DictionaryWithTwoLists ? 2 : 1;
     for (int list = 0; list < lists; ++list) {
         writer.writeStartElement(listTag);
@@ -396,9 +377,9 @@ LocalServiceReply LocalServiceApi::readOrder(const LocalServiceRequest &request,
 {
     const LocalServiceData::Order *order = data->order(request.field(QStringLiteral("ID")).trimmed().toLongLong());
     if (!order)
-        return resultReply(resultInvalidId);
+        return resultReply(E_INVALID_ID);
     ResponseWriter response;
-    response.writer.writeTextElement(QStringLiteral("Result"), resultOk);
+    response.writer.writeTextElement(QStringLiteral("Result"), S_OK);
     writeDetailOrder(response.writer, *order, fullAccessOf(login));
     return LocalServiceReply::xml(response.finish());
 }
@@ -424,10 +405,12 @@ void LocalServiceApi::writeDetailOrder(QXmlStreamWriter &writer, const LocalServ
     writer.writeTextElement(QStringLiteral("Information"), order.information);
     writer.writeTextElement(QStringLiteral("ApplicationGuarantee"), order.applicationGuarantee);
     writer.writeTextElement(QStringLiteral("ContractGuarantee"), order.contractGuarantee);
-    writer.writeTextElement(QStringLiteral("Commercial"), order.commercial ? QStringLiteral("Да") : QStringLiteral("Нет"));
+    writer.writeTextElement(QStringLiteral("Commercial"),
+                            order.commercial ? QStringLiteral("Да") : QStringLiteral("Нет"));
     writer.writeTextElement(QStringLiteral("OGRN_INN_KPP"), order.ogrnInnKpp);
     writer.writeTextElement(QStringLiteral("OrderSourceUri"), order.sourceUri);
-    writer.writeTextElement(QStringLiteral("FullAccess"), fullAccess ? QStringLiteral("true") : QStringLiteral("false"));
+    writer.writeTextElement(QStringLiteral("FullAccess"),
+                            fullAccess ? QStringLiteral("true") : QStringLiteral("false"));
     writer.writeTextElement(QStringLiteral("Url"), baseUrl + QStringLiteral("/order/") + QString::number(order.id));
     writer.writeStartElement(QStringLiteral("Docs"));
     for (const LocalServiceData::Document &document : order.documents) {

@@ -62,7 +62,8 @@ void LocalServiceData::generate(int orderCount, quint32 seed, const QDateTime &n
                            dictionaryDate.addSecs(60 * subject.code)});
     }
     for (const auto &sector : LocalServiceVocabulary::sectors())
-        branchList.append({sector.id, sector.parentId, QString::fromUtf8(sector.name), dictionaryDate.addSecs(sector.id)});
+        branchList.append(
+            {sector.id, sector.parentId, QString::fromUtf8(sector.name), dictionaryDate.addSecs(sector.id)});
 
     // Oldest first with rising ids, then newest first as the service lists them.
     const QDateTime start = QDateTime::fromSecsSinceEpoch(now.toSecsSinceEpoch() / 60 * 60, Qt::UTC);
@@ -138,7 +139,8 @@ LocalServiceData::Order LocalServiceData::makeOrder(const QDateTime &openingTime
     order.closingTime = openingTime.addDays(3 + pick(28));
     order.closingTime.setTime(QTime(order.closingTime.time().hour(), 0));
     order.changeDate = openingTime.addSecs(60 * pick(90));
-    order.placementMethod = LocalServiceVocabulary::placementMethods().at(pick(LocalServiceVocabulary::placementMethods().size()));
+    order.placementMethod
+        = LocalServiceVocabulary::placementMethods().at(pick(LocalServiceVocabulary::placementMethods().size()));
     order.currencyName = QStringLiteral("Российский рубль");
 
     // Amounts from ten thousand to about fifty million roubles, written the three ways the
@@ -157,7 +159,8 @@ LocalServiceData::Order LocalServiceData::makeOrder(const QDateTime &openingTime
         order.amount = QString::number(roubles) + QLatin1Char('.') + QString::number(kopecks / 10);
         break;
     default:
-        order.amount = QString::number(roubles) + QLatin1Char('.') + QString::number(kopecks).rightJustified(2, QLatin1Char('0'));
+        order.amount = QString::number(roubles) + QLatin1Char('.')
+            + QString::number(kopecks).rightJustified(2, QLatin1Char('0'));
         break;
     }
     order.startPrice = order.amount;
@@ -180,24 +183,26 @@ LocalServiceData::Order LocalServiceData::makeOrder(const QDateTime &openingTime
                           .arg(subject.code, 2, 10, QLatin1Char('0'))
                           .arg(digits(random, 9))
                           .arg(openingTime.date().year() % 100, 2, 10, QLatin1Char('0'))
-                          + digits(random, 6);
+            + digits(random, 6);
     }
     const QString abbreviation = customer.section(QLatin1Char(' '), 0, 0);
     order.legalFormName = legalForm(abbreviation);
     order.customerShortName = customer.section(QStringLiteral(", г. "), 0, 0);
     order.customerFullName = order.legalFormName + customer.mid(abbreviation.size());
     const QString region2 = QStringLiteral("%1").arg(subject.code, 2, 10, QLatin1Char('0'));
-    order.ogrnInnKpp = QStringLiteral("ОГРН 1%1%2, ИНН %3%4, КПП %3%5")
-                           .arg(digits(random, 2), region2 + digits(random, 8), region2, digits(random, 8),
-                                QStringLiteral("01001"));
+    order.ogrnInnKpp
+        = QStringLiteral("ОГРН 1%1%2, ИНН %3%4, КПП %3%5")
+              .arg(digits(random, 2), region2 + digits(random, 8), region2, digits(random, 8), QStringLiteral("01001"));
     order.information = QStringLiteral("Место поставки: г. %1.\nСрок исполнения: в течение %2 дней с даты "
                                        "заключения контракта.\r\nОплата: по факту исполнения обязательств.")
                             .arg(city)
                             .arg(10 + pick(50));
-    order.applicationGuarantee = pick(3) == 0 ? QStringLiteral("Не установлено")
-                                              : QStringLiteral("%1 % от начальной (максимальной) цены").arg(1 + pick(5));
+    order.applicationGuarantee = pick(3) == 0
+        ? QStringLiteral("Не установлено")
+        : QStringLiteral("%1 % от начальной (максимальной) цены").arg(1 + pick(5));
     order.contractGuarantee = QStringLiteral("%1 % от цены контракта").arg(5 + pick(26));
-    order.sourceUri = QStringLiteral("https://torgi.example/notice/%1").arg(order.gosId.isEmpty() ? QString::number(order.id) : order.gosId);
+    order.sourceUri = QStringLiteral("https://torgi.example/notice/%1")
+                          .arg(order.gosId.isEmpty() ? QString::number(order.id) : order.gosId);
 
     const QStringList &documentNames = LocalServiceVocabulary::documentNames();
     const int documentCount = 1 + pick(documentNames.size());
@@ -205,7 +210,9 @@ LocalServiceData::Order LocalServiceData::makeOrder(const QDateTime &openingTime
         order.documents.append({documentNames.at(i), QStringLiteral("/files/%1/%2").arg(order.id).arg(i + 1)});
     order.contacts.append({QStringLiteral("Контактное лицо"), person()});
     order.contacts.append({QStringLiteral("Телефон"),
-                           QStringLiteral("+7 (%1) %2-%3-%4").arg(digits(random, 3), digits(random, 3), digits(random, 2), digits(random, 2))});
-    order.contacts.append({QStringLiteral("Электронная почта"), QStringLiteral("zakupki%1@mail.example").arg(1 + pick(900))});
+                           QStringLiteral("+7 (%1) %2-%3-%4")
+                               .arg(digits(random, 3), digits(random, 3), digits(random, 2), digits(random, 2))});
+    order.contacts.append(
+        {QStringLiteral("Электронная почта"), QStringLiteral("zakupki%1@mail.example").arg(1 + pick(900))});
     return order;
 }

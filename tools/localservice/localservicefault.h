@@ -44,7 +44,8 @@ public:
     // Conditions; a request must meet all of them.
     QString path; // the request's path equals this; empty: any path
     QByteArray method; // the request's method equals this; empty: any method
-    int requestNumber = 0; // the request's serial number (LocalServiceRequest::number); 0: any
+    int requestNumber = 0; // the request's serial number (LocalServiceRequest::number, from 1 since
+                           // the service started or its log was cleared); 0: any
     int nth = 0; // the n-th request (from 1) that meets the other conditions; 0: every one
     int page = 0; // the request's "Page" element (1-based, as sent) equals this; 0: any
     int times = -1; // how many times the fault may still fire; negative: without limit

@@ -2,6 +2,8 @@
 
 #include "localservicexml.h"
 
+#include "constants.h"
+
 namespace {
 
 // Where the root element's content starts: just after its start tag (0 when there is none).
@@ -78,7 +80,7 @@ void LocalServiceFaults::applyToReply(const QList<LocalServiceFault> &fired, Loc
 {
     for (const LocalServiceFault &fault : fired) {
         if (fault.kind == LocalServiceFault::FailPage) {
-            *reply = LocalServiceReply::xml(LocalServiceXml::resultDocument(QStringLiteral("E_SERVER")), 500);
+            *reply = LocalServiceReply::xml(LocalServiceXml::resultDocument(E_SERVER), 500);
         } else if (fault.kind == LocalServiceFault::ResultCode) {
             const int status = reply->status;
             *reply = LocalServiceReply::xml(LocalServiceXml::resultDocument(fault.text), status);
@@ -89,7 +91,8 @@ void LocalServiceFaults::applyToReply(const QList<LocalServiceFault> &fired, Loc
             reply->status = fault.value;
         } else if (fault.kind == LocalServiceFault::ExtraHeader) {
             const int colon = fault.text.indexOf(QLatin1Char(':'));
-            reply->addHeader(fault.text.left(colon).trimmed().toLatin1(), fault.text.mid(colon + 1).trimmed().toLatin1());
+            reply->addHeader(fault.text.left(colon).trimmed().toLatin1(),
+                             fault.text.mid(colon + 1).trimmed().toLatin1());
         }
     }
     for (const LocalServiceFault &fault : fired) {

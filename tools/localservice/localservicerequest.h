@@ -13,7 +13,8 @@
 class LocalServiceRequest
 {
 public:
-    // Serial number of the request since the service was created, counting from 1.
+    // Serial number of the request, counting from 1 since the service was created or its log
+    // was last cleared.
     int number = 0;
     QByteArray method; // "GET", "POST", ...
     QString path; // the decoded path without the query, e.g. "/api/login"

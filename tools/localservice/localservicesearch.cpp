@@ -33,7 +33,10 @@ LocalServiceSearch::LocalServiceSearch(const QDomElement &request, const QDateTi
     : now(now)
 {
     archive = request.firstChildElement(QStringLiteral("SearchArea")).text() == QLatin1String("ARCHIVE_ORDERS");
-    words = request.firstChildElement(QStringLiteral("SearchText")).text().toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    words = request.firstChildElement(QStringLiteral("SearchText"))
+                .text()
+                .toLower()
+                .split(QLatin1Char(' '), Qt::SkipEmptyParts);
     morphology = isTrue(request.firstChildElement(QStringLiteral("WithMorphology")));
     allWords = isTrue(request.firstChildElement(QStringLiteral("AllWordsRequired")));
     regions = ids(request.firstChildElement(QStringLiteral("Regions")));

@@ -18,8 +18,9 @@ int main(int argc, char *argv[])
                                         QStringLiteral("port"), QString::number(LocalService::defaultPort));
     const QCommandLineOption ordersOption(QStringLiteral("orders"), QStringLiteral("Number of orders (default 200)."),
                                           QStringLiteral("N"), QStringLiteral("200"));
-    const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Seed of the generated data (default 1)."),
-                                       QStringLiteral("S"), QStringLiteral("1"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"),
+                                        QStringLiteral("Seed of the generated data (default 1)."), QStringLiteral("S"),
+                                        QStringLiteral("1"));
     const QCommandLineOption userOption(QStringLiteral("user"),
                                         QStringLiteral("A subscriber LOGIN:PASSWORD (default demo:demo); repeatable."),
                                         QStringLiteral("LOGIN:PASSWORD"));
@@ -54,8 +55,7 @@ int main(int argc, char *argv[])
         err << "tavrel-localservice: cannot listen on 127.0.0.1:" << port << "\n";
         return 1;
     }
-    QTextStream(stdout) << "tavrel-localservice listening on " << service.url() << " with " << orders
-                        << " orders\n"
+    QTextStream(stdout) << "tavrel-localservice listening on " << service.url() << " with " << orders << " orders\n"
                         << Qt::flush;
     return app.exec();
 }
