@@ -3,7 +3,7 @@
 #include "clock.h"
 #include "constants.h"
 #include "database.h"
-#include "localservice/localservice.h"
+#include "localservicefixture.h"
 #include "mainwindow.h"
 #include "networkrequestconstructor.h"
 #include "tavreldatabasequery.h"
@@ -55,7 +55,7 @@ private:
     void remember(const QString &login, const QString &password, qint64 savedAt);
     void clearUsers();
 
-    LocalService service;
+    LocalServiceFixture service;
     std::unique_ptr<TavrelNetworkAccessManager> accessManager;
     std::unique_ptr<DataBase> db;
     std::unique_ptr<TavrelMigration> migration;
@@ -73,9 +73,8 @@ private:
 void TestAuthorizationForm::initTestCase()
 {
     QVERIFY(service.start());
-    qputenv("TAVREL_BASE_URL", service.url().toUtf8());
     QCOMPARE(baseUrl(), service.url());
-    service.addUser(QStringLiteral("alice"), QStringLiteral("wonderland"), false);
+    service->addUser(QStringLiteral("alice"), QStringLiteral("wonderland"), false);
 
     TavrelApplication *app = TavrelApplication::instance();
     accessManager = std::make_unique<TavrelNetworkAccessManager>();
@@ -114,10 +113,10 @@ void TestAuthorizationForm::cleanupTestCase()
 
 void TestAuthorizationForm::init()
 {
-    if (!service.isListening())
-        QVERIFY(service.resumeListening());
-    service.clearFaults();
-    service.clearRequestLog();
+    if (!service->isListening())
+        QVERIFY(service->resumeListening());
+    service->clearFaults();
+    service->clearRequestLog();
     window->hide();
     clearUsers();
     AppSettings::resetForTesting();
@@ -143,7 +142,7 @@ std::unique_ptr<AuthorizationForm> TestAuthorizationForm::newForm()
 QList<LocalServiceRequest> TestAuthorizationForm::loginAttempts(const QString &login) const
 {
     QList<LocalServiceRequest> attempts;
-    for (const LocalServiceRequest &request : service.requests(URL_LOGIN)) {
+    for (const LocalServiceRequest &request : service->requests(URL_LOGIN)) {
         if (request.field(QStringLiteral("Login")) == login || request.field(QStringLiteral("login")) == login)
             attempts << request;
     }
@@ -235,7 +234,7 @@ void TestAuthorizationForm::serverDownLetsAKnownUserInOffline()
 {
     // Somebody who logged in on this machine before, even without "remember".
     QVERIFY(query->saveUser(QStringLiteral("demo"), AuthorizationForm::passwordHash(QStringLiteral("demo")), false));
-    service.stopListening();
+    service->stopListening();
     form = newForm();
     form->show();
     QTest::keyClicks(form->ui->cbLogin, QStringLiteral("demo"));
@@ -248,7 +247,7 @@ void TestAuthorizationForm::serverDownLetsAKnownUserInOffline()
 
 void TestAuthorizationForm::serverDownRefusesAnUnknownUser()
 {
-    service.stopListening();
+    service->stopListening();
     form = newForm();
     form->show();
     QTest::keyClicks(form->ui->cbLogin, QStringLiteral("stranger"));
@@ -363,12 +362,12 @@ void TestAuthorizationForm::blankLoginSendsNothingAndShowsNoNetworkError()
     form->show();
     QTest::keyClicks(form->ui->cbLogin, QStringLiteral("   "));
     QTest::keyClicks(form->ui->password, QStringLiteral("demo"));
-    const int before = service.requests(URL_LOGIN).size();
+    const int before = service->requests(URL_LOGIN).size();
     QTest::mouseClick(form->ui->enterButton, Qt::LeftButton);
     QVERIFY(form->ui->enterButton->isEnabled());
     QVERIFY(!form->isWaitingForAnswer());
     QTest::qWait(300);
-    QCOMPARE(service.requests(URL_LOGIN).size(), before);
+    QCOMPARE(service->requests(URL_LOGIN).size(), before);
     QVERIFY(!form->ui->lbAccessDenied->isVisible());
 }
 
