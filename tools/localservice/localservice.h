@@ -48,8 +48,9 @@ class LocalServiceConnection;
 // by status alone). An unknown path gets 404, a wrong method 405, a request without a "Request"
 // document 400, each with Result E_CLIENT.
 //
-// Date-times in replies are server time, UTC + 4 h: "dd.MM.yyyy HH:mm:ss" in orders and
-// subscriptions, "yyyy-MM-ddTHH:mm:ss" in favourites and dictionaries.
+// Date-times in replies are server time, UTC + 4 h: "dd.MM.yyyy HH:mm:ss" for the opening and
+// closing times of orders and in subscriptions, "yyyy-MM-ddTHH:mm:ss" for an order's "ChangeDate",
+// the favourites' "DateTime" and the dictionaries' change dates.
 //
 // A new service holds 200 orders generated from seed 1 (all of them new orders) and the user
 // demo/demo with full access. It runs on the thread that created it and needs its event loop.
@@ -119,6 +120,9 @@ public:
     int requestCount() const { return log.size(); }
     // Empties the log and restarts the request numbers (and LocalServiceFault::onRequest) at 1.
     void clearRequestLog();
+    // The log keeps the newest requests up to this number (default 10000), so that a long run
+    // does not grow without end; 0 keeps nothing.
+    void setLogLimit(int requests) { logLimit = qMax(0, requests); }
 
 signals:
     // Emitted for every request as soon as it is read, before it is answered.
@@ -143,6 +147,7 @@ private:
     QList<LocalServiceRequest> log;
     QList<QPointer<LocalServiceConnection>> connections;
     int requestCounter = 0;
+    int logLimit = 10000;
 };
 
 #endif // LOCALSERVICE_H
