@@ -54,6 +54,8 @@ class LocalServiceConnection;
 //
 // A new service holds 200 orders generated from seed 1 (all of them new orders) and the user
 // demo/demo with full access. It runs on the thread that created it and needs its event loop.
+// Faults are switched on with addFault() (see LocalServiceFault); tests start the service through
+// LocalServiceFixture (tests/common/localservicefixture.h), which also points baseUrl() at it.
 class LocalService : public QObject
 {
     Q_OBJECT
@@ -83,7 +85,8 @@ public:
     void setNewOrderIds(const QList<qint64> &ids) { api.newOrderIds = ids; }
     // Generates `count` further orders, puts them first in the new orders and returns their ids.
     QList<qint64> addNewOrders(int count);
-    // The service's "now" (UTC) for new orders, search and change dates; invalid: the real clock.
+    // The service's "now" (UTC) for generated and added orders, the archive search and change
+    // dates; invalid (the default): the real clock. Call generate() after it for data around it.
     void setNow(const QDateTime &utc) { api.setNow(utc); }
     // Adds <Update><Status>status</Status><Url>url</Url></Update> to login and order-list replies
     // ("S_VERSION_GOOD", "S_VERSION_OLD", "E_VERSION_BAD"); an empty status removes it.
