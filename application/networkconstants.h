@@ -78,4 +78,8 @@ extern const QString CACHE_CONTROL_EXTENSION;
 extern const QString CACHE_CONTROL_NO_SAVE;
 extern const QString COOKIE_PHP_SESSION;
 
+// Longest a request may go without progress before the access manager abandons it, unless the
+// caller set its own limit.
+constexpr int NETWORK_TRANSFER_TIMEOUT_MSEC = 60000;
+
 #endif // NETWORKCONSTANTS_H
