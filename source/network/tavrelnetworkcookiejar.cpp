@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -85,7 +86,11 @@ bool TavrelNetworkCookieJar::isDomainMatch(const QNetworkCookie &cookie, const Q
         if (url.scheme().toLower() == QLatin1String("file"))
             return true;
     }
-    QStringList hostLabels = url.host().toLower().split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    const QString host = url.host().toLower();
+    // An address has no parent domains: 0.0.1 is no domain of 127.0.0.1.
+    if (!QHostAddress(host).isNull())
+        return cookieLabels.join(QLatin1Char('.')) == host;
+    QStringList hostLabels = host.split(QLatin1Char('.'), Qt::SkipEmptyParts);
     // A domain longer than the host (r.s.evil for the host r.s) would let a
     // server plant cookies for somebody else's domain.
     if (hostLabels.isEmpty() || cookieLabels.size() > hostLabels.size())

@@ -120,6 +120,9 @@ private slots:
         QTest::newRow("child of host") << "p.q.r.s" << QUrl("http://q.r.s/") << false;
         QTest::newRow("longer than host") << "r.s.evil" << QUrl("http://r.s/") << false;
         QTest::newRow("host as prefix") << "q.r.s.evil" << QUrl("http://q.r.s/") << false;
+        QTest::newRow("address itself") << "127.0.0.1" << QUrl("http://127.0.0.1:8765/") << true;
+        QTest::newRow("address with dot") << ".127.0.0.1" << QUrl("http://127.0.0.1/") << true;
+        QTest::newRow("tail of an address") << "0.0.1" << QUrl("http://127.0.0.1/") << false;
         QTest::newRow("localhost for file") << "localhost" << QUrl("file:///tmp/x") << true;
         QTest::newRow("localhost for a localhost host") << "localhost" << QUrl("http://a.localhost/") << true;
         QTest::newRow("localhost for another host") << "localhost" << QUrl("http://r.s/") << false;
