@@ -128,7 +128,8 @@ int main(int argc, char **argv)
         const double raw = bestMs(ROUNDS, clearOrders, [&] { rawInsert(*db, login, batch.items); });
         int notStored = 0;
         bool saved = true;
-        const double real = bestMs(ROUNDS, clearOrders, [&] { saved = query.saveOrders(login, batch.items, &notStored) && saved; });
+        const double real
+            = bestMs(ROUNDS, clearOrders, [&] { saved = query.saveOrders(login, batch.items, &notStored) && saved; });
         if (!saved || notStored != count)
             std::printf("!! saveOrders failed (not stored %d of %d)\n", notStored, count);
         std::printf("%10d %14.1f %14.1f %16.0f %16.0f\n", count, raw, real, count / raw * 1000, count / real * 1000);
@@ -140,7 +141,8 @@ int main(int argc, char **argv)
     list.items = makeOrders(1, 100000, Entity::OrderList::New, now);
     clearOrders();
     query.saveOrders(login, list.items);
-    const double resave = bestMs(ROUNDS, [] {}, [&] { query.saveOrders(login, list.items); });
+    const double resave = bestMs(
+        ROUNDS, [] {}, [&] { query.saveOrders(login, list.items); });
     std::printf("%10s %14s %14.1f %16s %16.0f  (all stored: updates)\n\n", "100000", "-", resave, "-",
                 100000 / resave * 1000);
 
@@ -165,19 +167,22 @@ int main(int argc, char **argv)
     QList<qint64> ids;
     for (int sortField = 0; sortField <= 2; ++sortField) {
         for (const bool ascending : {true, false}) {
-            const double ms = bestMs(5, [] {}, [&] { ids = query.orderIds(login, QStringLiteral("New"), sortField, ascending); });
+            const double ms = bestMs(
+                5, [] {}, [&] { ids = query.orderIds(login, QStringLiteral("New"), sortField, ascending); });
             worstIds = std::max(worstIds, ms);
-            std::printf("  %-16s %-11s %8.2f ms  (%d ids)\n", sortNames[sortField], ascending ? "ascending" : "descending",
-                        ms, ids.size());
+            std::printf("  %-16s %-11s %8.2f ms  (%d ids)\n", sortNames[sortField],
+                        ascending ? "ascending" : "descending", ms, ids.size());
         }
     }
 
     double worstPage = 0;
     for (const int start : {0, 50000, static_cast<int>(ids.size()) - PAGE_ROWS}) {
-        const double ms = bestMs(5, [] {}, [&] {
-            for (int i = start; i < start + PAGE_ROWS && i < ids.size(); ++i)
-                delete query.order(login, ids.at(i));
-        });
+        const double ms = bestMs(
+            5, [] {},
+            [&] {
+                for (int i = start; i < start + PAGE_ROWS && i < ids.size(); ++i)
+                    delete query.order(login, ids.at(i));
+            });
         worstPage = std::max(worstPage, ms);
         std::printf("  one page of %d records from row %6d: %6.3f ms\n", PAGE_ROWS, start, ms);
     }
@@ -189,7 +194,8 @@ int main(int argc, char **argv)
         old.items = makeOrders(400001, PURGE_ORDERS, Entity::OrderList::Viewed, now.addMonths(-3));
         query.saveOrdersWithType(login, old.items);
         QSqlQuery favourite(db->database);
-        favourite.prepare(QStringLiteral("INSERT INTO %1 (Login, OrderId, State) VALUES (?, ?, 'Sync')").arg(TABLE_FAVOURITES));
+        favourite.prepare(
+            QStringLiteral("INSERT INTO %1 (Login, OrderId, State) VALUES (?, ?, 'Sync')").arg(TABLE_FAVOURITES));
         db->database.transaction();
         for (int i = 0; i < 500; ++i) {
             favourite.bindValue(0, login);

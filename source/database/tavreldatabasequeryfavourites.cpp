@@ -17,12 +17,11 @@
 
 namespace {
 
-const QString FAVOURITES_COUNT =
-    QStringLiteral("SELECT COUNT(*) FROM %1 WHERE Login = :Login AND State <> 'Deleted'");
+const QString FAVOURITES_COUNT = QStringLiteral("SELECT COUNT(*) FROM %1 WHERE Login = :Login AND State <> 'Deleted'");
 const QString FAVOURITE_REMOVE = QStringLiteral("DELETE FROM %1 WHERE :Id = OrderId AND :Login = Login");
 const QString FAVOURITES_MARK_ALL_DELETED = QStringLiteral("UPDATE %1 SET State = 'Deleted' WHERE Login = :Login ");
-const QString FAVOURITE_MARK_DELETED =
-    QStringLiteral("UPDATE %1 SET State = 'Deleted' WHERE Login = :Login AND OrderId = :Id");
+const QString FAVOURITE_MARK_DELETED
+    = QStringLiteral("UPDATE %1 SET State = 'Deleted' WHERE Login = :Login AND OrderId = :Id");
 const QString FAVOURITE_SAVE = QStringLiteral(
     "INSERT OR REPLACE INTO %1 (OrderId, Login, State, ChangeDate) VALUES (:Id, :Login, :State, :ChangeDate) ");
 const QString FAVOURITES_CLEAR = QStringLiteral("DELETE FROM %1 WHERE :Login = Login");
@@ -30,16 +29,16 @@ const QString FAVOURITE_ONE = QStringLiteral("SELECT * FROM %1 WHERE Login = :Lo
 const QString FAVOURITE_WITH_ORDER = QStringLiteral("SELECT * FROM %1 WHERE OrderId = :Id AND Login = :Login LIMIT 1");
 const QString FAVOURITE_ORDER = QStringLiteral("SELECT * FROM %1 WHERE Id = :Id AND Login = :Login LIMIT 1");
 const QString FAVOURITES_ALL = QStringLiteral("SELECT * FROM %1 WHERE Login = :Login ORDER BY ChangeDate DESC");
-const QString FAVOURITE_IDS =
-    QStringLiteral("SELECT OrderId FROM %1 WHERE Login = :Login AND State <> 'Deleted'ORDER BY %2");
+const QString FAVOURITE_IDS
+    = QStringLiteral("SELECT OrderId FROM %1 WHERE Login = :Login AND State <> 'Deleted'ORDER BY %2");
 
 const QString PROTECT_ORDER = QStringLiteral("UPDATE %1 SET Type = 'Favourite' WHERE Id = :Id AND Login = :Login");
 const QString DELETE_NEW_ORDERS = QStringLiteral("DELETE FROM %1 WHERE Type = 'New' AND Login = :Login");
 const QString DELETE_VIEWED_ORDERS = QStringLiteral("DELETE FROM %1 WHERE Type = 'Viewed' AND Login = :Login");
-const QString RESTORE_NEW_ORDERS =
-    QStringLiteral("UPDATE %1 SET Type = 'New' WHERE Type = 'Favourite' AND Login = :Login");
-const QString RESTORE_VIEWED_ORDERS =
-    QStringLiteral("UPDATE %1 SET Type = 'Viewed' WHERE Type = 'Favourite' AND Login = :Login");
+const QString RESTORE_NEW_ORDERS
+    = QStringLiteral("UPDATE %1 SET Type = 'New' WHERE Type = 'Favourite' AND Login = :Login");
+const QString RESTORE_VIEWED_ORDERS
+    = QStringLiteral("UPDATE %1 SET Type = 'Viewed' WHERE Type = 'Favourite' AND Login = :Login");
 
 double amountNumber(const Entity::Order *order)
 {
@@ -81,11 +80,9 @@ bool lessThanByAmount(const Entity::FavouriteItem *first, const Entity::Favourit
 }
 
 bool TavrelDataBaseQuery::runLoginStatement(const QString &text, const QString &table, const QString &login,
-                                                const QVariant &id)
+                                            const QVariant &id)
 {
-    QSqlQuery query;
-    if (!statement(text.arg(table), query))
-        return false;
+    QSqlQuery query = statement(text.arg(table));
     query.bindValue(QStringLiteral(":Login"), login);
     if (id.isValid())
         query.bindValue(QStringLiteral(":Id"), id);
@@ -96,9 +93,7 @@ bool TavrelDataBaseQuery::runLoginStatement(const QString &text, const QString &
 
 int TavrelDataBaseQuery::favouritesCount(const QString &login)
 {
-    QSqlQuery query;
-    if (!statement(FAVOURITES_COUNT.arg(TABLE_FAVOURITES), query))
-        return 0;
+    QSqlQuery query = statement(FAVOURITES_COUNT.arg(TABLE_FAVOURITES));
     query.bindValue(QStringLiteral(":Login"), login);
     if (!query.exec())
         return 0;
@@ -134,9 +129,7 @@ bool TavrelDataBaseQuery::saveFavourite(const QString &login, Entity::FavouriteI
         return false;
     if (!item->changed)
         return true;
-    QSqlQuery query;
-    if (!statement(FAVOURITE_SAVE.arg(TABLE_FAVOURITES), query))
-        return false;
+    QSqlQuery query = statement(FAVOURITE_SAVE.arg(TABLE_FAVOURITES));
     return writeFavourite(query, login, item);
 }
 
@@ -148,11 +141,7 @@ bool TavrelDataBaseQuery::saveFavourites(const QString &login, const QList<Entit
         dataBase->rollback();
         return false;
     }
-    QSqlQuery query;
-    if (!items.isEmpty() && !statement(FAVOURITE_SAVE.arg(TABLE_FAVOURITES), query)) {
-        dataBase->rollback();
-        return false;
-    }
+    QSqlQuery query = statement(FAVOURITE_SAVE.arg(TABLE_FAVOURITES));
     for (const Entity::FavouriteItem *item : items) {
         // After the clearing every record must be written back, flagged or not, or its row is lost.
         if (!item || (!clearFirst && !item->changed))
@@ -170,7 +159,8 @@ bool TavrelDataBaseQuery::clearFavourites(const QString &login)
     return saveFavourites(login, QList<Entity::FavouriteItem *>(), true);
 }
 
-bool TavrelDataBaseQuery::removeFavouriteInTransaction(const QString &login, const QList<Entity::FavouriteItem *> &items)
+bool TavrelDataBaseQuery::removeFavouriteInTransaction(const QString &login,
+                                                       const QList<Entity::FavouriteItem *> &items)
 {
     dataBase->beginTransaction();
     for (const Entity::FavouriteItem *item : items) {
@@ -187,9 +177,7 @@ bool TavrelDataBaseQuery::removeFavouriteInTransaction(const QString &login, con
 Entity::FavouriteItem *TavrelDataBaseQuery::favouriteFromQuery(const QString &text, const QString &login, qint64 id,
                                                                const QString &idPlaceholder)
 {
-    QSqlQuery query;
-    if (!statement(text.arg(TABLE_FAVOURITES), query))
-        return nullptr;
+    QSqlQuery query = statement(text.arg(TABLE_FAVOURITES));
     query.bindValue(QStringLiteral(":Login"), login);
     query.bindValue(idPlaceholder, id);
     if (!query.exec())
@@ -197,7 +185,7 @@ Entity::FavouriteItem *TavrelDataBaseQuery::favouriteFromQuery(const QString &te
     Entity::FavouriteItem *item = nullptr;
     if (query.next()) {
         item = new Entity::FavouriteItem;
-        item->fromVariantMap(rowMap(query, rowKeys(query)), false);
+        item->fromVariantMap(recordMap(query), false);
     }
     query.finish();
     return item;
@@ -213,13 +201,11 @@ Entity::FavouriteItem *TavrelDataBaseQuery::favouriteWithOrder(const QString &lo
     Entity::FavouriteItem *item = favouriteFromQuery(FAVOURITE_WITH_ORDER, login, orderId, QStringLiteral(":Id"));
     if (!item || !withOrder)
         return item;
-    QSqlQuery query;
-    if (!statement(FAVOURITE_ORDER.arg(TABLE_ORDERS), query))
-        return item;
+    QSqlQuery query = statement(FAVOURITE_ORDER.arg(TABLE_ORDERS));
     query.bindValue(QStringLiteral(":Id"), orderId);
     query.bindValue(QStringLiteral(":Login"), login);
     if (query.exec() && query.next())
-        item->order = orderFromRow(query, rowKeys(query));
+        item->order = orderFromRow(query);
     query.finish();
     return item;
 }
@@ -228,16 +214,13 @@ QList<Entity::FavouriteItem *> TavrelDataBaseQuery::readFavourites(const QString
 {
     *ok = false;
     QList<Entity::FavouriteItem *> result;
-    QSqlQuery query;
-    if (!statement(FAVOURITES_ALL.arg(TABLE_FAVOURITES), query))
-        return result;
+    QSqlQuery query = statement(FAVOURITES_ALL.arg(TABLE_FAVOURITES));
     query.bindValue(QStringLiteral(":Login"), login);
     if (!query.exec())
         return result;
-    const QStringList keys = rowKeys(query);
     while (query.next()) {
         auto *item = new Entity::FavouriteItem;
-        item->fromVariantMap(rowMap(query, keys), false);
+        item->fromVariantMap(recordMap(query), false);
         result.append(item);
     }
     query.finish();
@@ -347,10 +330,8 @@ QList<qint64> TavrelDataBaseQuery::favouriteOrderIds(const QString &login, int s
     QList<qint64> ids;
     if (sortField < 0 || sortField > 2)
         return ids;
-    QSqlQuery query;
     const QString column = ascending ? QStringLiteral("OrderId") : QStringLiteral("OrderId DESC");
-    if (!statement(FAVOURITE_IDS.arg(TABLE_FAVOURITES, column), query))
-        return ids;
+    QSqlQuery query = statement(FAVOURITE_IDS.arg(TABLE_FAVOURITES, column));
     query.bindValue(QStringLiteral(":Login"), login);
     if (query.exec()) {
         while (query.next())
@@ -369,8 +350,8 @@ QList<qint64> TavrelDataBaseQuery::favouriteOrderIds(const QString &login, int s
     }
     std::stable_sort(items.begin(), items.end(), sortField == 1 ? lessThanByDate : lessThanByAmount);
     // Favourites without a stored order have nothing to sort by: they stay last either way.
-    const auto withoutOrder =
-        std::find_if(items.begin(), items.end(), [](const Entity::FavouriteItem *item) { return !item->order; });
+    const auto withoutOrder
+        = std::find_if(items.begin(), items.end(), [](const Entity::FavouriteItem *item) { return !item->order; });
     if (!ascending)
         std::reverse(items.begin(), withoutOrder);
     ids.clear();

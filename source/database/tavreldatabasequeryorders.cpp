@@ -8,7 +8,6 @@
 #include "order.h"
 
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 namespace {
 
@@ -21,11 +20,11 @@ const QString ORDERS_OF_TYPE = QStringLiteral("SELECT * FROM %1 WHERE Type = :Ty
 const QString ORDER_IDS = QStringLiteral("SELECT Id FROM %1 WHERE Login = :Login AND Type = :Type ORDER BY %2");
 const QString ORDER_ONE = QStringLiteral("SELECT * FROM %1 WHERE Login = :Login AND Id = :Id ");
 const QString ORDER_TYPE = QStringLiteral("SELECT Type FROM %1 WHERE Id = :Id AND Login = :Login LIMIT 1");
-const QString NEW_COUNT =
-    QStringLiteral("SELECT COUNT(*) FROM %1 WHERE (Type = 'New' OR Type = 'NewViewed') AND Login = :Login ");
+const QString NEW_COUNT
+    = QStringLiteral("SELECT COUNT(*) FROM %1 WHERE (Type = 'New' OR Type = 'NewViewed') AND Login = :Login ");
 const QString VIEWED_COUNT = QStringLiteral("SELECT COUNT(*) FROM %1 WHERE (Type = 'Viewed') AND Login = :Login ");
-const QString MARK_ALL_VIEWED =
-    QStringLiteral("UPDATE %1 SET Type = 'Viewed' WHERE Login = :Login AND NOT (Type = 'NewViewed')");
+const QString MARK_ALL_VIEWED
+    = QStringLiteral("UPDATE %1 SET Type = 'Viewed' WHERE Login = :Login AND NOT (Type = 'NewViewed')");
 const QString UPDATE_ORDER = QStringLiteral(
     "UPDATE %1 SET Type = :Type, OpeningTime = :OpeningTime, ClosingTime = :ClosingTime, ChangeDate = "
     ":ChangeDate, Branch = :Branch, Region = :Region, PlacementMethod = :PlacementMethod, OriginalTitle = "
@@ -89,37 +88,10 @@ QString TavrelDataBaseQuery::idsToJson(const QList<qint64> &ids)
     return text;
 }
 
-bool TavrelDataBaseQuery::statement(const QString &text, QSqlQuery &query)
-{
-    QSqlQuery *cached = dataBase->preparedQuery(text);
-    if (!cached)
-        return false;
-    query = *cached;
-    return true;
-}
-
-QVariantMap TavrelDataBaseQuery::rowMap(const QSqlQuery &query, const QStringList &keys)
-{
-    QVariantMap map;
-    for (int i = 0; i < keys.size(); ++i)
-        map.insert(keys.at(i), query.value(i));
-    return map;
-}
-
-QStringList TavrelDataBaseQuery::rowKeys(const QSqlQuery &query)
-{
-    const QSqlRecord record = query.record();
-    QStringList keys;
-    keys.reserve(record.count());
-    for (int i = 0; i < record.count(); ++i)
-        keys.append(record.fieldName(i).toLower());
-    return keys;
-}
-
-Entity::Order *TavrelDataBaseQuery::orderFromRow(const QSqlQuery &query, const QStringList &keys)
+Entity::Order *TavrelDataBaseQuery::orderFromRow(const QSqlQuery &query)
 {
     auto *order = new Entity::Order;
-    order->fromVariantMap(rowMap(query, keys));
+    order->fromVariantMap(recordMap(query));
     return order;
 }
 
@@ -157,17 +129,14 @@ QList<Entity::Order *> TavrelDataBaseQuery::orders(const QString &login, Entity:
         text = &ORDERS_NEW;
     else if (kind == Entity::OrderList::Viewed)
         text = &ORDERS_VIEWED;
-    QSqlQuery query;
-    if (!statement(text->arg(TABLE_ORDERS, sort), query))
-        return result;
+    QSqlQuery query = statement(text->arg(TABLE_ORDERS, sort));
     if (text == &ORDERS_OF_TYPE)
         query.bindValue(QStringLiteral(":Type"), Entity::OrderList::typeToString(kind));
     query.bindValue(QStringLiteral(":Login"), login);
     if (!query.exec())
         return result;
-    const QStringList keys = rowKeys(query);
     while (query.next())
-        result.append(orderFromRow(query, keys));
+        result.append(orderFromRow(query));
     query.finish();
     return result;
 }
@@ -179,9 +148,7 @@ QList<qint64> TavrelDataBaseQuery::orderIds(const QString &login, const QString 
     if (sort.isEmpty())
         return result;
     ensureOrderIndexes();
-    QSqlQuery query;
-    if (!statement(ORDER_IDS.arg(TABLE_ORDERS, sort), query))
-        return result;
+    QSqlQuery query = statement(ORDER_IDS.arg(TABLE_ORDERS, sort));
     query.setForwardOnly(true);
     query.bindValue(QStringLiteral(":Login"), login);
     query.bindValue(QStringLiteral(":Type"), kind);
@@ -195,16 +162,14 @@ QList<qint64> TavrelDataBaseQuery::orderIds(const QString &login, const QString 
 
 Entity::Order *TavrelDataBaseQuery::order(const QString &login, qint64 id)
 {
-    QSqlQuery query;
-    if (!statement(ORDER_ONE.arg(TABLE_ORDERS), query))
-        return nullptr;
+    QSqlQuery query = statement(ORDER_ONE.arg(TABLE_ORDERS));
     query.bindValue(QStringLiteral(":Login"), login);
     query.bindValue(QStringLiteral(":Id"), id);
     if (!query.exec())
         return nullptr;
     Entity::Order *result = nullptr;
     if (query.next())
-        result = orderFromRow(query, rowKeys(query));
+        result = orderFromRow(query);
     query.finish();
     return result;
 }
@@ -212,9 +177,7 @@ Entity::Order *TavrelDataBaseQuery::order(const QString &login, qint64 id)
 Entity::OrderList::Type TavrelDataBaseQuery::orderType(const QString &login, qint64 id,
                                                        Entity::OrderList::Type defaultKind)
 {
-    QSqlQuery query;
-    if (!statement(ORDER_TYPE.arg(TABLE_ORDERS), query))
-        return defaultKind;
+    QSqlQuery query = statement(ORDER_TYPE.arg(TABLE_ORDERS));
     query.bindValue(QStringLiteral(":Id"), id);
     query.bindValue(QStringLiteral(":Login"), login);
     if (!query.exec())
@@ -228,9 +191,7 @@ Entity::OrderList::Type TavrelDataBaseQuery::orderType(const QString &login, qin
 
 int TavrelDataBaseQuery::countOrders(const QString &text, const QString &login)
 {
-    QSqlQuery query;
-    if (!statement(text.arg(TABLE_ORDERS), query))
-        return 0;
+    QSqlQuery query = statement(text.arg(TABLE_ORDERS));
     query.bindValue(QStringLiteral(":Login"), login);
     if (!query.exec())
         return 0;
@@ -251,9 +212,7 @@ int TavrelDataBaseQuery::viewedOrdersCount(const QString &login)
 
 bool TavrelDataBaseQuery::markAllOrdersViewed(const QString &login)
 {
-    QSqlQuery query;
-    if (!statement(MARK_ALL_VIEWED.arg(TABLE_ORDERS), query))
-        return false;
+    QSqlQuery query = statement(MARK_ALL_VIEWED.arg(TABLE_ORDERS));
     query.bindValue(QStringLiteral(":Login"), login);
     const bool ok = query.exec();
     query.finish();
@@ -266,9 +225,7 @@ bool TavrelDataBaseQuery::updateOrder(const QString &login, Entity::Order *order
         return false;
     if (order->type == Entity::OrderList::New)
         order->type = Entity::OrderList::Viewed;
-    QSqlQuery query;
-    if (!statement(UPDATE_ORDER.arg(TABLE_ORDERS), query))
-        return false;
+    QSqlQuery query = statement(UPDATE_ORDER.arg(TABLE_ORDERS));
     query.bindValue(QStringLiteral(":Type"), Entity::OrderList::typeToString(order->type));
     query.bindValue(QStringLiteral(":Login"), login);
     query.bindValue(QStringLiteral(":Id"), order->id);
@@ -314,9 +271,7 @@ void TavrelDataBaseQuery::updateOrdersNotPresentInDB(const QString &login, const
         if (order)
             ids.append(order->id);
     }
-    QSqlQuery query;
-    if (!statement(UPDATE_NOT_PRESENT.arg(TABLE_ORDERS), query))
-        return;
+    QSqlQuery query = statement(UPDATE_NOT_PRESENT.arg(TABLE_ORDERS));
     query.bindValue(QStringLiteral(":Ids"), idsToJson(ids));
     query.bindValue(QStringLiteral(":Login"), login);
     query.exec();

@@ -8,18 +8,15 @@
 #include "database.h"
 
 #include <QAtomicInt>
-#include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QThread>
+
+#include <memory>
 
 namespace {
 
 const QString PURGE_OLD_ORDERS = QStringLiteral(
     "DELETE FROM %1 WHERE (DATETIME(OpeningTime) < DATETIME(:MonthAgo) AND (SELECT COUNT([%2].[OrderId]) FROM %2 "
     "WHERE [%2].[OrderId] = [%1].[Id] AND  [%2].[State] <> 'Deleted') = 0) ");
-
-// Long enough to outwait a bulk save of the GUI thread, short enough not to hang a shut-down.
-const int PURGE_BUSY_TIMEOUT_MS = 30000;
 
 QAtomicInt purgeConnectionCounter;
 
@@ -32,33 +29,24 @@ QDateTime TavrelDataBaseQuery::purgeCutOff(const QDateTime &nowUtc)
 
 int TavrelDataBaseQuery::purgeOldOrders(const QString &databaseFile, const QDateTime &nowUtc)
 {
+    // A connection name of its own per purge: two purges never share one, nor the GUI's.
     const QString connectionName = QStringLiteral("TavrelPurge-%1").arg(purgeConnectionCounter.fetchAndAddOrdered(1));
+    std::unique_ptr<DataBase> connection = DataBase::openWorkerConnection(databaseFile, connectionName);
+    if (!connection->isOpen())
+        return -1;
+    QSqlQuery query(connection->database);
     int deleted = -1;
-    {
-        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
-        connection.setDatabaseName(databaseFile);
-        connection.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(PURGE_BUSY_TIMEOUT_MS));
-        if (connection.open()) {
-            QSqlQuery query(connection);
-            if (query.prepare(PURGE_OLD_ORDERS.arg(TABLE_ORDERS, TABLE_FAVOURITES))) {
-                query.bindValue(QStringLiteral(":MonthAgo"), purgeCutOff(nowUtc));
-                if (query.exec())
-                    deleted = query.numRowsAffected();
-            }
-            query.finish();
-        }
-        connection.close();
+    if (query.prepare(PURGE_OLD_ORDERS.arg(TABLE_ORDERS, TABLE_FAVOURITES))) {
+        query.bindValue(QStringLiteral(":MonthAgo"), purgeCutOff(nowUtc));
+        if (query.exec())
+            deleted = query.numRowsAffected();
     }
-    QSqlDatabase::removeDatabase(connectionName);
+    query.finish();
     return deleted;
-}
-
-QString TavrelDataBaseQuery::databaseFileName() const
-{
-    return dataBase ? dataBase->database.databaseName() : QString();
 }
 
 void TavrelDataBaseQuery::removeOldOrders()
 {
-    purgeOldOrders(databaseFileName(), Clock::currentDateTimeUtc());
+    if (dataBase)
+        purgeOldOrders(dataBase->databaseName(), Clock::currentDateTimeUtc());
 }

@@ -15,8 +15,8 @@
 namespace {
 
 // One statement finds the stored rows of a whole id list; the ids are bound as one JSON array.
-const QString LOOKUP_STORED = QStringLiteral(
-    "SELECT Id, Type FROM %1 WHERE Id IN (SELECT value FROM json_each(:Ids)) AND Login = :Login ");
+const QString LOOKUP_STORED
+    = QStringLiteral("SELECT Id, Type FROM %1 WHERE Id IN (SELECT value FROM json_each(:Ids)) AND Login = :Login ");
 
 const QString INSERT_ORDER = QStringLiteral(
     "INSERT OR REPLACE INTO %1 (Type, Id, OpeningTime, ClosingTime, ChangeDate, Branch, Region, PlacementMethod, "
@@ -54,11 +54,11 @@ struct SaveVariant
     bool updateWritesType;
 };
 
-const SaveVariant SAVE_ORDERS{QStringLiteral("viewed"), &INSERT_ORDER, &UPDATE_KEEP_TYPE_NEW_ORDERS, false};
-const SaveVariant SAVE_FOUND_ORDERS{QString(), &INSERT_ORDER, &UPDATE_KEEP_TYPE_FOUND_ORDERS, false};
-const SaveVariant SAVE_WITH_TYPE{QString(), &INSERT_ORDER_WITH_TYPE, &UPDATE_WITH_TYPE, true};
-const SaveVariant SAVE_KEEP_NEW_VIEWED{QStringLiteral("newviewed"), &INSERT_ORDER, &UPDATE_KEEP_TYPE_KEEP_NEW_VIEWED,
-                                       false};
+const SaveVariant SAVE_ORDERS {QStringLiteral("viewed"), &INSERT_ORDER, &UPDATE_KEEP_TYPE_NEW_ORDERS, false};
+const SaveVariant SAVE_FOUND_ORDERS {QString(), &INSERT_ORDER, &UPDATE_KEEP_TYPE_FOUND_ORDERS, false};
+const SaveVariant SAVE_WITH_TYPE {QString(), &INSERT_ORDER_WITH_TYPE, &UPDATE_WITH_TYPE, true};
+const SaveVariant SAVE_KEEP_NEW_VIEWED {QStringLiteral("newviewed"), &INSERT_ORDER, &UPDATE_KEEP_TYPE_KEEP_NEW_VIEWED,
+                                        false};
 
 void bindListColumns(QSqlQuery &query, const QString &login, const Entity::Order *order, bool withType)
 {
@@ -85,9 +85,7 @@ bool TavrelDataBaseQuery::lookupStoredOrders(const QString &login, const QList<q
                                              QHash<qint64, QString> &storedTypes)
 {
     storedTypes.clear();
-    QSqlQuery query;
-    if (!statement(LOOKUP_STORED.arg(TABLE_ORDERS), query))
-        return false;
+    QSqlQuery query = statement(LOOKUP_STORED.arg(TABLE_ORDERS));
     query.setForwardOnly(true);
     query.bindValue(QStringLiteral(":Ids"), idsToJson(ids));
     query.bindValue(QStringLiteral(":Login"), login);
@@ -109,9 +107,8 @@ QList<qint64> TavrelDataBaseQuery::notStoredIds(const QList<qint64> &ids, const 
     result.reserve(ids.size());
     for (const qint64 id : ids) {
         const auto stored = storedTypes.constFind(id);
-        const bool countsAsStored =
-            stored != storedTypes.constEnd() &&
-            (storedType.isEmpty() || stored.value().toLower() == storedType);
+        const bool countsAsStored
+            = stored != storedTypes.constEnd() && (storedType.isEmpty() || stored.value().toLower() == storedType);
         if (!countsAsStored)
             result.append(id);
     }
@@ -145,10 +142,10 @@ QList<qint64> TavrelDataBaseQuery::queryOrdersNotPresentInDB2(const QString &log
 bool TavrelDataBaseQuery::bulkSaveOrders(const QString &login, const QList<Entity::Order *> &orders,
                                          const BulkSaveKind kind, int *notStoredCount, QList<qint64> *failedIds)
 {
-    const SaveVariant &variant = kind == BulkSaveKind::Orders        ? SAVE_ORDERS
-                                 : kind == BulkSaveKind::FoundOrders ? SAVE_FOUND_ORDERS
-                                 : kind == BulkSaveKind::WithType    ? SAVE_WITH_TYPE
-                                                                     : SAVE_KEEP_NEW_VIEWED;
+    const SaveVariant &variant = kind == BulkSaveKind::Orders ? SAVE_ORDERS
+        : kind == BulkSaveKind::FoundOrders                   ? SAVE_FOUND_ORDERS
+        : kind == BulkSaveKind::WithType                      ? SAVE_WITH_TYPE
+                                                              : SAVE_KEEP_NEW_VIEWED;
     if (notStoredCount)
         *notStoredCount = 0;
 
@@ -181,10 +178,8 @@ bool TavrelDataBaseQuery::bulkSaveOrders(const QString &login, const QList<Entit
     const QList<qint64> newIds = notStoredIds(ids, storedTypes, variant.storedType, &notStored);
 
     QList<qint64> failed;
-    QSqlQuery insert;
-    QSqlQuery replace;
-    const bool haveInsert = statement(variant.insertText->arg(TABLE_ORDERS), insert);
-    const bool haveReplace = statement(UPDATE_WITH_TYPE.arg(TABLE_ORDERS), replace);
+    QSqlQuery insert = statement(variant.insertText->arg(TABLE_ORDERS));
+    QSqlQuery replace = statement(UPDATE_WITH_TYPE.arg(TABLE_ORDERS));
     for (const qint64 id : newIds) {
         const auto found = byId.find(id);
         if (found == byId.end())
@@ -195,10 +190,6 @@ bool TavrelDataBaseQuery::bulkSaveOrders(const QString &login, const QList<Entit
         // columns; its detail columns, written when the order was read in full, stay.
         const bool rowExists = storedTypes.contains(id);
         QSqlQuery &query = rowExists ? replace : insert;
-        if (!(rowExists ? haveReplace : haveInsert)) {
-            failed.append(id);
-            continue;
-        }
         bindListColumns(query, login, order, true);
         if (!query.exec())
             failed.append(id);
@@ -207,13 +198,8 @@ bool TavrelDataBaseQuery::bulkSaveOrders(const QString &login, const QList<Entit
 
     QList<qint64> storedIds = byId.keys();
     std::sort(storedIds.begin(), storedIds.end());
-    QSqlQuery update;
-    const bool haveUpdate = statement(variant.updateText->arg(TABLE_ORDERS), update);
+    QSqlQuery update = statement(variant.updateText->arg(TABLE_ORDERS));
     for (const qint64 id : storedIds) {
-        if (!haveUpdate) {
-            failed.append(id);
-            continue;
-        }
         bindListColumns(update, login, byId.value(id), variant.updateWritesType);
         if (!update.exec())
             failed.append(id);

@@ -11,11 +11,12 @@
 
 inline Entity::Order *realisticOrder(qint64 id, int type, const QDateTime &openingTime)
 {
-    static const QStringList branches = {QStringLiteral("Строительство зданий и сооружений"),
-                                         QStringLiteral("Поставка медицинского оборудования"),
-                                         QStringLiteral("Услуги связи и информационные технологии")};
-    static const QStringList regions = {QStringLiteral("Москва"), QStringLiteral("Санкт-Петербург"),
-                                        QStringLiteral("Новосибирская область"), QStringLiteral("Республика Татарстан")};
+    static const QStringList branches
+        = {QStringLiteral("Строительство зданий и сооружений"), QStringLiteral("Поставка медицинского оборудования"),
+           QStringLiteral("Услуги связи и информационные технологии")};
+    static const QStringList regions
+        = {QStringLiteral("Москва"), QStringLiteral("Санкт-Петербург"), QStringLiteral("Новосибирская область"),
+           QStringLiteral("Республика Татарстан")};
     static const QStringList methods = {QStringLiteral("Электронный аукцион"), QStringLiteral("Запрос котировок"),
                                         QStringLiteral("Открытый конкурс")};
     auto *order = new Entity::Order;
@@ -30,7 +31,8 @@ inline Entity::Order *realisticOrder(qint64 id, int type, const QDateTime &openi
     order->name = QStringLiteral("Поставка товаров для государственных нужд, лот № %1: оборудование, расходные "
                                  "материалы и сопутствующие услуги")
                       .arg(id);
-    order->amount = QStringLiteral("%1.%2 руб.").arg(1000 + (id * 7919) % 9000000).arg(id % 100, 2, 10, QLatin1Char('0'));
+    order->amount
+        = QStringLiteral("%1.%2 руб.").arg(1000 + (id * 7919) % 9000000).arg(id % 100, 2, 10, QLatin1Char('0'));
     order->currencyName = QStringLiteral("Российский рубль");
     order->fullAccess = id % 3 == 0;
     order->url = QUrl(QStringLiteral("http://127.0.0.1:8765/order/%1").arg(id));

@@ -101,13 +101,13 @@ private slots:
         QVERIFY(query->saveFavourites(ALICE, batch.items, false));
         QCOMPARE(fixture.column(QStringLiteral("SELECT OrderId || State FROM Favourites WHERE Login = 'alice' "
                                                "ORDER BY OrderId")),
-                 (QVariantList{"1Sync", "2Deleted"}));
+                 (QVariantList {"1Sync", "2Deleted"}));
 
         // Replacing the whole list writes every record, flagged or not.
         QVERIFY(query->saveFavourites(ALICE, batch.items, true));
         QCOMPARE(fixture.column(QStringLiteral("SELECT OrderId || State FROM Favourites WHERE Login = 'alice' "
                                                "ORDER BY OrderId")),
-                 (QVariantList{"2Deleted", "3New"}));
+                 (QVariantList {"2Deleted", "3New"}));
         QCOMPARE(favouriteRows(BOB), 1);
 
         QVERIFY(query->clearFavourites(ALICE));
@@ -126,12 +126,12 @@ private slots:
         QVERIFY(!query->saveFavourites(ALICE, batch.items, true));
         QVERIFY(!query->saveFavourites(ALICE, batch.items, false));
         QCOMPARE(fixture.column(QStringLiteral("SELECT OrderId FROM Favourites ORDER BY OrderId")),
-                 (QVariantList{1, 2}));
+                 (QVariantList {1, 2}));
 
         fixture.failOn(QStringLiteral("DELETE"), QStringLiteral("Favourites"), QStringLiteral("OrderId"), 2);
         FavouriteBatch removal;
-        removal.items = {OrderStorageFixture::makeFavourite(1, 0, false),
-                         OrderStorageFixture::makeFavourite(2, 0, false)};
+        removal.items
+            = {OrderStorageFixture::makeFavourite(1, 0, false), OrderStorageFixture::makeFavourite(2, 0, false)};
         QVERIFY(!query->removeFavouriteInTransaction(ALICE, removal.items));
         QCOMPARE(favouriteRows(ALICE), 2);
         QCOMPARE(fixture.dataBase()->transactionDepth, 0);
@@ -154,7 +154,7 @@ private slots:
 
         FavouriteBatch all;
         all.items = query->favourites(ALICE, false);
-        QCOMPARE(idsOf(all.items), (QList<qint64>{2, 3, 1})); // newest change first, Deleted included
+        QCOMPARE(idsOf(all.items), (QList<qint64> {2, 3, 1})); // newest change first, Deleted included
         QCOMPARE(all.items.at(0)->state, Entity::FavouriteItemList::Deleted);
         for (const Entity::FavouriteItem *item : all.items) {
             QVERIFY(item->changeDate.isNull());
@@ -172,7 +172,8 @@ private slots:
         QVERIFY(query->removeFavourite(ALICE, 1));
         QCOMPARE(favouriteRows(ALICE), 2);
 
-        const QVariantList datesBefore = fixture.column(QStringLiteral("SELECT ChangeDate FROM Favourites ORDER BY OrderId"));
+        const QVariantList datesBefore
+            = fixture.column(QStringLiteral("SELECT ChangeDate FROM Favourites ORDER BY OrderId"));
         QVERIFY(query->markAllFavouritesDeleted(ALICE));
         QCOMPARE(query->favouritesCount(ALICE), 0);
         QCOMPARE(fixture.stateOf(BOB, 4), QStringLiteral("Sync"));
@@ -189,7 +190,7 @@ private slots:
 
         FavouriteBatch all;
         all.items = query->favourites(ALICE, true);
-        QCOMPARE(idsOf(all.items), (QList<qint64>{1, 2}));
+        QCOMPARE(idsOf(all.items), (QList<qint64> {1, 2}));
         QVERIFY(all.items.at(0)->order);
         QCOMPARE(all.items.at(0)->order->amount, QStringLiteral("10"));
         QVERIFY(!all.items.at(1)->order); // only bob stores order 2
@@ -210,14 +211,22 @@ private slots:
         QTest::addColumn<QString>("secondAmount");
         QTest::addColumn<bool>("byAmount");
         QTest::addColumn<bool>("firstBeforeSecond");
-        QTest::newRow("amount with currency word") << "200 руб" << "1500.50 руб" << true << true;
-        QTest::newRow("amount, reversed") << "1500.50 руб" << "200 руб" << true << false;
-        QTest::newRow("digit groups: the first group only") << "1 500 000" << "2" << true << true;
-        QTest::newRow("an empty amount counts as 0") << "" << "0.5" << true << true;
-        QTest::newRow("a text amount counts as 0") << "abc" << "0" << true << false;
-        QTest::newRow("not a number counts as 0") << "nan" << "1" << true << true;
-        QTest::newRow("infinity counts as 0") << "inf" << "1" << true << true;
-        QTest::newRow("equal amounts") << "5" << "5.0 руб" << true << false;
+        QTest::newRow("amount with currency word") << "200 руб"
+                                                   << "1500.50 руб" << true << true;
+        QTest::newRow("amount, reversed") << "1500.50 руб"
+                                          << "200 руб" << true << false;
+        QTest::newRow("digit groups: the first group only") << "1 500 000"
+                                                            << "2" << true << true;
+        QTest::newRow("an empty amount counts as 0") << ""
+                                                     << "0.5" << true << true;
+        QTest::newRow("a text amount counts as 0") << "abc"
+                                                   << "0" << true << false;
+        QTest::newRow("not a number counts as 0") << "nan"
+                                                  << "1" << true << true;
+        QTest::newRow("infinity counts as 0") << "inf"
+                                              << "1" << true << true;
+        QTest::newRow("equal amounts") << "5"
+                                       << "5.0 руб" << true << false;
         QTest::newRow("first without order never sorts before") << QString() << "1" << true << false;
         QTest::newRow("second without order sorts last") << "1" << QString() << true << true;
         QTest::newRow("neither has an order") << QString() << QString() << false << false;
@@ -261,10 +270,10 @@ private slots:
         fixture.insertFavourite(ALICE, 5, QStringLiteral("New"), BASE); // order not stored
 
         Entity::FavouriteItemList ofNew = query->favouritesOfType(ALICE, QStringLiteral("New"));
-        QCOMPARE(idsOf(ofNew.items), (QList<qint64>{4, 1}));
+        QCOMPARE(idsOf(ofNew.items), (QList<qint64> {4, 1}));
         ofNew.clear();
         Entity::FavouriteItemList lowerCase = query->favouritesOfType(ALICE, QStringLiteral("new"));
-        QCOMPARE(idsOf(lowerCase.items), (QList<qint64>{4, 1}));
+        QCOMPARE(idsOf(lowerCase.items), (QList<qint64> {4, 1}));
         lowerCase.clear();
         QCOMPARE(query->favouritesOfTypeCount(ALICE, QStringLiteral("Viewed")), 1); // Deleted still counts
         QCOMPARE(query->favouritesOfTypeCount(ALICE, QStringLiteral("NewViewed")), 1);
@@ -282,7 +291,7 @@ private slots:
 
         QVERIFY(query->removeAllNewOrders(ALICE));
         QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable WHERE Login = 'alice' ORDER BY Id")),
-                 (QVariantList{"2New", "4New", "6NewViewed"}));
+                 (QVariantList {"2New", "4New", "6NewViewed"}));
         QCOMPARE(fixture.stateOf(ALICE, 2), QStringLiteral("Sync"));
         QCOMPARE(fixture.stateOf(ALICE, 4), QStringLiteral("Deleted"));
         QCOMPARE(fixture.typeOf(BOB, 1), QStringLiteral("New"));
@@ -299,7 +308,7 @@ private slots:
         fixture.insertFavourite(ALICE, 4, QStringLiteral("Sync"), BASE);
 
         QVERIFY(query->removeAllNewOrders(ALICE));
-        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable WHERE Login = 'alice'")), (QVariantList{4}));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable WHERE Login = 'alice'")), (QVariantList {4}));
         for (qint64 id = 1; id <= 3; ++id)
             QCOMPARE(fixture.stateOf(ALICE, id), QStringLiteral("Deleted"));
         // A favourite in another list is not touched by clearing this one.
@@ -318,7 +327,7 @@ private slots:
 
         QVERIFY(query->removeAllViewedOrders(ALICE));
         QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
-                 (QVariantList{"2Viewed", "3NewViewed", "4New"}));
+                 (QVariantList {"2Viewed", "3NewViewed", "4New"}));
         QCOMPARE(fixture.stateOf(ALICE, 4), QStringLiteral("Sync"));
 
         // No favourite among the list's orders: the list goes, every favourite keeps its state.
@@ -327,7 +336,7 @@ private slots:
         fixture.insertOrder(ALICE, 2, QStringLiteral("Viewed"), BASE);
         fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"));
         QVERIFY(query->removeAllNewOrders(ALICE));
-        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable")), (QVariantList{2}));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable")), (QVariantList {2}));
         QCOMPARE(fixture.stateOf(ALICE, 2), QStringLiteral("Sync"));
     }
 
@@ -341,7 +350,7 @@ private slots:
         fixture.failOn(QStringLiteral("UPDATE"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 3);
         QVERIFY(!query->removeAllNewOrders(ALICE));
         QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
-                 (QVariantList{"1New", "2New", "3New", "4New"}));
+                 (QVariantList {"1New", "2New", "3New", "4New"}));
         QCOMPARE(fixture.dataBase()->transactionDepth, 0);
 
         // A failing delete leaves the list too.
@@ -352,7 +361,7 @@ private slots:
         fixture.failOn(QStringLiteral("DELETE"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 2);
         QVERIFY(!query->removeAllNewOrders(ALICE));
         QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
-                 (QVariantList{"1New", "2New"}));
+                 (QVariantList {"1New", "2New"}));
     }
 
     void favouriteOrderIds_data()
@@ -362,13 +371,13 @@ private slots:
         QTest::addColumn<QList<qint64>>("expected");
         // Orders: 1 "300.50 руб" opened day 3, 2 "20 руб" day 1, 3 "abc" day 2, 5 not stored;
         // 4 is a Deleted favourite and never listed.
-        QTest::newRow("by id") << 0 << true << QList<qint64>{1, 2, 3, 5};
-        QTest::newRow("by id descending") << 0 << false << QList<qint64>{5, 3, 2, 1};
-        QTest::newRow("by amount") << 2 << true << QList<qint64>{3, 2, 1, 5};
-        QTest::newRow("by amount descending") << 2 << false << QList<qint64>{1, 2, 3, 5};
-        QTest::newRow("by opening time") << 1 << true << QList<qint64>{2, 3, 1, 5};
-        QTest::newRow("by opening time descending") << 1 << false << QList<qint64>{1, 3, 2, 5};
-        QTest::newRow("an unknown sort field") << 3 << true << QList<qint64>{};
+        QTest::newRow("by id") << 0 << true << QList<qint64> {1, 2, 3, 5};
+        QTest::newRow("by id descending") << 0 << false << QList<qint64> {5, 3, 2, 1};
+        QTest::newRow("by amount") << 2 << true << QList<qint64> {3, 2, 1, 5};
+        QTest::newRow("by amount descending") << 2 << false << QList<qint64> {1, 2, 3, 5};
+        QTest::newRow("by opening time") << 1 << true << QList<qint64> {2, 3, 1, 5};
+        QTest::newRow("by opening time descending") << 1 << false << QList<qint64> {1, 3, 2, 5};
+        QTest::newRow("an unknown sort field") << 3 << true << QList<qint64> {};
     }
 
     void favouriteOrderIds()

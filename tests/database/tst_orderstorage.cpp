@@ -123,17 +123,17 @@ private slots:
         QTest::addColumn<int>("sortField");
         QTest::addColumn<bool>("ascending");
         QTest::addColumn<QList<qint64>>("expected");
-        QTest::newRow("New by id: New rows, then NewViewed") << 1 << 0 << true << QList<qint64>{1, 4, 2, 7};
-        QTest::newRow("New by id descending keeps the grouping") << 1 << 0 << false << QList<qint64>{4, 1, 7, 2};
-        QTest::newRow("New by opening time") << 1 << 1 << true << QList<qint64>{4, 1, 2, 7};
-        QTest::newRow("Viewed by id: Viewed rows, then NewViewed") << 2 << 0 << true << QList<qint64>{3, 6, 2, 7};
-        QTest::newRow("Viewed by amount, text amount counts as 0") << 2 << 2 << true << QList<qint64>{3, 6, 7, 2};
-        QTest::newRow("All by opening time") << 0 << 1 << true << QList<qint64>{4, 2, 3, 1, 5, 6, 7};
-        QTest::newRow("All by amount descending") << 0 << 2 << false << QList<qint64>{1, 6, 2, 4, 3, 5, 7};
-        QTest::newRow("Search only") << 3 << 0 << true << QList<qint64>{5};
-        QTest::newRow("NewViewed only") << 4 << 0 << true << QList<qint64>{2, 7};
-        QTest::newRow("a kind outside the vocabulary") << 9 << 0 << true << QList<qint64>{};
-        QTest::newRow("an unknown sort field") << 0 << 3 << true << QList<qint64>{};
+        QTest::newRow("New by id: New rows, then NewViewed") << 1 << 0 << true << QList<qint64> {1, 4, 2, 7};
+        QTest::newRow("New by id descending keeps the grouping") << 1 << 0 << false << QList<qint64> {4, 1, 7, 2};
+        QTest::newRow("New by opening time") << 1 << 1 << true << QList<qint64> {4, 1, 2, 7};
+        QTest::newRow("Viewed by id: Viewed rows, then NewViewed") << 2 << 0 << true << QList<qint64> {3, 6, 2, 7};
+        QTest::newRow("Viewed by amount, text amount counts as 0") << 2 << 2 << true << QList<qint64> {3, 6, 7, 2};
+        QTest::newRow("All by opening time") << 0 << 1 << true << QList<qint64> {4, 2, 3, 1, 5, 6, 7};
+        QTest::newRow("All by amount descending") << 0 << 2 << false << QList<qint64> {1, 6, 2, 4, 3, 5, 7};
+        QTest::newRow("Search only") << 3 << 0 << true << QList<qint64> {5};
+        QTest::newRow("NewViewed only") << 4 << 0 << true << QList<qint64> {2, 7};
+        QTest::newRow("a kind outside the vocabulary") << 9 << 0 << true << QList<qint64> {};
+        QTest::newRow("an unknown sort field") << 0 << 3 << true << QList<qint64> {};
     }
 
     void ordersByKindAndSort()
@@ -156,12 +156,12 @@ private slots:
         QTest::addColumn<int>("sortField");
         QTest::addColumn<bool>("ascending");
         QTest::addColumn<QList<qint64>>("expected");
-        QTest::newRow("New excludes NewViewed") << "New" << 0 << true << QList<qint64>{1, 4};
-        QTest::newRow("New by amount, numerically") << "New" << 2 << true << QList<qint64>{4, 1};
-        QTest::newRow("NewViewed by amount descending") << "NewViewed" << 2 << false << QList<qint64>{2, 7};
-        QTest::newRow("Viewed by opening time descending") << "Viewed" << 1 << false << QList<qint64>{6, 3};
-        QTest::newRow("the kind compares exactly") << "new" << 0 << true << QList<qint64>{};
-        QTest::newRow("an unknown sort field") << "New" << 3 << true << QList<qint64>{};
+        QTest::newRow("New excludes NewViewed") << "New" << 0 << true << QList<qint64> {1, 4};
+        QTest::newRow("New by amount, numerically") << "New" << 2 << true << QList<qint64> {4, 1};
+        QTest::newRow("NewViewed by amount descending") << "NewViewed" << 2 << false << QList<qint64> {2, 7};
+        QTest::newRow("Viewed by opening time descending") << "Viewed" << 1 << false << QList<qint64> {6, 3};
+        QTest::newRow("the kind compares exactly") << "new" << 0 << true << QList<qint64> {};
+        QTest::newRow("an unknown sort field") << "New" << 3 << true << QList<qint64> {};
     }
 
     void orderIdsByKindAndSort()
@@ -178,7 +178,7 @@ private slots:
     {
         seedLists();
         const QList<qint64> ids = query->orderIds(ALICE, QStringLiteral("Viewed"), 0, true);
-        QCOMPARE(ids, (QList<qint64>{3, 6}));
+        QCOMPARE(ids, (QList<qint64> {3, 6}));
         for (const qint64 id : ids) {
             std::unique_ptr<Entity::Order> record(query->order(ALICE, id));
             QVERIFY(record);
@@ -263,8 +263,9 @@ private slots:
         QCOMPARE(fixture.typeOf(BOB, 1), QStringLiteral("New"));
 
         query->updateOrdersNotPresentInDB(ALICE, Orders());
-        QCOMPARE(fixture.scalar(QStringLiteral("SELECT COUNT(*) FROM OrderTable WHERE Login = 'alice' AND "
-                                               "Type = 'Viewed'"))
+        QCOMPARE(fixture
+                     .scalar(QStringLiteral("SELECT COUNT(*) FROM OrderTable WHERE Login = 'alice' AND "
+                                            "Type = 'Viewed'"))
                      .toInt(),
                  7);
     }
@@ -276,13 +277,13 @@ private slots:
         // The Type of alice's ids 10..15 after the save.
         QTest::addColumn<QStringList>("types");
         QTest::newRow("saveOrders keeps only viewed rows' Type")
-            << 0 << 1 << QStringList{"viewed", "New", "New", "New", "New", "New"};
+            << 0 << 1 << QStringList {"viewed", "New", "New", "New", "New", "New"};
         QTest::newRow("saveFoundOrders keeps every stored Type")
-            << 1 << 3 << QStringList{"viewed", "New", "NewViewed", "Search", "Search", "Search"};
+            << 1 << 3 << QStringList {"viewed", "New", "NewViewed", "Search", "Search", "Search"};
         QTest::newRow("saveOrdersWithType writes the received Type")
-            << 2 << 2 << QStringList{"Viewed", "Viewed", "Viewed", "Viewed", "Viewed", "Viewed"};
+            << 2 << 2 << QStringList {"Viewed", "Viewed", "Viewed", "Viewed", "Viewed", "Viewed"};
         QTest::newRow("saveOrdersKeepNewViewed keeps only NewViewed rows' Type")
-            << 3 << 1 << QStringList{"New", "New", "NewViewed", "New", "New", "New"};
+            << 3 << 1 << QStringList {"New", "New", "NewViewed", "New", "New", "New"};
     }
 
     void bulkSaves()
@@ -294,24 +295,24 @@ private slots:
         OrderBatch batch;
         batch.items = receivedForBulkSave(receivedType);
         int notStored = -1;
-        QList<qint64> failed{-1};
+        QList<qint64> failed {-1};
         QVERIFY(runBulkSave(variant, batch.items, &notStored, &failed));
         // 7 received entries, of which 10..13 are stored for alice (14 only for bob).
         QCOMPARE(notStored, 3);
         QCOMPARE(fixture.dataBase()->transactionDepth, 0);
         for (qint64 id = 10; id <= 15; ++id) {
             QCOMPARE(fixture.typeOf(ALICE, id), types.at(id - 10));
-            const QString expectedName =
-                id == 15 ? QStringLiteral("received again 15") : QStringLiteral("received %1").arg(id);
-            QCOMPARE(fixture.scalar(QStringLiteral("SELECT Name FROM OrderTable WHERE Login = ? AND Id = ?"),
-                                    {ALICE, id}),
-                     QVariant(expectedName));
+            const QString expectedName
+                = id == 15 ? QStringLiteral("received again 15") : QStringLiteral("received %1").arg(id);
+            QCOMPARE(
+                fixture.scalar(QStringLiteral("SELECT Name FROM OrderTable WHERE Login = ? AND Id = ?"), {ALICE, id}),
+                QVariant(expectedName));
         }
         // Stored rows keep the details of an earlier detail read, whichever way they were written.
         for (qint64 id = 10; id <= 13; ++id)
-            QCOMPARE(fixture.scalar(QStringLiteral("SELECT GosID FROM OrderTable WHERE Login = ? AND Id = ?"),
-                                    {ALICE, id}),
-                     QVariant(QStringLiteral("G%1").arg(id)));
+            QCOMPARE(
+                fixture.scalar(QStringLiteral("SELECT GosID FROM OrderTable WHERE Login = ? AND Id = ?"), {ALICE, id}),
+                QVariant(QStringLiteral("G%1").arg(id)));
         QCOMPARE(fixture.typeOf(BOB, 14), QStringLiteral("Viewed"));
         QCOMPARE(fixture.orderCount(ALICE), 6);
 
@@ -325,7 +326,7 @@ private slots:
         seedStoredForBulkSave();
         for (int variant = 0; variant < 4; ++variant) {
             int notStored = 42;
-            QList<qint64> failed{-1};
+            QList<qint64> failed {-1};
             QVERIFY(!runBulkSave(variant, Orders(), &notStored, &failed) || variant >= 2);
             if (variant >= 2)
                 QVERIFY(failed.isEmpty());
@@ -344,7 +345,7 @@ private slots:
         batch.items = receivedForBulkSave(2);
         int notStored = -1;
         // New rows' failures come first, then stored rows' in ascending order.
-        QCOMPARE(query->saveOrdersWithType(ALICE, batch.items, &notStored), (QList<qint64>{15, 11}));
+        QCOMPARE(query->saveOrdersWithType(ALICE, batch.items, &notStored), (QList<qint64> {15, 11}));
         QCOMPARE(notStored, 3);
         QCOMPARE(fixture.typeOf(ALICE, 14), QStringLiteral("Viewed"));
         QCOMPARE(fixture.typeOf(ALICE, 10), QStringLiteral("Viewed"));
@@ -392,14 +393,14 @@ private slots:
     void storedIdLookups()
     {
         seedStoredForBulkSave();
-        const QList<qint64> ids{10, 11, 12, 13, 14, 15, 15};
+        const QList<qint64> ids {10, 11, 12, 13, 14, 15, 15};
         int notStored = -1;
-        QCOMPARE(query->queryOrdersNotPresentInDB2(ALICE, ids, false, &notStored), (QList<qint64>{14, 15, 15}));
+        QCOMPARE(query->queryOrdersNotPresentInDB2(ALICE, ids, false, &notStored), (QList<qint64> {14, 15, 15}));
         QCOMPARE(notStored, 3);
         QCOMPARE(query->queryOrdersNotPresentInDB2(ALICE, ids, true, &notStored),
-                 (QList<qint64>{11, 12, 13, 14, 15, 15}));
+                 (QList<qint64> {11, 12, 13, 14, 15, 15}));
         QCOMPARE(notStored, 3);
-        QCOMPARE(query->queryOrdersNotPresentInDB1(ALICE, ids, nullptr), (QList<qint64>{10, 11, 13, 14, 15, 15}));
+        QCOMPARE(query->queryOrdersNotPresentInDB1(ALICE, ids, nullptr), (QList<qint64> {10, 11, 13, 14, 15, 15}));
     }
 
     void purgeSparesFavouritesAndRecentOrders()
@@ -409,13 +410,13 @@ private slots:
         QCOMPARE(cutOff, QDateTime(QDate(2026, 2, 28), QTime(12, 0), Qt::UTC));
         QCOMPARE(TavrelDataBaseQuery::purgeCutOff(now.toOffsetFromUtc(3 * 3600)), cutOff);
 
-        fixture.insertOrder(ALICE, 1, QStringLiteral("Viewed"), cutOff);               // kept: not earlier
-        fixture.insertOrder(ALICE, 2, QStringLiteral("Viewed"), cutOff.addSecs(-1));   // deleted
-        fixture.insertOrder(ALICE, 3, QStringLiteral("Viewed"), cutOff.addDays(-20));  // kept: bob's live favourite
-        fixture.insertOrder(ALICE, 4, QStringLiteral("New"), cutOff.addDays(-20));     // deleted: favourite Deleted
-        fixture.insertOrder(ALICE, 5, QStringLiteral("Viewed"), QDateTime());          // kept: no opening time
-        fixture.insertOrder(BOB, 6, QStringLiteral("New"), cutOff.addDays(-40));       // deleted: every login
-        fixture.insertOrder(ALICE, 7, QStringLiteral("New"), now.addDays(-1));         // kept: recent
+        fixture.insertOrder(ALICE, 1, QStringLiteral("Viewed"), cutOff); // kept: not earlier
+        fixture.insertOrder(ALICE, 2, QStringLiteral("Viewed"), cutOff.addSecs(-1)); // deleted
+        fixture.insertOrder(ALICE, 3, QStringLiteral("Viewed"), cutOff.addDays(-20)); // kept: bob's live favourite
+        fixture.insertOrder(ALICE, 4, QStringLiteral("New"), cutOff.addDays(-20)); // deleted: favourite Deleted
+        fixture.insertOrder(ALICE, 5, QStringLiteral("Viewed"), QDateTime()); // kept: no opening time
+        fixture.insertOrder(BOB, 6, QStringLiteral("New"), cutOff.addDays(-40)); // deleted: every login
+        fixture.insertOrder(ALICE, 7, QStringLiteral("New"), now.addDays(-1)); // kept: recent
         fixture.insertOrder(ALICE, 8, QStringLiteral("Viewed"), cutOff.addDays(-300)); // kept: synced favourite
         fixture.insertFavourite(BOB, 3, QStringLiteral("New"));
         fixture.insertFavourite(ALICE, 4, QStringLiteral("Deleted"));
@@ -423,7 +424,7 @@ private slots:
 
         QCOMPARE(TavrelDataBaseQuery::purgeOldOrders(fixture.filePath(), now), 3);
         QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable ORDER BY Id")),
-                 (QVariantList{1, 3, 5, 7, 8}));
+                 (QVariantList {1, 3, 5, 7, 8}));
         QCOMPARE(TavrelDataBaseQuery::purgeOldOrders(fixture.filePath(), now), 0);
         QCOMPARE(TavrelDataBaseQuery::purgeOldOrders(fixture.filePath() + QStringLiteral(".missing/x"), now), -1);
     }
@@ -434,7 +435,7 @@ private slots:
         fixture.insertOrder(ALICE, 1, QStringLiteral("Viewed"), now.addMonths(-2));
         fixture.insertOrder(ALICE, 2, QStringLiteral("Viewed"), now.addDays(-2));
         query->removeOldOrders();
-        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable")), (QVariantList{2}));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable")), (QVariantList {2}));
     }
 
     void purgeOnAWorkerThreadWhileTheGuiThreadWrites()
@@ -508,8 +509,8 @@ private slots:
 
         // Kill it once the save has visibly begun to write the file, well before it can commit.
         const auto written = [&file] {
-            return QFileInfo(file).size() + QFileInfo(file + QStringLiteral("-wal")).size() +
-                   QFileInfo(file + QStringLiteral("-journal")).size();
+            return QFileInfo(file).size() + QFileInfo(file + QStringLiteral("-wal")).size()
+                + QFileInfo(file + QStringLiteral("-journal")).size();
         };
         const qint64 before = written();
         while (written() < before + 2 * 1024 * 1024 && !deadline.hasExpired() && child.state() == QProcess::Running)
