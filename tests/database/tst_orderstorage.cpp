@@ -369,6 +369,30 @@ private slots:
         QCOMPARE(fixture.orderCount(), 5);
     }
 
+    void bulkSaveWhoseCommitFails()
+    {
+        seedStoredForBulkSave();
+        // A deferred foreign key that the insert of order 15 breaks: every statement runs, the COMMIT fails.
+        QVERIFY(fixture.exec(QStringLiteral("PRAGMA foreign_keys = ON")));
+        QVERIFY(fixture.exec(QStringLiteral("CREATE TABLE CommitGuardParent (Id INTEGER PRIMARY KEY)")));
+        QVERIFY(fixture.exec(QStringLiteral("CREATE TABLE CommitGuard (ParentId INTEGER REFERENCES "
+                                            "CommitGuardParent(Id) DEFERRABLE INITIALLY DEFERRED)")));
+        QVERIFY(fixture.exec(QStringLiteral("CREATE TRIGGER break_commit AFTER INSERT ON OrderTable WHEN NEW.Id = 15 "
+                                            "BEGIN INSERT INTO CommitGuard VALUES (1); END")));
+        OrderBatch batch;
+        batch.items = receivedForBulkSave(2);
+        int notStored = -1;
+        const QList<qint64> failed = query->saveOrdersWithType(ALICE, batch.items, &notStored);
+        QVERIFY(fixture.exec(QStringLiteral("DROP TABLE CommitGuard")));
+        QVERIFY(fixture.exec(QStringLiteral("DROP TABLE CommitGuardParent")));
+        QVERIFY(fixture.exec(QStringLiteral("PRAGMA foreign_keys = OFF")));
+        QCOMPARE(failed, idsOf(batch.items));
+        QCOMPARE(notStored, 0);
+        QCOMPARE(fixture.dataBase()->transactionDepth, 0);
+        QCOMPARE(fixture.typeOf(ALICE, 10), QStringLiteral("viewed"));
+        QCOMPARE(fixture.orderCount(ALICE), 4);
+    }
+
     void bulkSaveWhoseLookupFails()
     {
         seedStoredForBulkSave();
