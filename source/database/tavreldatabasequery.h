@@ -22,6 +22,7 @@ class DataBase;
 
 namespace Entity {
 class FavouriteItem;
+class Filter;
 class Order;
 } // namespace Entity
 
@@ -152,10 +153,29 @@ protected:
     static QVariantMap recordMap(const QSqlQuery &query);
     // The current row keyed by the column names as the table spells them (the settings rows).
     static QVariantMap columnMap(const QSqlQuery &query);
+    // Executes a statement that yields no rows and finishes it; whether it ran.
+    static bool run(QSqlQuery &query);
+    // The failure path of a writer: rolls back the level the writer opened and gives false.
+    bool failLevel();
+    // Deletes every row of the table.
+    bool clearTable(const QString &table);
 
     QPointer<DataBase> dataBase;
 
 private:
+    QString userText(const char *text, const QString &login);
+    bool replaceSettingsRow(const QString &table, const QStringList &allowedColumns, const QVariantMap &values,
+                            bool clearFirst);
+    static QVariantMap settingsRow(QSqlQuery query);
+    bool readFilterLinks(const QString &table, const QString &column, qint64 filterId, QList<qint64> &ids);
+    bool writeFilter(const QString &login, Entity::Filter *filter);
+    bool writeFilterLinks(const QString &table, const QString &column, qint64 filterId, const QList<qint64> &ids);
+
+    template<typename Record, typename List> List readDictionary(const QString &table);
+    template<typename Record>
+    bool replaceDictionary(const QList<Record *> &items, const QString &table, const QString &changeDateColumn,
+                           bool clearFirst);
+
     // Order and favourite storage helpers.
     enum class BulkSaveKind { Orders, FoundOrders, WithType, KeepNewViewed };
     static QString sortTerm(int sortField, bool ascending);

@@ -86,9 +86,7 @@ bool TavrelDataBaseQuery::runLoginStatement(const QString &text, const QString &
     query.bindValue(QStringLiteral(":Login"), login);
     if (id.isValid())
         query.bindValue(QStringLiteral(":Id"), id);
-    const bool ok = query.exec();
-    query.finish();
-    return ok;
+    return run(query);
 }
 
 int TavrelDataBaseQuery::favouritesCount(const QString &login)
@@ -118,9 +116,7 @@ bool TavrelDataBaseQuery::writeFavourite(QSqlQuery &query, const QString &login,
     query.bindValue(QStringLiteral(":Login"), login);
     query.bindValue(QStringLiteral(":State"), Entity::FavouriteItemList::stateToString(item->state));
     query.bindValue(QStringLiteral(":ChangeDate"), item->changeDate);
-    const bool ok = query.exec();
-    query.finish();
-    return ok;
+    return run(query);
 }
 
 bool TavrelDataBaseQuery::saveFavourite(const QString &login, Entity::FavouriteItem *item)
@@ -138,8 +134,7 @@ bool TavrelDataBaseQuery::saveFavourites(const QString &login, const QList<Entit
 {
     dataBase->beginTransaction();
     if (clearFirst && !runLoginStatement(FAVOURITES_CLEAR, TABLE_FAVOURITES, login)) {
-        dataBase->rollback();
-        return false;
+        return failLevel();
     }
     QSqlQuery query = statement(FAVOURITE_SAVE.arg(TABLE_FAVOURITES));
     for (const Entity::FavouriteItem *item : items) {
@@ -147,8 +142,7 @@ bool TavrelDataBaseQuery::saveFavourites(const QString &login, const QList<Entit
         if (!item || (!clearFirst && !item->changed))
             continue;
         if (!writeFavourite(query, login, item)) {
-            dataBase->rollback();
-            return false;
+            return failLevel();
         }
     }
     return dataBase->commitOrRollback();
@@ -167,8 +161,7 @@ bool TavrelDataBaseQuery::removeFavouriteInTransaction(const QString &login,
         if (!item)
             continue;
         if (!runLoginStatement(FAVOURITE_REMOVE, TABLE_FAVOURITES, login, item->id)) {
-            dataBase->rollback();
-            return false;
+            return failLevel();
         }
     }
     return dataBase->commitOrRollback();
@@ -308,11 +301,7 @@ bool TavrelDataBaseQuery::clearOrderList(const QString &login, bool newList)
     if (ok && !kept.isEmpty())
         ok = runLoginStatement(newList ? RESTORE_NEW_ORDERS : RESTORE_VIEWED_ORDERS, TABLE_ORDERS, login);
     deleteFavourites(kept);
-    if (!ok) {
-        dataBase->rollback();
-        return false;
-    }
-    return dataBase->commitOrRollback();
+    return ok ? dataBase->commitOrRollback() : failLevel();
 }
 
 bool TavrelDataBaseQuery::removeAllNewOrders(const QString &login)

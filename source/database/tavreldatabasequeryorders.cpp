@@ -214,9 +214,7 @@ bool TavrelDataBaseQuery::markAllOrdersViewed(const QString &login)
 {
     QSqlQuery query = statement(MARK_ALL_VIEWED.arg(TABLE_ORDERS));
     query.bindValue(QStringLiteral(":Login"), login);
-    const bool ok = query.exec();
-    query.finish();
-    return ok;
+    return run(query);
 }
 
 bool TavrelDataBaseQuery::updateOrder(const QString &login, Entity::Order *order)
@@ -258,9 +256,7 @@ bool TavrelDataBaseQuery::updateOrder(const QString &login, Entity::Order *order
     query.bindValue(QStringLiteral(":GeoPlaceName"), order->geoPlaceName);
     query.bindValue(QStringLiteral(":ContactNames"), order->contactNames);
     query.bindValue(QStringLiteral(":ContactValues"), order->contactValues);
-    const bool ok = query.exec();
-    query.finish();
-    return ok;
+    return run(query);
 }
 
 void TavrelDataBaseQuery::updateOrdersNotPresentInDB(const QString &login, const QList<Entity::Order *> &orders)
@@ -274,6 +270,5 @@ void TavrelDataBaseQuery::updateOrdersNotPresentInDB(const QString &login, const
     QSqlQuery query = statement(UPDATE_NOT_PRESENT.arg(TABLE_ORDERS));
     query.bindValue(QStringLiteral(":Ids"), idsToJson(ids));
     query.bindValue(QStringLiteral(":Login"), login);
-    query.exec();
-    query.finish();
+    run(query);
 }

@@ -191,9 +191,8 @@ bool TavrelDataBaseQuery::bulkSaveOrders(const QString &login, const QList<Entit
         const bool rowExists = storedTypes.contains(id);
         QSqlQuery &query = rowExists ? replace : insert;
         bindListColumns(query, login, order, true);
-        if (!query.exec())
+        if (!run(query))
             failed.append(id);
-        query.finish();
     }
 
     QList<qint64> storedIds = byId.keys();
@@ -201,9 +200,8 @@ bool TavrelDataBaseQuery::bulkSaveOrders(const QString &login, const QList<Entit
     QSqlQuery update = statement(variant.updateText->arg(TABLE_ORDERS));
     for (const qint64 id : storedIds) {
         bindListColumns(update, login, byId.value(id), variant.updateWritesType);
-        if (!update.exec())
+        if (!run(update))
             failed.append(id);
-        update.finish();
     }
 
     const bool committed = dataBase->commitOrRollback();
