@@ -388,16 +388,17 @@ void NetworkReplyParser::parseFavouritesReply(NetworkRequestContext *context)
 
 void NetworkReplyParser::parseFavouriteChangeReply(NetworkRequestContext *context)
 {
-    if (context->httpStatus != 200) {
-        context->result.insert(KEY_RESULT, E_SERVER);
-        return;
-    }
-    // A 200 that carries an error result (an expired session above all) is that error, so the
-    // login wrapper can log in again instead of the change being lost.
+    // An error result in the body (an expired session above all) is that error, so the login
+    // wrapper can log in again instead of the change being lost; success needs status 200.
     QDomDocument document;
     const QDomElement root = rootOf(context, Preparation::Trimmed, &document);
     QString code;
-    context->result.insert(KEY_RESULT, findResult(root, &code) ? code : S_OK);
+    const bool hasResult = findResult(root, &code);
+    if (hasResult && code != S_OK) {
+        context->result.insert(KEY_RESULT, code);
+    } else {
+        context->result.insert(KEY_RESULT, context->httpStatus == 200 ? S_OK : E_SERVER);
+    }
 }
 
 QVariantMap NetworkReplyParser::readSubscription(const QDomElement &subscription)

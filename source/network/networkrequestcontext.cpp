@@ -144,7 +144,8 @@ bool NetworkRequestContext::processReply()
         result.insert(KEY_REPLY_ERROR_STRING, errorString);
         result.insert(KEY_HTTP_STATUS_CODE, status);
     }
-    result.insert(KEY_BYTE_ARRAY, reply->readAll());
+    // An aborted reply is closed; it has no body to read.
+    result.insert(KEY_BYTE_ARRAY, reply->isOpen() ? reply->readAll() : QByteArray());
     if (constructor) {
         constructor->parseResponse(this);
     }

@@ -769,11 +769,20 @@ void TestRequests::favouriteChangeHonoursResult()
     QCOMPARE(context->result.value(KEY_RESULT).toString(), E_INVALID_USERNAME_OR_PASSWORD);
     delete context;
 
+    // Without a body's verdict only a 200 is a success.
     bed.service.clearFaults();
-    context = bed.constructor->createFavouriteRequest(-5);
+    bed.service.addFault(LocalServiceFault::httpStatus(404).onPath(QStringLiteral("/api/orders/favorites/create")));
+    bed.service.addFault(LocalServiceFault::emptyBody().onPath(QStringLiteral("/api/orders/favorites/create")));
+    context = bed.constructor->createFavouriteRequest(knownOrderId);
     QVERIFY(RequestTestBed::finish(context));
     QCOMPARE(context->httpStatus, 404);
     QCOMPARE(context->result.value(KEY_RESULT).toString(), E_SERVER);
+    delete context;
+
+    bed.service.clearFaults();
+    context = bed.constructor->createFavouriteRequest(-5);
+    QVERIFY(RequestTestBed::finish(context));
+    QCOMPARE(context->result.value(KEY_RESULT).toString(), E_INVALID_ID);
     delete context;
 }
 
