@@ -37,7 +37,8 @@ QByteArray pageReply()
         writer.writeTextElement(QStringLiteral("ChangeDate"), QStringLiteral("20.05.2014 09:15:00"));
         writer.writeTextElement(QStringLiteral("Branch"), QStringLiteral("Медицина и фармацевтика"));
         writer.writeTextElement(QStringLiteral("Region"), QStringLiteral("Москва"));
-        writer.writeTextElement(QStringLiteral("PlacementMethod"), QStringLiteral("Открытый аукцион в электронной форме"));
+        writer.writeTextElement(QStringLiteral("PlacementMethod"),
+                                QStringLiteral("Открытый аукцион в электронной форме"));
         writer.writeTextElement(QStringLiteral("Amount"), QString::number(1500 + i * 7.5, 'f', i % 2));
         writer.writeTextElement(QStringLiteral("CurrencyName"), QStringLiteral("руб."));
         writer.writeTextElement(QStringLiteral("FullAccess"), QStringLiteral("true"));

@@ -14,7 +14,6 @@
 #include "tavrelsynchronization.h"
 #include "valuehelpers.h"
 
-
 #include <QUrlQuery>
 #include <QXmlStreamWriter>
 
@@ -210,9 +209,9 @@ void NetworkRequestConstructor::writeRequestDocument(int kind, const QVariantMap
     case NetworkRequestKind::FavouriteCreate:
     case NetworkRequestKind::FavouriteDelete:
     case NetworkRequestKind::SubscriptionDelete:
-        setPath(kind == NetworkRequestKind::FavouriteCreate
-                    ? URL_FAVOURITE_CREATE
-                    : kind == NetworkRequestKind::FavouriteDelete ? URL_FAVOURITE_DELETE : URL_SUBSCRIPTION_DELETE);
+        setPath(kind == NetworkRequestKind::FavouriteCreate       ? URL_FAVOURITE_CREATE
+                    : kind == NetworkRequestKind::FavouriteDelete ? URL_FAVOURITE_DELETE
+                                                                  : URL_SUBSCRIPTION_DELETE);
         begin();
         writer.writeTextElement(TAG_ID, parameters.value(KEY_ID).toString());
         break;
@@ -224,7 +223,8 @@ void NetworkRequestConstructor::writeRequestDocument(int kind, const QVariantMap
     case NetworkRequestKind::SearchPage:
         setPath(URL_SEARCH);
         begin();
-        writer.writeTextElement(QStringLiteral("Page"), QString::number(parameters.value(PARAM_PAGE_NUMBER).toInt() + 1));
+        writer.writeTextElement(QStringLiteral("Page"),
+                                QString::number(parameters.value(PARAM_PAGE_NUMBER).toInt() + 1));
         writer.writeTextElement(QStringLiteral("Rows"), parameters.value(PARAM_ROWS_COUNT).toString());
         writeSearchChildren(parameters, writer);
         break;
@@ -232,7 +232,8 @@ void NetworkRequestConstructor::writeRequestDocument(int kind, const QVariantMap
         setPath(URL_NEW_ORDERS_PAGE);
         begin();
         writer.writeTextElement(QStringLiteral("Version"), AppSettings::appVersion());
-        writer.writeTextElement(QStringLiteral("Page"), QString::number(parameters.value(PARAM_PAGE_NUMBER).toInt() + 1));
+        writer.writeTextElement(QStringLiteral("Page"),
+                                QString::number(parameters.value(PARAM_PAGE_NUMBER).toInt() + 1));
         writer.writeTextElement(QStringLiteral("Rows"), parameters.value(PARAM_ROWS_COUNT).toString());
         break;
     case NetworkRequestKind::Subscriptions:
@@ -248,9 +249,11 @@ void NetworkRequestConstructor::writeRequestDocument(int kind, const QVariantMap
             const QVariantMap map = filter.toMap();
             writer.writeStartElement(QStringLiteral("Subscription"));
             const QDateTime changed = map.value(KEY_FILTER_CHANGE_DATE).toDateTime();
-            writer.writeTextElement(TAG_DATE_TIME, changed.isValid() ? changed.addSecs(SERVER_TIME_SHIFT_SECS).toString(
-                                                       QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
-                                                                     : QString());
+            writer.writeTextElement(
+                TAG_DATE_TIME,
+                changed.isValid()
+                    ? changed.addSecs(SERVER_TIME_SHIFT_SECS).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
+                    : QString());
             writeSubscription(writer, map);
             writer.writeEndElement();
         }
@@ -309,8 +312,8 @@ void NetworkRequestConstructor::writeSubscription(QXmlStreamWriter &writer, cons
     if (isEditedState(filter.value(KEY_STATE))) {
         writeValueElement(writer, TAG_ID, filter);
     }
-    for (const char *tag : {"Name", "SearchArea", "WithMorphology", "AllWordsRequired", "AmountOrdersFrom",
-                            "AmountOrdersTo"}) {
+    for (const char *tag :
+         {"Name", "SearchArea", "WithMorphology", "AllWordsRequired", "AmountOrdersFrom", "AmountOrdersTo"}) {
         writeValueElement(writer, QLatin1String(tag), filter);
     }
     for (const char *tag : {"OpeningTimeFrom", "OpeningTimeTo", "ClosingTimeFrom", "ClosingTimeTo"}) {
@@ -390,8 +393,8 @@ NetworkRequestContext *NetworkRequestConstructor::favouritesRequest()
 
 // --- typed operations ---------------------------------------------------------------------------
 
-NetworkRequestContext *NetworkRequestConstructor::synchronizeFavouritesRequest(
-    const QList<Entity::FavouriteItem *> &favourites)
+NetworkRequestContext *
+NetworkRequestConstructor::synchronizeFavouritesRequest(const QList<Entity::FavouriteItem *> &favourites)
 {
     QVariantList list;
     const QList<Entity::FavouriteItem *> items = favourites;

@@ -152,8 +152,8 @@ void PagedRequestManager::createPageRequest()
         }
         QPointer<NetworkRequestContext> pageWrapper = runningPages.take(index);
         PageRequestContext *page = carriedPage(pageWrapper.data());
-        const bool halfDone = page && page->isRunning() && page->bytesTotal > 0
-            && page->bytesReceived >= page->bytesTotal / 2;
+        const bool halfDone
+            = page && page->isRunning() && page->bytesTotal > 0 && page->bytesReceived >= page->bytesTotal / 2;
         if (halfDone) {
             detachedPages.append(pageWrapper);
         } else {

@@ -104,7 +104,8 @@ void TestLoginWrapper::init()
 NetworkRequestContext *TestLoginWrapper::carried(const QString &path)
 {
     if (path == PATH_SEARCH) {
-        return bed.constructor->searchRequest(QStringLiteral("CURRENT_ORDERS"), QStringLiteral("C++ & 100%"), true, true);
+        return bed.constructor->searchRequest(QStringLiteral("CURRENT_ORDERS"), QStringLiteral("C++ & 100%"), true,
+                                              true);
     }
     if (path == PATH_ADD_FAVOURITE) {
         return bed.constructor->createFavouriteRequest(bed.service.data().orders().first().id);
@@ -114,8 +115,8 @@ NetworkRequestContext *TestLoginWrapper::carried(const QString &path)
 
 NetworkRequestContext *TestLoginWrapper::wrap(NetworkRequestContext *inner)
 {
-    return bed.constructor->loginWrapperRequest(QStringLiteral("demo"), LocalServiceUser::digest(QStringLiteral("demo")),
-                                                inner);
+    return bed.constructor->loginWrapperRequest(QStringLiteral("demo"),
+                                                LocalServiceUser::digest(QStringLiteral("demo")), inner);
 }
 
 void TestLoginWrapper::refusedOnceLogsInOnceAndSendsAgain_data()
@@ -139,7 +140,7 @@ void TestLoginWrapper::refusedOnceLogsInOnceAndSendsAgain()
     QTest::qWait(50);
 
     QCOMPARE(reports.count(), 1);
-    QCOMPARE(paths(bed.service.requestLog()), (QStringList{path, PATH_LOGIN, path}));
+    QCOMPARE(paths(bed.service.requestLog()), (QStringList {path, PATH_LOGIN, path}));
     QCOMPARE(wrapper->result.value(KEY_RESULT).toString(), S_OK);
     QCOMPARE(wrapper->wrappedKind, inner->kind);
     if (!dataKey.isEmpty()) {
@@ -166,7 +167,7 @@ void TestLoginWrapper::refusedAgainIsReportedWithoutLoop()
     QVERIFY(RequestTestBed::finish(wrapper));
     QTest::qWait(100);
     QCOMPARE(reports.count(), 1);
-    QCOMPARE(paths(bed.service.requestLog()), (QStringList{PATH_FAVOURITES, PATH_LOGIN, PATH_FAVOURITES}));
+    QCOMPARE(paths(bed.service.requestLog()), (QStringList {PATH_FAVOURITES, PATH_LOGIN, PATH_FAVOURITES}));
     QCOMPARE(wrapper->result.value(KEY_RESULT).toString(), E_INVALID_USERNAME_OR_PASSWORD);
     delete wrapper;
 }
@@ -223,7 +224,7 @@ void TestLoginWrapper::outdatedVersionStillLogsIn()
     bed.service.addFault(LocalServiceFault::expireSessions().onPath(PATH_FAVOURITES).once());
     NetworkRequestContext *wrapper = wrap(carried(PATH_FAVOURITES));
     QVERIFY(RequestTestBed::finish(wrapper));
-    QCOMPARE(paths(bed.service.requestLog()), (QStringList{PATH_FAVOURITES, PATH_LOGIN, PATH_FAVOURITES}));
+    QCOMPARE(paths(bed.service.requestLog()), (QStringList {PATH_FAVOURITES, PATH_LOGIN, PATH_FAVOURITES}));
     QCOMPARE(wrapper->result.value(KEY_RESULT).toString(), S_OK);
     delete wrapper;
 }
@@ -232,7 +233,7 @@ void TestLoginWrapper::acceptedRequestNeedsNoLogin()
 {
     NetworkRequestContext *wrapper = wrap(carried(PATH_SEARCH));
     QVERIFY(RequestTestBed::finish(wrapper));
-    QCOMPARE(paths(bed.service.requestLog()), QStringList{PATH_SEARCH});
+    QCOMPARE(paths(bed.service.requestLog()), QStringList {PATH_SEARCH});
     QCOMPARE(wrapper->result.value(KEY_RESULT).toString(), S_OK);
     QVERIFY(wrapper->result.contains(KEY_ORDERS));
     QCOMPARE(bed.synchronization->sessionCookie(), session);
@@ -243,7 +244,7 @@ void TestLoginWrapper::wrapperWithoutCarriedRequestIsLogin()
 {
     NetworkRequestContext *wrapper = wrap(nullptr);
     QVERIFY(RequestTestBed::finish(wrapper));
-    QCOMPARE(paths(bed.service.requestLog()), QStringList{PATH_LOGIN});
+    QCOMPARE(paths(bed.service.requestLog()), QStringList {PATH_LOGIN});
     QCOMPARE(wrapper->result.value(KEY_RESULT).toString(), S_OK);
     QVERIFY(!wrapper->result.value(KEY_SESSION).toByteArray().isEmpty());
     // A plain login stores nothing itself; its owner does.

@@ -158,7 +158,7 @@ void TestPagedRequests::firstPageAloneThenWindow()
     QScopedPointer<PagedRequestManager> manager(searchManager());
     QCOMPARE(manager->precachePageCount, 6);
     QVERIFY(manager->start());
-    QCOMPARE(keys(manager->runningPages), QSet<int>{0});
+    QCOMPARE(keys(manager->runningPages), QSet<int> {0});
     QVERIFY(waitForReports(1));
     // With the count known the rest of the window was asked for before page 0 was reported.
     QCOMPARE(reports.first().page, 0);
@@ -173,7 +173,7 @@ void TestPagedRequests::firstPageAloneThenWindow()
     QCOMPARE(keys(manager->finishedPages), range(0, 6));
     QVERIFY(manager->runningPages.isEmpty());
     QVERIFY(!manager->isRunning());
-    QCOMPARE(requestedPages(PATH_SEARCH), (QList<int>{0, 1, 2, 3, 4, 5, 6}));
+    QCOMPARE(requestedPages(PATH_SEARCH), (QList<int> {0, 1, 2, 3, 4, 5, 6}));
     // Every page request travelled in the engine's login wrapper.
     NetworkRequestContext *page = manager->pageRequest(3);
     QVERIFY(page && page->wrapper);
@@ -262,7 +262,7 @@ void TestPagedRequests::newOrdersWalkOnePageAtATime()
     manager->start();
     QTRY_COMPARE_WITH_TIMEOUT(manager->currentPage, -1, 10000);
     QCOMPARE(received, bed.service.newOrderIds());
-    QCOMPARE(requestedPages(PATH_NEW_ORDERS), (QList<int>{0, 1, 2, 3, 4}));
+    QCOMPARE(requestedPages(PATH_NEW_ORDERS), (QList<int> {0, 1, 2, 3, 4}));
     QVERIFY(widestWindow <= 1);
     QCOMPARE(manager->totalCount, ORDER_COUNT);
     QVERIFY(manager->finishedPages.isEmpty());
@@ -347,7 +347,7 @@ void TestPagedRequests::failedPageIsFetchedAgain()
     QCOMPARE(failed.orders, -1);
     QVERIFY(!manager->finishedPages.contains(2));
     QVERIFY(!manager->runningPages.contains(2));
-    QCOMPARE(keys(manager->finishedPages), range(0, 6) - QSet<int>{2});
+    QCOMPARE(keys(manager->finishedPages), range(0, 6) - QSet<int> {2});
     reports.clear();
 
     manager->setCurrentPage(1);
@@ -413,7 +413,7 @@ void TestPagedRequests::pageCount()
     QFETCH(int, total);
     QFETCH(int, rows);
     QFETCH(int, pages);
-    QVariantMap parameters{{PARAM_ROWS_PER_PAGE, rows}};
+    QVariantMap parameters {{PARAM_ROWS_PER_PAGE, rows}};
     QScopedPointer<PagedRequestManager> manager(qobject_cast<PagedRequestManager *>(
         bed.constructor->createRequest(NetworkRequestKind::SearchAllPages, &parameters)));
     QVERIFY(manager);

@@ -3,6 +3,8 @@
 // the reply parser makes of the service's answers, good and faulty.
 
 #include "constants.h"
+#include "favouriteitem.h"
+#include "filter.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "pagedrequestmanager.h"
@@ -12,6 +14,7 @@
 #include "tavrelnetworkcookiejar.h"
 #include "tavrelsynchronization.h"
 #include "testapplication.h"
+#include "valuehelpers.h"
 
 #include <QNetworkCookie>
 #include <QUrlQuery>
@@ -40,9 +43,9 @@ QVariantMap searchFilter()
     filter.insert(KEY_AMOUNT_ORDERS_TO, QStringLiteral("100000"));
     filter.insert(KEY_WORD_SERCH, QStringLiteral("поставка"));
     filter.insert(KEY_ENABLED, true);
-    filter.insert(KEY_WORDS_EXCEPTIONS, QVariantList{QStringLiteral("alpha"), QStringLiteral("beta")});
-    filter.insert(KEY_FILTER_BRANCHES, QVariantList{});
-    filter.insert(KEY_FILTER_REGIONS, QVariantList{qint64(77), qint64(50)});
+    filter.insert(KEY_WORDS_EXCEPTIONS, QVariantList {QStringLiteral("alpha"), QStringLiteral("beta")});
+    filter.insert(KEY_FILTER_BRANCHES, QVariantList {});
+    filter.insert(KEY_FILTER_REGIONS, QVariantList {qint64(77), qint64(50)});
     filter.insert(KEY_ORDER_TYPE, QStringLiteral("ALL"));
     filter.insert(KEY_OPEN_COMPETITION, true);
     filter.insert(KEY_PRICE_QUOTATION, false);
@@ -53,11 +56,18 @@ QVariantMap searchFilter()
     return filter;
 }
 
-const QStringList SUBSCRIPTION_TAGS = {
-    QStringLiteral("Name"),       QStringLiteral("SearchArea"),      QStringLiteral("WithMorphology"),
-    QStringLiteral("AllWordsRequired"), QStringLiteral("AmountOrdersFrom"), QStringLiteral("AmountOrdersTo"),
-    QStringLiteral("Enabled"),    QStringLiteral("WordsExceptions"), QStringLiteral("Branches"),
-    QStringLiteral("Regions"),    QStringLiteral("OrderType"),       QStringLiteral("PlacementMethod")};
+const QStringList SUBSCRIPTION_TAGS = {QStringLiteral("Name"),
+                                       QStringLiteral("SearchArea"),
+                                       QStringLiteral("WithMorphology"),
+                                       QStringLiteral("AllWordsRequired"),
+                                       QStringLiteral("AmountOrdersFrom"),
+                                       QStringLiteral("AmountOrdersTo"),
+                                       QStringLiteral("Enabled"),
+                                       QStringLiteral("WordsExceptions"),
+                                       QStringLiteral("Branches"),
+                                       QStringLiteral("Regions"),
+                                       QStringLiteral("OrderType"),
+                                       QStringLiteral("PlacementMethod")};
 
 enum Fault { NoFault, Status500, EmptyBody, Malformed, Padded, Dorvalt, ErrorCode };
 
@@ -96,6 +106,10 @@ private slots:
     void favouriteChangeHonoursResult();
     void subscriptionsSynchronizeShiftsDateTime();
     void parametersAreCopied();
+    void savedFilterTakesItsPath_data();
+    void savedFilterTakesItsPath();
+    void filterSearchCarriesShiftedCriteria();
+    void favouritesSynchronizeSkipsDeleted();
     void urlHelpers();
 
 private:
@@ -141,9 +155,9 @@ NetworkRequestContext *TestRequests::build(int kind)
     case NetworkRequestKind::Favourites:
         return c->favouritesRequest();
     case NetworkRequestKind::FavouritesSynchronize: {
-        QVariantMap kept{{KEY_ID, knownOrderId}, {KEY_STATE, QStringLiteral("Sync")}};
-        QVariantMap dropped{{KEY_ID, knownOrderId + 1}, {KEY_STATE, QStringLiteral("Deleted")}};
-        QVariantMap parameters{{KEY_FAVOURITES, QVariantList{kept, dropped}}};
+        QVariantMap kept {{KEY_ID, knownOrderId}, {KEY_STATE, QStringLiteral("Sync")}};
+        QVariantMap dropped {{KEY_ID, knownOrderId + 1}, {KEY_STATE, QStringLiteral("Deleted")}};
+        QVariantMap parameters {{KEY_FAVOURITES, QVariantList {kept, dropped}}};
         return c->createRequest(kind, &parameters);
     }
     case NetworkRequestKind::FavouriteCreate:
@@ -159,11 +173,11 @@ NetworkRequestContext *TestRequests::build(int kind)
     case NetworkRequestKind::Subscriptions:
         return c->subscriptionsRequest();
     case NetworkRequestKind::SubscriptionsSynchronize: {
-        QVariantMap parameters{{KEY_FILTERS, QVariantList{searchFilter()}}};
+        QVariantMap parameters {{KEY_FILTERS, QVariantList {searchFilter()}}};
         return c->createRequest(kind, &parameters);
     }
     case NetworkRequestKind::SubscriptionSave: {
-        QVariantMap parameters{{KEY_FILTERS, searchFilter()}};
+        QVariantMap parameters {{KEY_FILTERS, searchFilter()}};
         return c->createRequest(kind, &parameters);
     }
     case NetworkRequestKind::SubscriptionDelete: {
@@ -214,54 +228,55 @@ void TestRequests::requestOnTheWire_data()
     QTest::addColumn<QStringList>("children");
     QTest::addColumn<QVariantMap>("fields");
 
-    const QStringList login{QStringLiteral("Version"), QStringLiteral("Login"), QStringLiteral("Password")};
-    const QVariantMap loginFields{{QStringLiteral("Version"), QStringLiteral("1.2.1.0")},
-                                  {QStringLiteral("Login"), QStringLiteral("demo")},
-                                  {QStringLiteral("Password"), LocalServiceUser::digest(QStringLiteral("demo"))}};
+    const QStringList login {QStringLiteral("Version"), QStringLiteral("Login"), QStringLiteral("Password")};
+    const QVariantMap loginFields {{QStringLiteral("Version"), QStringLiteral("1.2.1.0")},
+                                   {QStringLiteral("Login"), QStringLiteral("demo")},
+                                   {QStringLiteral("Password"), LocalServiceUser::digest(QStringLiteral("demo"))}};
     QStringList subscription = SUBSCRIPTION_TAGS;
     subscription.insert(subscription.indexOf(QStringLiteral("Enabled")), QStringLiteral("WordSerch"));
 
     QTest::newRow("1 login") << 1 << QByteArray("POST") << QStringLiteral("/api/login") << login << loginFields;
     QTest::newRow("2 new orders") << 2 << QByteArray("GET") << QStringLiteral("/api/orders/new") << QStringList()
                                   << QVariantMap();
-    QTest::newRow("3 favourites") << 3 << QByteArray("GET") << QStringLiteral("/api/orders/favorites")
-                                  << QStringList() << QVariantMap();
+    QTest::newRow("3 favourites") << 3 << QByteArray("GET") << QStringLiteral("/api/orders/favorites") << QStringList()
+                                  << QVariantMap();
     QTest::newRow("4 favourites sync") << 4 << QByteArray("POST") << QStringLiteral("/api/orders/favorites/synchronize")
-                                       << QStringList{QStringLiteral("Orders")} << QVariantMap();
+                                       << QStringList {QStringLiteral("Orders")} << QVariantMap();
     QTest::newRow("5 add favourite") << 5 << QByteArray("POST") << QStringLiteral("/api/orders/favorites/create")
-                                     << QStringList{QStringLiteral("ID")} << QVariantMap{{QStringLiteral("ID"), -1}};
+                                     << QStringList {QStringLiteral("ID")} << QVariantMap {{QStringLiteral("ID"), -1}};
     QTest::newRow("6 remove favourite") << 6 << QByteArray("POST") << QStringLiteral("/api/orders/favorites/delete")
-                                        << QStringList{QStringLiteral("ID")} << QVariantMap{{QStringLiteral("ID"), -1}};
+                                        << QStringList {QStringLiteral("ID")}
+                                        << QVariantMap {{QStringLiteral("ID"), -1}};
     QTest::newRow("7 search") << 7 << QByteArray("POST") << QStringLiteral("/api/orders/search")
-                              << QStringList{QStringLiteral("SearchArea"), QStringLiteral("SearchText"),
-                                             QStringLiteral("WithMorphology"), QStringLiteral("AllWordsRequired")}
-                              << QVariantMap{{QStringLiteral("SearchText"), QStringLiteral("поставка")},
-                                             {QStringLiteral("WithMorphology"), QStringLiteral("TRUE")},
-                                             {QStringLiteral("AllWordsRequired"), QStringLiteral("FALSE")}};
+                              << QStringList {QStringLiteral("SearchArea"), QStringLiteral("SearchText"),
+                                              QStringLiteral("WithMorphology"), QStringLiteral("AllWordsRequired")}
+                              << QVariantMap {{QStringLiteral("SearchText"), QStringLiteral("поставка")},
+                                              {QStringLiteral("WithMorphology"), QStringLiteral("TRUE")},
+                                              {QStringLiteral("AllWordsRequired"), QStringLiteral("FALSE")}};
     QTest::newRow("8 search page") << 8 << QByteArray("POST") << QStringLiteral("/api/orders/search")
-                                   << QStringList{QStringLiteral("Page"), QStringLiteral("Rows"),
-                                                  QStringLiteral("SearchArea"), QStringLiteral("WithMorphology"),
-                                                  QStringLiteral("AllWordsRequired")}
-                                   << QVariantMap{{QStringLiteral("Page"), QStringLiteral("1")},
-                                                  {QStringLiteral("Rows"), QStringLiteral("50")}};
+                                   << QStringList {QStringLiteral("Page"), QStringLiteral("Rows"),
+                                                   QStringLiteral("SearchArea"), QStringLiteral("WithMorphology"),
+                                                   QStringLiteral("AllWordsRequired")}
+                                   << QVariantMap {{QStringLiteral("Page"), QStringLiteral("1")},
+                                                   {QStringLiteral("Rows"), QStringLiteral("50")}};
     QTest::newRow("10 new orders page") << 10 << QByteArray("POST") << QStringLiteral("/api/orders/new")
-                                        << QStringList{QStringLiteral("Version"), QStringLiteral("Page"),
-                                                       QStringLiteral("Rows")}
-                                        << QVariantMap{{QStringLiteral("Page"), QStringLiteral("2")},
-                                                       {QStringLiteral("Rows"), QStringLiteral("20")}};
+                                        << QStringList {QStringLiteral("Version"), QStringLiteral("Page"),
+                                                        QStringLiteral("Rows")}
+                                        << QVariantMap {{QStringLiteral("Page"), QStringLiteral("2")},
+                                                        {QStringLiteral("Rows"), QStringLiteral("20")}};
     QTest::newRow("12 subscriptions") << 12 << QByteArray("GET") << QStringLiteral("/api/orders/subscriptions")
                                       << QStringList() << QVariantMap();
-    QTest::newRow("13 subscriptions sync") << 13 << QByteArray("POST")
-                                           << QStringLiteral("/api/orders/subscriptions/synchronize")
-                                           << QStringList{QStringLiteral("Subscriptions")} << QVariantMap();
-    QTest::newRow("14 save subscription") << 14 << QByteArray("POST")
-                                          << QStringLiteral("/api/orders/subscriptions/create") << subscription
-                                          << QVariantMap{{QStringLiteral("WordsExceptions"), QStringLiteral("alpha beta")},
-                                                         {QStringLiteral("WithMorphology"), QStringLiteral("TRUE")},
-                                                         {QStringLiteral("OrderType"), QStringLiteral("ALL")}};
-    QTest::newRow("15 delete subscription") << 15 << QByteArray("POST")
-                                            << QStringLiteral("/api/orders/subscriptions/delete")
-                                            << QStringList{QStringLiteral("ID")} << QVariantMap();
+    QTest::newRow("13 subscriptions sync")
+        << 13 << QByteArray("POST") << QStringLiteral("/api/orders/subscriptions/synchronize")
+        << QStringList {QStringLiteral("Subscriptions")} << QVariantMap();
+    QTest::newRow("14 save subscription")
+        << 14 << QByteArray("POST") << QStringLiteral("/api/orders/subscriptions/create") << subscription
+        << QVariantMap {{QStringLiteral("WordsExceptions"), QStringLiteral("alpha beta")},
+                        {QStringLiteral("WithMorphology"), QStringLiteral("TRUE")},
+                        {QStringLiteral("OrderType"), QStringLiteral("ALL")}};
+    QTest::newRow("15 delete subscription")
+        << 15 << QByteArray("POST") << QStringLiteral("/api/orders/subscriptions/delete")
+        << QStringList {QStringLiteral("ID")} << QVariantMap();
     QTest::newRow("16 regions") << 16 << QByteArray("POST") << QStringLiteral("/api/register/get/geoplaces")
                                 << QStringList() << QVariantMap();
     QTest::newRow("17 sectors") << 17 << QByteArray("POST") << QStringLiteral("/api/register/get/economicsectors")
@@ -269,7 +284,7 @@ void TestRequests::requestOnTheWire_data()
     QTest::newRow("18 login wrapper") << 18 << QByteArray("POST") << QStringLiteral("/api/login") << login
                                       << loginFields;
     QTest::newRow("19 read order") << 19 << QByteArray("GET") << QStringLiteral("/api/orders/read")
-                                   << QStringList{QStringLiteral("ID")} << QVariantMap{{QStringLiteral("ID"), -1}};
+                                   << QStringList {QStringLiteral("ID")} << QVariantMap {{QStringLiteral("ID"), -1}};
 }
 
 void TestRequests::requestOnTheWire()
@@ -350,9 +365,9 @@ void TestRequests::replyResult_data()
         {18, QStringLiteral("/api/login"), KEY_NAME},
         {19, QStringLiteral("/api/orders/read"), KEY_ORDERS},
     };
-    const QStringList faultNames = {QStringLiteral("good"),      QStringLiteral("500"),    QStringLiteral("empty"),
-                                    QStringLiteral("malformed"), QStringLiteral("padded"), QStringLiteral("Dorvalt"),
-                                    QStringLiteral("E_CLIENT")};
+    const QStringList faultNames
+        = {QStringLiteral("good"),   QStringLiteral("500"),     QStringLiteral("empty"),   QStringLiteral("malformed"),
+           QStringLiteral("padded"), QStringLiteral("Dorvalt"), QStringLiteral("E_CLIENT")};
     const QString absent;
     for (const KindRow &row : kinds) {
         const int k = row.kind;
@@ -386,8 +401,7 @@ void TestRequests::replyResult_data()
             default:
                 break;
             }
-            QTest::addRow("%d %s", k, qPrintable(faultNames.at(fault)))
-                << k << fault << code << row.dataKey << hasData;
+            QTest::addRow("%d %s", k, qPrintable(faultNames.at(fault))) << k << fault << code << row.dataKey << hasData;
             Q_UNUSED(row.path)
         }
     }
@@ -486,7 +500,7 @@ void TestRequests::loginReplyGivesSessionNameAndAccess()
 
     // A refused login is reported as such, with no name.
     context = bed.constructor->loginRequest(QStringLiteral("demo"), LocalServiceUser::digest(QStringLiteral("wrong")),
-                                           static_cast<const bool *>(nullptr));
+                                            static_cast<const bool *>(nullptr));
     QVERIFY(!context->parameters.contains(KEY_SAVE_LOGIN_AND_PASSWORD));
     QCOMPARE(context->parameters.size(), 2);
     QVERIFY(RequestTestBed::finish(context));
@@ -524,8 +538,8 @@ void TestRequests::emptyKindsNeverSend()
     QCOMPARE(context->request.header(QNetworkRequest::ContentTypeHeader).toString(),
              QStringLiteral("application/x-www-form-urlencoded"));
     QCOMPARE(context->request.rawHeader(HEADER_SESSION), session);
-    const QString document = QUrlQuery(QString::fromLatin1(context->body)).queryItemValue(
-        QStringLiteral("xml"), QUrl::FullyDecoded);
+    const QString document
+        = QUrlQuery(QString::fromLatin1(context->body)).queryItemValue(QStringLiteral("xml"), QUrl::FullyDecoded);
     QCOMPARE(document.trimmed(), QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Request/>"));
     QSignalSpy spy(context, &NetworkRequestContext::replyFinished);
     QVERIFY(!context->start());
@@ -582,13 +596,14 @@ void TestRequests::textsReachServiceAsTyped_data()
 void TestRequests::textsReachServiceAsTyped()
 {
     QFETCH(QString, text);
-    NetworkRequestContext *search = bed.constructor->searchRequest(QStringLiteral("CURRENT_ORDERS"), text, false, false);
+    NetworkRequestContext *search
+        = bed.constructor->searchRequest(QStringLiteral("CURRENT_ORDERS"), text, false, false);
     QVERIFY(RequestTestBed::finish(search));
     QCOMPARE(bed.service.lastRequest(QStringLiteral("/api/orders/search")).field(QStringLiteral("SearchText")), text);
     delete search;
 
     // GET carries the same document in its query.
-    QVariantMap parameters{{KEY_ORDER_ID, text}};
+    QVariantMap parameters {{KEY_ORDER_ID, text}};
     NetworkRequestContext *read = bed.constructor->createRequest(NetworkRequestKind::ReadOrder, &parameters);
     QVERIFY(RequestTestBed::finish(read));
     QCOMPARE(bed.service.lastRequest(QStringLiteral("/api/orders/read")).field(QStringLiteral("ID")), text);
@@ -625,7 +640,7 @@ void TestRequests::orderListData()
 
 void TestRequests::favouritesData()
 {
-    const QList<qint64> favourites{knownOrderId, bed.service.data().orders().at(3).id};
+    const QList<qint64> favourites {knownOrderId, bed.service.data().orders().at(3).id};
     bed.service.setFavourites(QStringLiteral("demo"), favourites);
     NetworkRequestContext *context = build(NetworkRequestKind::Favourites);
     QVERIFY(RequestTestBed::finish(context));
@@ -675,7 +690,8 @@ void TestRequests::dictionaryWithoutItsListIsError()
 {
     QFETCH(int, kind);
     QFETCH(bool, twoLists);
-    bed.service.addFault(twoLists ? LocalServiceFault::dictionaryWithTwoLists() : LocalServiceFault::dictionaryWithoutList());
+    bed.service.addFault(twoLists ? LocalServiceFault::dictionaryWithTwoLists()
+                                  : LocalServiceFault::dictionaryWithoutList());
     NetworkRequestContext *context = build(kind);
     QVERIFY(RequestTestBed::finish(context));
     // Reported as a failure, so the engine never replaces its dictionary with nothing.
@@ -707,7 +723,8 @@ void TestRequests::readOrderData()
     QStringList names;
     for (const LocalServiceData::Document &document : stored->documents) {
         QString name = document.name;
-        names.append(name.replace(QLatin1Char('\r'), QStringLiteral("<br />")).replace(QLatin1Char('\n'), QStringLiteral("<br />")));
+        names.append(name.replace(QLatin1Char('\r'), QStringLiteral("<br />"))
+                         .replace(QLatin1Char('\n'), QStringLiteral("<br />")));
     }
     QCOMPARE(order.value(KEY_DOC_NAMES).toString(), names.join(QLatin1Char('\n')));
     QCOMPARE(order.value(KEY_DOC_URLS).toString().count(QLatin1Char('\n')), stored->documents.size() - 1);
@@ -720,7 +737,7 @@ void TestRequests::readOrderData()
 void TestRequests::subscriptionsAndSave()
 {
     QVariantMap filter = searchFilter();
-    QVariantMap parameters{{KEY_FILTERS, filter}};
+    QVariantMap parameters {{KEY_FILTERS, filter}};
     NetworkRequestContext *create = bed.constructor->createRequest(NetworkRequestKind::SubscriptionSave, &parameters);
     QVERIFY(RequestTestBed::finish(create));
     QCOMPARE(create->result.value(KEY_RESULT).toString(), S_OK);
@@ -750,9 +767,10 @@ void TestRequests::subscriptionsAndSave()
         }
     }
     QCOMPARE(received.value(KEY_NAME).toString(), QStringLiteral("Трубы и фитинги"));
-    QCOMPARE(received.value(KEY_WORDS_EXCEPTIONS).toList(), (QVariantList{QStringLiteral("alpha"), QStringLiteral("beta")}));
+    QCOMPARE(received.value(KEY_WORDS_EXCEPTIONS).toList(),
+             (QVariantList {QStringLiteral("alpha"), QStringLiteral("beta")}));
     QCOMPARE(received.value(QStringLiteral("wordsexception")).toList().size(), 2);
-    QCOMPARE(received.value(KEY_FILTER_REGIONS).toList(), (QVariantList{QStringLiteral("77"), QStringLiteral("50")}));
+    QCOMPARE(received.value(KEY_FILTER_REGIONS).toList(), (QVariantList {QStringLiteral("77"), QStringLiteral("50")}));
     QCOMPARE(received.value(KEY_OPEN_COMPETITION).toString().toUpper(), QStringLiteral("TRUE"));
     QCOMPARE(received.value(KEY_FILTER_CHANGE_DATE), received.value(QStringLiteral("datetime")));
     delete list;
@@ -761,8 +779,8 @@ void TestRequests::subscriptionsAndSave()
 void TestRequests::favouriteChangeHonoursResult()
 {
     // A 200 that carries an error is that error, not a success.
-    bed.service.addFault(LocalServiceFault::resultCode(E_INVALID_USERNAME_OR_PASSWORD).onPath(
-        QStringLiteral("/api/orders/favorites/create")));
+    bed.service.addFault(LocalServiceFault::resultCode(E_INVALID_USERNAME_OR_PASSWORD)
+                             .onPath(QStringLiteral("/api/orders/favorites/create")));
     NetworkRequestContext *context = bed.constructor->createFavouriteRequest(knownOrderId);
     QVERIFY(RequestTestBed::finish(context));
     QCOMPARE(context->httpStatus, 200);
@@ -791,7 +809,7 @@ void TestRequests::subscriptionsSynchronizeShiftsDateTime()
     QVariantMap filter = searchFilter();
     filter.insert(KEY_FILTER_CHANGE_DATE, QDateTime(QDate(2014, 5, 3), QTime(21, 0)));
     filter.insert(KEY_OPENING_TIME_FROM, QDateTime(QDate(2014, 5, 3), QTime(22, 30)));
-    QVariantMap parameters{{KEY_FILTERS, QVariantList{filter}}};
+    QVariantMap parameters {{KEY_FILTERS, QVariantList {filter}}};
     NetworkRequestContext *context
         = bed.constructor->createRequest(NetworkRequestKind::SubscriptionsSynchronize, &parameters);
     QVERIFY(RequestTestBed::finish(context));
@@ -806,7 +824,8 @@ void TestRequests::subscriptionsSynchronizeShiftsDateTime()
     QCOMPARE(childTags(subscription), expected);
     QCOMPARE(subscription.firstChildElement(QStringLiteral("DateTime")).text(), QStringLiteral("2014-05-04T01:00:00"));
     QCOMPARE(subscription.firstChildElement(QStringLiteral("OpeningTimeFrom")).text(), QStringLiteral("03.05.2014"));
-    QCOMPARE(subscription.firstChildElement(QStringLiteral("Regions")).elementsByTagName(QStringLiteral("ID")).size(), 2);
+    QCOMPARE(subscription.firstChildElement(QStringLiteral("Regions")).elementsByTagName(QStringLiteral("ID")).size(),
+             2);
     QCOMPARE(subscription.firstChildElement(QStringLiteral("PlacementMethod")).firstChildElement().text(),
              QStringLiteral("TRUE"));
     QCOMPARE(context->result.value(KEY_RESULT).toString(), S_OK);
@@ -815,20 +834,21 @@ void TestRequests::subscriptionsSynchronizeShiftsDateTime()
 
 void TestRequests::parametersAreCopied()
 {
-    QVariantMap parameters{{KEY_ORDER_ID, qint64(7)}};
+    QVariantMap parameters {{KEY_ORDER_ID, qint64(7)}};
     NetworkRequestContext *context = bed.constructor->createRequest(NetworkRequestKind::ReadOrder, &parameters);
     parameters.insert(KEY_ORDER_ID, qint64(8));
     QCOMPARE(context->parameters.value(KEY_ORDER_ID).toLongLong(), qint64(7));
     delete context;
 
     NetworkRequestContext *inner = bed.constructor->readOrderRequest(19);
-    NetworkRequestContext *wrapper = bed.constructor->loginWrapperRequest(QStringLiteral("u"), QStringLiteral("p"), inner);
+    NetworkRequestContext *wrapper
+        = bed.constructor->loginWrapperRequest(QStringLiteral("u"), QStringLiteral("p"), inner);
     QCOMPARE(wrapper->kind, int(NetworkRequestKind::LoginWrapper));
     QCOMPARE(wrapper->wrappedKind, int(NetworkRequestKind::ReadOrder));
     QCOMPARE(wrapper->subRequest.data(), inner);
     QCOMPARE(inner->wrapper.data(), wrapper);
     QCOMPARE(QSet<QString>(wrapper->parameters.keyBegin(), wrapper->parameters.keyEnd()),
-             (QSet<QString>{KEY_ORDER_ID, KEY_LOGIN, KEY_PASSWORD}));
+             (QSet<QString> {KEY_ORDER_ID, KEY_LOGIN, KEY_PASSWORD}));
     delete wrapper;
 
     auto *manager = qobject_cast<PagedRequestManager *>(bed.constructor->allNewOrdersRequest(0));
@@ -840,15 +860,133 @@ void TestRequests::parametersAreCopied()
     delete manager;
 }
 
+void TestRequests::savedFilterTakesItsPath_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("firstChild");
+    QTest::newRow("new") << int(Entity::FilterList::New) << 14 << QStringLiteral("/api/orders/subscriptions/create")
+                         << QStringLiteral("Name");
+    QTest::newRow("edited") << int(Entity::FilterList::Edited) << 14
+                            << QStringLiteral("/api/orders/subscriptions/update") << QStringLiteral("ID");
+    QTest::newRow("sync") << int(Entity::FilterList::Sync) << 14 << QStringLiteral("/api/orders/subscriptions/create")
+                          << QStringLiteral("Name");
+    QTest::newRow("deleted") << int(Entity::FilterList::Deleted) << 15
+                             << QStringLiteral("/api/orders/subscriptions/delete") << QStringLiteral("ID");
+}
+
+void TestRequests::savedFilterTakesItsPath()
+{
+    QFETCH(int, state);
+    QFETCH(int, kind);
+    QFETCH(QString, path);
+    QFETCH(QString, firstChild);
+    LocalServiceSubscription existing;
+    existing.setField(QStringLiteral("Name"), QStringLiteral("old"));
+    Entity::Filter filter;
+    filter.id = bed.service.addSubscription(QStringLiteral("demo"), existing);
+    filter.localId = 12;
+    filter.name = QStringLiteral("Трубы");
+    filter.state = Entity::FilterList::State(state);
+    filter.openingTimeFrom = QDateTime(QDate(2014, 5, 3), QTime(21, 0));
+    const int depth = serverTimeShiftDepth();
+    NetworkRequestContext *context = bed.constructor->saveSubscriptionRequest(&filter);
+    QCOMPARE(serverTimeShiftDepth(), depth);
+    QCOMPARE(context->kind, kind);
+    const QStringList keys = context->parameters.keys();
+    if (kind == NetworkRequestKind::SubscriptionDelete) {
+        QCOMPARE(keys, (QStringList {KEY_ID, KEY_LOCAL_ID}));
+        QCOMPARE(context->parameters.value(KEY_LOCAL_ID).toLongLong(), qint64(12));
+    } else {
+        QCOMPARE(keys, QStringList {KEY_FILTERS});
+        // Built with the server-time shift: four hours later, past midnight.
+        QCOMPARE(context->parameters.value(KEY_FILTERS).toMap().value(KEY_OPENING_TIME_FROM).toDateTime(),
+                 QDateTime(QDate(2014, 5, 4), QTime(1, 0)));
+    }
+    QVERIFY(RequestTestBed::finish(context));
+    const LocalServiceRequest sent = bed.service.lastRequest(path);
+    QVERIFY(sent.number > 0);
+    QCOMPARE(childTags(sent.requestElement()).value(0), firstChild);
+    if (kind == NetworkRequestKind::SubscriptionSave) {
+        QCOMPARE(sent.field(QStringLiteral("OpeningTimeFrom")), QStringLiteral("04.05.2014"));
+    } else {
+        QCOMPARE(sent.field(QStringLiteral("ID")), QString::number(filter.id));
+    }
+    QCOMPARE(context->result.value(KEY_RESULT).toString(), S_OK);
+    delete context;
+
+    // The list synchronization keeps the stored times.
+    Entity::FilterList list(QList<Entity::Filter *> {&filter});
+    context = bed.constructor->synchronizeSubscriptionsRequest(list);
+    QCOMPARE(context->parameters.value(KEY_FILTERS).toList().value(0).toMap().value(KEY_OPENING_TIME_FROM).toDateTime(),
+             QDateTime(QDate(2014, 5, 3), QTime(21, 0)));
+    delete context;
+}
+
+void TestRequests::filterSearchCarriesShiftedCriteria()
+{
+    Entity::Filter filter;
+    filter.wordSerch = QStringLiteral("C++ & 100%");
+    filter.closingTimeTo = QDateTime(QDate(2014, 5, 3), QTime(22, 30));
+    filter.regions = {77, 50};
+    QScopedPointer<PagedRequestManager> manager(
+        qobject_cast<PagedRequestManager *>(bed.constructor->searchAllPagesRequest(&filter, 25)));
+    QVERIFY(manager);
+    QCOMPARE(manager->rowsPerPage, 25);
+    QVERIFY(!manager->newOrders);
+    QSignalSpy reports(manager.data(), &NetworkRequestContext::replyFinished);
+    manager->start();
+    QVERIFY(reports.wait(5000));
+    const LocalServiceRequest sent = bed.service.requests(QStringLiteral("/api/orders/search")).value(0);
+    QStringList expected = SUBSCRIPTION_TAGS;
+    expected.insert(expected.indexOf(QStringLiteral("AmountOrdersTo")) + 1, QStringLiteral("ClosingTimeTo"));
+    expected = QStringList {QStringLiteral("Page"), QStringLiteral("Rows")} + expected
+        + QStringList {QStringLiteral("SearchText")};
+    QCOMPARE(childTags(sent.requestElement()), expected);
+    QCOMPARE(sent.field(QStringLiteral("SearchText")), QStringLiteral("C++ & 100%"));
+    QCOMPARE(sent.field(QStringLiteral("ClosingTimeTo")), QStringLiteral("04.05.2014"));
+    QCOMPARE(sent.field(QStringLiteral("Rows")), QStringLiteral("25"));
+    QCOMPARE(sent.field(QStringLiteral("OrderType")), QStringLiteral("COMMERCIAL"));
+    QCOMPARE(sent.field(QStringLiteral("SearchArea")), QStringLiteral("CURRENT_ORDERS"));
+    QCOMPARE(manager->result.value(KEY_RESULT).toString(), S_OK);
+}
+
+void TestRequests::favouritesSynchronizeSkipsDeleted()
+{
+    NetworkRequestContext *empty = bed.constructor->synchronizeFavouritesRequest({});
+    QVERIFY(empty->parameters.contains(KEY_FAVOURITES));
+    QCOMPARE(empty->parameters.value(KEY_FAVOURITES).toList(), QVariantList());
+    delete empty;
+
+    Entity::FavouriteItem kept;
+    kept.id = knownOrderId;
+    kept.state = Entity::FavouriteItemList::Sync;
+    Entity::FavouriteItem gone;
+    gone.id = knownOrderId + 1;
+    gone.state = Entity::FavouriteItemList::Deleted;
+    NetworkRequestContext *context = bed.constructor->synchronizeFavouritesRequest({&kept, &gone});
+    QCOMPARE(context->parameters.value(KEY_FAVOURITES).toList().size(), 2);
+    QVERIFY(RequestTestBed::finish(context));
+    const QDomElement orders = bed.service.lastRequest(QStringLiteral("/api/orders/favorites/synchronize"))
+                                   .requestElement()
+                                   .firstChildElement(QStringLiteral("Orders"));
+    QCOMPARE(childTags(orders), (QStringList {QStringLiteral("ID"), QStringLiteral("DateTime")}));
+    QCOMPARE(orders.firstChildElement(QStringLiteral("ID")).text(), QString::number(knownOrderId));
+    QCOMPARE(context->result.value(KEY_RESULT).toString(), S_OK);
+    delete context;
+}
+
 void TestRequests::urlHelpers()
 {
     const QUrl page(QStringLiteral("http://127.0.0.1:1/me?a=1&b=x%20y"));
-    QCOMPARE(NetworkRequestConstructor::urlWithQueryItem(page, QStringLiteral("session"), QStringLiteral("s1")).toString(),
-             QStringLiteral("http://127.0.0.1:1/me?session=s1"));
+    QCOMPARE(
+        NetworkRequestConstructor::urlWithQueryItem(page, QStringLiteral("session"), QStringLiteral("s1")).toString(),
+        QStringLiteral("http://127.0.0.1:1/me?session=s1"));
     QCOMPARE(NetworkRequestConstructor::addQueryItem(page, QStringLiteral("session"), QStringLiteral("s1")).toString(),
              QStringLiteral("http://127.0.0.1:1/me?a=1&b=x y&session=s1"));
-    QCOMPARE(NetworkRequestConstructor::urlWithQuery(QStringLiteral("http://127.0.0.1:1/bills"), QStringLiteral("session"),
-                                                     QStringLiteral("s2")),
+    QCOMPARE(NetworkRequestConstructor::urlWithQuery(QStringLiteral("http://127.0.0.1:1/bills"),
+                                                     QStringLiteral("session"), QStringLiteral("s2")),
              QStringLiteral("http://127.0.0.1:1/bills?session=s2"));
 }
 
