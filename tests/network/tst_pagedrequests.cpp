@@ -362,7 +362,7 @@ void TestPagedRequests::failedPageIsFetchedAgain()
 
 void TestPagedRequests::managerDestroyedWhilePagesRun()
 {
-    bed.service.addFault(LocalServiceFault::delay(150).onPath(PATH_SEARCH));
+    bed.service.addFault(LocalServiceFault::delay(1000).onPath(PATH_SEARCH));
     QScopedPointer<PagedRequestManager> manager(searchManager());
     manager->start();
     QTRY_COMPARE(bed.service.requests(PATH_SEARCH).size(), 1);
