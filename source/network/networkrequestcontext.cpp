@@ -3,8 +3,12 @@
 #include "constants.h"
 #include "networkrequestconstructor.h"
 #include "tavrelapplication.h"
+// The access manager lands separately; until then nothing can be sent.
+#if __has_include("tavrelnetworkaccessmanager.h")
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelnetworkcookiejar.h"
+#define TAVREL_HAVE_ACCESS_MANAGER 1
+#endif
 #include "tavrelsynchronization.h"
 
 #include <QNetworkCookie>
@@ -13,8 +17,12 @@ namespace {
 
 TavrelNetworkAccessManager *applicationAccessManager()
 {
+#ifdef TAVREL_HAVE_ACCESS_MANAGER
     TavrelApplication *application = TavrelApplication::instance();
     return application ? application->networkAccessManager.data() : nullptr;
+#else
+    return nullptr;
+#endif
 }
 
 } // namespace
@@ -47,6 +55,7 @@ bool NetworkRequestContext::isKnownKind(int kind)
 
 void NetworkRequestContext::removeStaleSessionCookies()
 {
+#ifdef TAVREL_HAVE_ACCESS_MANAGER
     TavrelNetworkAccessManager *manager = applicationAccessManager();
     if (!manager) {
         return;
@@ -66,6 +75,7 @@ void NetworkRequestContext::removeStaleSessionCookies()
     if (cookies.size() != before) {
         jar->setAllCookies(cookies);
     }
+#endif
 }
 
 QNetworkReply *NetworkRequestContext::send(bool track)
@@ -97,7 +107,11 @@ QNetworkReply *NetworkRequestContext::send(bool track)
         }
     }
 
+#ifdef TAVREL_HAVE_ACCESS_MANAGER
     QNetworkReply *newReply = manager->sendByOperation(QNetworkAccessManager::Operation(operation), request, &buffer);
+#else
+    QNetworkReply *newReply = nullptr;
+#endif
     if (!newReply || !track) {
         return newReply;
     }

@@ -1,6 +1,9 @@
 #include "pagedrequestmanager.h"
 
+#if __has_include("appsettings.h")
 #include "appsettings.h"
+#define TAVREL_HAVE_APP_SETTINGS 1
+#endif
 #include "constants.h"
 #include "networkrequestconstructor.h"
 #include "pagerequestcontext.h"
@@ -36,9 +39,11 @@ void releaseAll(QMap<int, QPointer<NetworkRequestContext>> &pages)
 
 PagedRequestManager::PagedRequestManager(QObject *parent)
     : NetworkRequestContext(parent)
-    , precachePageCount(AppSettings::precachePageCount())
 {
+#ifdef TAVREL_HAVE_APP_SETTINGS
+    precachePageCount = AppSettings::precachePageCount();
     setRowsPerPage(AppSettings::rowsPerPage());
+#endif
 }
 
 PagedRequestManager::~PagedRequestManager()
