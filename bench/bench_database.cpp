@@ -210,6 +210,24 @@ int main(int argc, char **argv)
     const double purgeMs = timer.nsecsElapsed() / 1e6;
     std::printf("  deleted %d orders in %.1f ms\n", purged, purgeMs);
 
+    std::printf("\nClearing the 100,000-order New list, 200 of its orders kept as favourites:\n");
+    {
+        QSqlQuery favourite(db->database);
+        favourite.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (Login, OrderId, State) VALUES (?, ?, 'Sync')")
+                              .arg(TABLE_FAVOURITES));
+        db->database.transaction();
+        for (int i = 0; i < 200; ++i) {
+            favourite.bindValue(0, login);
+            favourite.bindValue(1, 1 + i * 500);
+            favourite.exec();
+        }
+        db->database.commit();
+    }
+    timer.restart();
+    const bool cleared = query.removeAllNewOrders(login);
+    std::printf("  %s in %.1f ms, %d orders left in the New list\n", cleared ? "cleared" : "FAILED",
+                timer.nsecsElapsed() / 1e6, query.newOrdersCount(login));
+
     std::printf("\nRatios (target: bulk save <= 1.5 x raw, ids <= 50 ms, page <= 2 ms):\n");
     for (const auto &ratio : ratios)
         std::printf("  saveOrders / raw INSERT, %6d orders: %.2f\n", ratio.first, ratio.second);

@@ -19,6 +19,7 @@
 #include <QVariantMap>
 
 class DataBase;
+class QSqlDatabase;
 
 namespace Entity {
 class FavouriteItem;
@@ -183,6 +184,8 @@ private:
     static Entity::Order *orderFromRow(const QSqlQuery &query);
     static QList<qint64> notStoredIds(const QList<qint64> &ids, const QHash<qint64, QString> &storedTypes,
                                       const QString &storedType, int *notStoredCount);
+    // The indexes that keep the sorted order lists and the purge fast (CREATE INDEX IF NOT EXISTS).
+    static bool createOrderIndexes(const QSqlDatabase &connection);
     bool ensureOrderIndexes();
     int countOrders(const QString &text, const QString &login);
     bool lookupStoredOrders(const QString &login, const QList<qint64> &ids, QHash<qint64, QString> &storedTypes);

@@ -28,6 +28,8 @@ const QString FAVOURITES_CLEAR = QStringLiteral("DELETE FROM %1 WHERE :Login = L
 const QString FAVOURITE_ONE = QStringLiteral("SELECT * FROM %1 WHERE Login = :Login AND OrderId = :OrderId LIMIT 1");
 const QString FAVOURITE_WITH_ORDER = QStringLiteral("SELECT * FROM %1 WHERE OrderId = :Id AND Login = :Login LIMIT 1");
 const QString FAVOURITE_ORDER = QStringLiteral("SELECT * FROM %1 WHERE Id = :Id AND Login = :Login LIMIT 1");
+const QString FAVOURITE_ORDERS
+    = QStringLiteral("SELECT * FROM %1 WHERE Login = :Login AND Id IN (SELECT value FROM json_each(:Ids))");
 const QString FAVOURITES_ALL = QStringLiteral("SELECT * FROM %1 WHERE Login = :Login ORDER BY ChangeDate DESC");
 const QString FAVOURITE_IDS
     = QStringLiteral("SELECT OrderId FROM %1 WHERE Login = :Login AND State <> 'Deleted'ORDER BY %2");
@@ -222,21 +224,30 @@ QList<Entity::FavouriteItem *> TavrelDataBaseQuery::readFavourites(const QString
         return result;
     }
 
-    // One read of the login's orders serves every favourite; whatever no favourite takes is freed.
-    QList<Entity::Order *> pool = orders(login, Entity::OrderList::All, 1, true);
-    QHash<qint64, int> poolIndex;
-    poolIndex.reserve(pool.size());
-    for (int i = pool.size() - 1; i >= 0; --i)
-        poolIndex.insert(pool.at(i)->id, i); // the first order of an id wins
-    for (Entity::FavouriteItem *item : result) {
-        const auto found = poolIndex.find(item->id);
-        if (found == poolIndex.end())
-            continue;
-        item->order = pool.at(found.value());
-        pool[found.value()] = nullptr;
-        poolIndex.erase(found);
+    // One read brings the stored orders of all the favourites; each favourite takes the order of its id.
+    QHash<qint64, Entity::FavouriteItem *> byOrderId;
+    QList<qint64> ids;
+    for (Entity::FavouriteItem *item : qAsConst(result)) {
+        byOrderId.insert(item->id, item);
+        ids.append(item->id);
     }
-    qDeleteAll(pool);
+    if (!ids.isEmpty()) {
+        QSqlQuery orders = statement(FAVOURITE_ORDERS.arg(TABLE_ORDERS));
+        orders.setForwardOnly(true);
+        orders.bindValue(QStringLiteral(":Login"), login);
+        orders.bindValue(QStringLiteral(":Ids"), idsToJson(ids));
+        if (!orders.exec()) {
+            // Favourites that seem to have no order would let a list clearing delete their orders.
+            deleteFavourites(result);
+            return result;
+        }
+        while (orders.next()) {
+            Entity::FavouriteItem *item = byOrderId.take(orders.value(QStringLiteral("Id")).toLongLong());
+            if (item)
+                item->order = orderFromRow(orders);
+        }
+        orders.finish();
+    }
     *ok = true;
     return result;
 }

@@ -95,20 +95,26 @@ Entity::Order *TavrelDataBaseQuery::orderFromRow(const QSqlQuery &query)
     return order;
 }
 
-bool TavrelDataBaseQuery::ensureOrderIndexes()
+bool TavrelDataBaseQuery::createOrderIndexes(const QSqlDatabase &connection)
 {
-    if (orderIndexesReady)
-        return true;
     QStringList texts;
     for (const QString &text : ORDER_INDEXES)
         texts.append(text.arg(TABLE_ORDERS));
     texts.append(FAVOURITES_BY_ORDER_INDEX.arg(TABLE_FAVOURITES));
     bool ok = true;
     for (const QString &text : texts) {
-        // Run once, unprepared: DDL has no place in the statement cache.
-        QSqlQuery query(dataBase->database);
+        // Unprepared: DDL that runs once has no place in the statement cache.
+        QSqlQuery query(connection);
         ok = query.exec(text) && ok;
     }
+    return ok;
+}
+
+bool TavrelDataBaseQuery::ensureOrderIndexes()
+{
+    if (orderIndexesReady)
+        return true;
+    const bool ok = createOrderIndexes(dataBase->database);
     // Inside a caller's transaction the indexes stand or fall with it; try again next time.
     orderIndexesReady = ok && dataBase->transactionDepth == 0;
     return ok;

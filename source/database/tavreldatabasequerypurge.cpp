@@ -34,6 +34,8 @@ int TavrelDataBaseQuery::purgeOldOrders(const QString &databaseFile, const QDate
     std::unique_ptr<DataBase> connection = DataBase::openWorkerConnection(databaseFile, connectionName);
     if (!connection->isOpen())
         return -1;
+    // The purge looks up the favourites of every old order by its id; make sure that is indexed.
+    createOrderIndexes(connection->database);
     QSqlQuery query(connection->database);
     int deleted = -1;
     if (query.prepare(PURGE_OLD_ORDERS.arg(TABLE_ORDERS, TABLE_FAVOURITES))) {

@@ -353,6 +353,20 @@ private slots:
                  (QVariantList {"1New", "2New", "3New", "4New"}));
         QCOMPARE(fixture.dataBase()->transactionDepth, 0);
 
+        // When the favourites' orders cannot be read, nothing tells which orders to keep: no clearing.
+        fixture.clearTables();
+        fixture.insertOrder(ALICE, 1, QStringLiteral("New"), BASE);
+        fixture.insertOrder(ALICE, 2, QStringLiteral("New"), BASE);
+        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"));
+        QVERIFY(fixture.exec(QStringLiteral("CREATE TABLE json_each (value INTEGER)")));
+        QVERIFY(!query->removeAllNewOrders(ALICE));
+        FavouriteBatch unread;
+        unread.items = query->favourites(ALICE, true);
+        QVERIFY(unread.items.isEmpty());
+        QVERIFY(fixture.exec(QStringLiteral("DROP TABLE json_each")));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
+                 (QVariantList {"1New", "2New"}));
+
         // A failing delete leaves the list too.
         fixture.clearTables();
         fixture.insertOrder(ALICE, 1, QStringLiteral("New"), BASE);
