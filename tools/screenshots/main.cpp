@@ -6,7 +6,6 @@
 #include "constants.h"
 #include "localservice/localservice.h"
 #include "mainwindow.h"
-#include "proxysettingswidget.h"
 #include "tavrelapplication.h"
 #include "ui_authorizationform.h"
 
@@ -78,17 +77,7 @@ int main(int argc, char *argv[])
             step = 1;
             return;
         case 1:
-            if (QWidget *proxy = app.proxySettingsWidget.data()) {
-                proxy->show();
-                step = 2;
-                return;
-            }
-            step = 3;
-            return;
         case 2:
-            save(app.proxySettingsWidget.data(), QStringLiteral("proxy.png"));
-            if (app.proxySettingsWidget)
-                app.proxySettingsWidget->hide();
             step = 3;
             return;
         case 3:
