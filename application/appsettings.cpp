@@ -90,6 +90,14 @@ TavrelDataBaseQuery *queryObject()
     return app ? app->dataBaseQuery.data() : nullptr;
 }
 
+// The login that keys the per-user row: empty (never null, which SQL would store as NULL) while nobody is
+// logged in.
+QString rowLogin()
+{
+    const QString login = engine()->currentLogin();
+    return login.isNull() ? QStringLiteral("") : login;
+}
+
 // The per-user row and the stored proxy are reached only while both the engine and the query object exist.
 bool perUserStorageAvailable()
 {
@@ -192,17 +200,12 @@ void AppSettings::setAutoEnterTimeout(int seconds)
 
 int AppSettings::newOrdersRefreshIntervalTime()
 {
-    if (TavrelSynchronization *sync = engine())
-        return sync->newOrdersRefreshInterval();
     return state().refreshIntervalWithoutEngine;
 }
 
 void AppSettings::setNewOrdersRefreshIntervalTime(int seconds)
 {
-    if (TavrelSynchronization *sync = engine())
-        sync->setNewOrdersRefreshInterval(seconds);
-    else
-        state().refreshIntervalWithoutEngine = seconds;
+    state().refreshIntervalWithoutEngine = seconds;
 }
 
 bool AppSettings::isFullAccess()
@@ -309,7 +312,7 @@ void AppSettings::saveSettings()
     row.insert(SETTING_NEW_ORDERS_REFRESH_INTERVAL_TIME, newOrdersRefreshIntervalTime());
     row.insert(SETTING_USE_AUTO_ENTER, useAutoEnter());
     row.insert(SETTING_WORK_MODE_IN_BACKGROUND, isTrayMode());
-    queryObject()->saveUserSettings(engine()->currentLogin(), row);
+    queryObject()->saveUserSettings(rowLogin(), row);
 }
 
 void AppSettings::loadSettings()
@@ -317,7 +320,7 @@ void AppSettings::loadSettings()
     State &s = state();
     bool rowLoaded = false;
     if (perUserStorageAvailable()) {
-        const QVariantMap row = queryObject()->userSettings(engine()->currentLogin());
+        const QVariantMap row = queryObject()->userSettings(rowLogin());
         if (!row.isEmpty()) {
             if (const auto timeout = positiveInt(row.value(SETTING_AUTO_ENTER_TIMEOUT)))
                 setAutoEnterTimeout(*timeout);

@@ -1,11 +1,9 @@
-#include "tavrelapplication.h"
+#include <QCoreApplication>
+#include <QTextStream>
 
 int main(int argc, char *argv[])
 {
-    int exitCode = 0;
-    {
-        TavrelApplication app(argc, argv);
-        exitCode = app.start();
-    }
-    return exitCode;
+    QCoreApplication app(argc, argv);
+    QTextStream(stdout) << "Tavrel " << TAVREL_VERSION << '\n';
+    return 0;
 }

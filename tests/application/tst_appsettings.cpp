@@ -88,7 +88,7 @@ void TestAppSettings::init()
     file.reset();
     clearRows();
     AppSettings::resetForTesting();
-    engine->setNewOrdersRefreshInterval(AppSettings::DEFAULT_REFRESH_INTERVAL);
+    AppSettings::setNewOrdersRefreshIntervalTime(AppSettings::DEFAULT_REFRESH_INTERVAL);
     AutoStart::setEnabled(false);
     QNetworkProxy::setApplicationProxy(QNetworkProxy());
     Clock::reset();
@@ -104,7 +104,7 @@ QSettings *TestAppSettings::settingsFile()
 
 void TestAppSettings::writeRow(const QVariantMap &values)
 {
-    QVERIFY(query->saveUserSettings(engine->currentLogin(), values));
+    QVERIFY(query->saveUserSettings(QStringLiteral(""), values));
 }
 
 void TestAppSettings::clearRows()
@@ -154,7 +154,7 @@ void TestAppSettings::firstRunDefaultsAndTheirSave()
     QCOMPARE(saved->value(QStringLiteral("AutoBootApp")).toBool(), false);
     QVERIFY(!AutoStart::isEnabled());
 
-    const QVariantMap row = query->userSettings(engine->currentLogin());
+    const QVariantMap row = query->userSettings(QStringLiteral(""));
     QCOMPARE(row.value(SETTING_NEW_ORDERS_REFRESH_INTERVAL_TIME).toInt(), 600);
     QCOMPARE(row.value(SETTING_WORK_MODE_IN_BACKGROUND).toInt(), 1);
     QCOMPARE(row.value(SETTING_USE_AUTO_ENTER).toInt(), 0);
@@ -178,7 +178,6 @@ void TestAppSettings::perUserRowWinsOverTheFile()
 
     AppSettings::loadSettings();
     QCOMPARE(AppSettings::newOrdersRefreshIntervalTime(), 1800);
-    QCOMPARE(engine->newOrdersRefreshInterval(), 1800);
     QCOMPARE(AppSettings::isTrayMode(), true);
     QCOMPARE(AppSettings::useAutoEnter(), false);
     QCOMPARE(AppSettings::autoEnterTimeout(), 5);
@@ -204,7 +203,7 @@ void TestAppSettings::fileIsUsedWithoutRowAndCreatesIt()
     QCOMPARE(rowCount(TABLE_USER_SETTINGS), 0);
 
     AppSettings::saveSettings();
-    const QVariantMap row = query->userSettings(engine->currentLogin());
+    const QVariantMap row = query->userSettings(QStringLiteral(""));
     QCOMPARE(row.value(SETTING_NEW_ORDERS_REFRESH_INTERVAL_TIME).toInt(), 1200);
     QCOMPARE(row.value(SETTING_WORK_MODE_IN_BACKGROUND).toInt(), 0);
     QCOMPARE(row.value(SETTING_USE_AUTO_ENTER).toInt(), 1);
