@@ -422,7 +422,15 @@ void TavrelApplication::resetVersionCheckForTesting()
 
 void TavrelApplication::showVersionStatusDialog()
 {
+    // A dialog that was closed to make way for another has not returned from its own loop yet: wait
+    // for it, since a dialog cannot run twice at once.
+    if (versionDialogRunning) {
+        versionTimer.start();
+        return;
+    }
+    versionDialogRunning = true;
     versionForm.exec();
+    versionDialogRunning = false;
     // When an unsupported version was reported while the outdated notice was up, the notice was closed
     // to make way: the unsupported dialog follows on the timer and ends the program itself.
     if (versionTimer.isActive())

@@ -98,6 +98,7 @@ private:
     void readActivationMessage(QLocalSocket *socket);
 
     bool unsupportedVersion = false;
+    bool versionDialogRunning = false;
 };
 
 #endif // TAVRELAPPLICATION_H

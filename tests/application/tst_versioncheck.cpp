@@ -4,7 +4,6 @@
 #include "testapplication.h"
 
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QLabel>
 #include <QTimer>
 #include <QUrl>
@@ -64,6 +63,8 @@ void TestVersionCheck::initTestCase()
 {
     app = TavrelApplication::instance();
     QVERIFY(app);
+    // As in the program: only the version check and the windows end the event loop.
+    app->setQuitOnLastWindowClosed(false);
     for (const char *scheme : {"http", "https", "file", "ftp", "javascript"})
         QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
 }
@@ -92,7 +93,8 @@ std::unique_ptr<NetworkRequestContext> TestVersionCheck::reply(const QString &co
 
 int TestVersionCheck::runUntilExit(int limitMs, const std::function<void()> &onDialog)
 {
-    QEventLoop loop;
+    // The application's own loop, as in the program: ending the program ends it (a nested QEventLoop
+    // would not run again once the application has been told to exit).
     QTimer poll;
     bool handled = false;
     poll.setInterval(20);
@@ -103,8 +105,11 @@ int TestVersionCheck::runUntilExit(int limitMs, const std::function<void()> &onD
         }
     });
     poll.start();
-    QTimer::singleShot(limitMs, &loop, [&] { loop.exit(-1); });
-    return loop.exec();
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
+    limit.start(limitMs);
+    return QCoreApplication::exec();
 }
 
 void TestVersionCheck::statusOfOneReply_data()
