@@ -26,6 +26,7 @@ private slots:
 
     void secondStartActivatesTheFirstAndOpensNoDatabase();
     void staleSocketFileDoesNotDisableTheGuard();
+    void otherMessagesAndSilentClientsAreIgnoredWithoutBlocking();
     void pathOptionIsExactAndCaseSensitive();
     void unopenableDatabaseEndsWithMinusOne();
     void failedMigrationEndsWithMinusOne();
@@ -171,6 +172,35 @@ void TestStartup::staleSocketFileDoesNotDisableTheGuard()
     QCOMPARE(exitCodeOf(later), 0);
     QVERIFY(!QFileInfo::exists(otherDir + QStringLiteral("/Tavrel.Dat")));
     QCOMPARE(next->state(), QProcess::Running);
+}
+
+void TestStartup::otherMessagesAndSilentClientsAreIgnoredWithoutBlocking()
+{
+    QProcess *first = startProgram({QStringLiteral("-path"), makeDir(QStringLiteral("first"))});
+    QVERIFY(waitUntilListening(first, 30000));
+
+    QLocalSocket silent;
+    silent.connectToServer(socketPath());
+    QVERIFY(silent.waitForConnected(2000));
+    QLocalSocket other;
+    other.connectToServer(socketPath());
+    QVERIFY(other.waitForConnected(2000));
+    other.write(QByteArray("\x00\x02", 2)); // a value the channel does not know
+    other.write(QByteArray("\x00", 1)); // and a lone byte
+    QVERIFY(other.waitForBytesWritten(2000));
+    QTest::qWait(500);
+
+    // While a client stays silent, a later start is still served at once.
+    QElapsedTimer timer;
+    timer.start();
+    QProcess *second = startProgram({QStringLiteral("-path"), makeDir(QStringLiteral("second"))});
+    QVERIFY(second->waitForFinished(30000));
+    QCOMPARE(exitCodeOf(second), 0);
+    QByteArray log;
+    QTRY_VERIFY_WITH_TIMEOUT((log += first->readAllStandardError()).contains("come to the front"), 10000);
+    QCOMPARE(log.count("come to the front"), 1);
+    QVERIFY2(timer.elapsed() < 20000, "the running instance must not wait for silent clients");
+    QCOMPARE(first->state(), QProcess::Running);
 }
 
 void TestStartup::pathOptionIsExactAndCaseSensitive()
