@@ -1,9 +1,6 @@
 #include "loginwrapperrequestcontext.h"
 
-#if __has_include("appsettings.h")
 #include "appsettings.h"
-#define TAVREL_HAVE_APP_SETTINGS 1
-#endif
 #include "constants.h"
 #include "tavrelapplication.h"
 #include "tavrelsynchronization.h"
@@ -88,11 +85,9 @@ bool LoginWrapperRequestContext::processReply()
     QString code = result.value(KEY_RESULT).toString();
     if (isAcceptedLogin(code) && reloginAllowed) {
         reloginAllowed = false;
-#ifdef TAVREL_HAVE_APP_SETTINGS
         if (result.contains(KEY_NAME)) {
             AppSettings::setUserName(result.value(KEY_NAME).toString());
         }
-#endif
         TavrelApplication *application = TavrelApplication::instance();
         if (application && application->synchronization) {
             application->synchronization->setSessionCookie(result.value(KEY_SESSION).toByteArray());

@@ -1,9 +1,6 @@
 #include "networkrequestconstructor.h"
 
-#if __has_include("appsettings.h")
 #include "appsettings.h"
-#define TAVREL_HAVE_APP_SETTINGS 1
-#endif
 #include "constants.h"
 #include "favouriteitem.h"
 #include "filter.h"
@@ -13,10 +10,7 @@
 #include "pagedrequestmanager.h"
 #include "pagerequestcontext.h"
 #include "tavrelapplication.h"
-#if __has_include("tavrelnetworkaccessmanager.h")
 #include "tavrelnetworkaccessmanager.h"
-#define TAVREL_HAVE_ACCESS_MANAGER 1
-#endif
 #include "tavrelsynchronization.h"
 #include "valuehelpers.h"
 
@@ -30,15 +24,6 @@ const QString TAG_ID = QStringLiteral("ID");
 const QString TAG_DATE_TIME = QStringLiteral("DateTime");
 const QString STATE_EDITED = QStringLiteral("edited");
 const QString STATE_DELETED = QStringLiteral("deleted");
-
-QString applicationVersion()
-{
-#ifdef TAVREL_HAVE_APP_SETTINGS
-    return AppSettings::appVersion();
-#else
-    return QStringLiteral("1.2.1.0");
-#endif
-}
 
 // Keeps the server-time shift balanced around one conversion, whatever path leaves the scope.
 class ServerTimeShift
@@ -127,11 +112,9 @@ NetworkRequestContext *NetworkRequestConstructor::createRequest(int kind, const 
 
     TavrelApplication *application = TavrelApplication::instance();
     context->constructor = this;
-#ifdef TAVREL_HAVE_ACCESS_MANAGER
     if (application && application->networkAccessManager) {
         context->accessManager = application->networkAccessManager;
     }
-#endif
     context->kind = kind;
     if (parameters) {
         context->parameters = *parameters;
@@ -185,7 +168,7 @@ void NetworkRequestConstructor::writeRequestDocument(int kind, const QVariantMap
     case NetworkRequestKind::LoginWrapper: {
         setPath(URL_LOGIN);
         begin();
-        writer.writeTextElement(QStringLiteral("Version"), applicationVersion());
+        writer.writeTextElement(QStringLiteral("Version"), AppSettings::appVersion());
         const QString login = parameters.value(KEY_LOGIN).toString();
         if (!login.isEmpty()) {
             writer.writeTextElement(QStringLiteral("Login"), login);
@@ -246,7 +229,7 @@ void NetworkRequestConstructor::writeRequestDocument(int kind, const QVariantMap
     case NetworkRequestKind::NewOrdersPage:
         setPath(URL_NEW_ORDERS_PAGE);
         begin();
-        writer.writeTextElement(QStringLiteral("Version"), applicationVersion());
+        writer.writeTextElement(QStringLiteral("Version"), AppSettings::appVersion());
         writer.writeTextElement(QStringLiteral("Page"),
                                 QString::number(parameters.value(PARAM_PAGE_NUMBER).toInt() + 1));
         writer.writeTextElement(QStringLiteral("Rows"), parameters.value(PARAM_ROWS_COUNT).toString());

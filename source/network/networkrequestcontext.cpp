@@ -3,12 +3,8 @@
 #include "constants.h"
 #include "networkrequestconstructor.h"
 #include "tavrelapplication.h"
-// The access manager lands separately; until then nothing can be sent.
-#if __has_include("tavrelnetworkaccessmanager.h")
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelnetworkcookiejar.h"
-#define TAVREL_HAVE_ACCESS_MANAGER 1
-#endif
 #include "tavrelsynchronization.h"
 
 #include <QNetworkCookie>
@@ -17,12 +13,8 @@ namespace {
 
 TavrelNetworkAccessManager *applicationAccessManager()
 {
-#ifdef TAVREL_HAVE_ACCESS_MANAGER
     TavrelApplication *application = TavrelApplication::instance();
     return application ? application->networkAccessManager.data() : nullptr;
-#else
-    return nullptr;
-#endif
 }
 
 } // namespace
@@ -55,7 +47,6 @@ bool NetworkRequestContext::isKnownKind(int kind)
 
 void NetworkRequestContext::removeStaleSessionCookies()
 {
-#ifdef TAVREL_HAVE_ACCESS_MANAGER
     TavrelNetworkAccessManager *manager = applicationAccessManager();
     if (!manager) {
         return;
@@ -75,7 +66,6 @@ void NetworkRequestContext::removeStaleSessionCookies()
     if (cookies.size() != before) {
         jar->setAllCookies(cookies);
     }
-#endif
 }
 
 QNetworkReply *NetworkRequestContext::send(bool track)
@@ -107,11 +97,7 @@ QNetworkReply *NetworkRequestContext::send(bool track)
         }
     }
 
-#ifdef TAVREL_HAVE_ACCESS_MANAGER
     QNetworkReply *newReply = manager->sendByOperation(QNetworkAccessManager::Operation(operation), request, &buffer);
-#else
-    QNetworkReply *newReply = nullptr;
-#endif
     if (!newReply || !track) {
         return newReply;
     }

@@ -1,9 +1,6 @@
 #include "pagedrequestmanager.h"
 
-#if __has_include("appsettings.h")
 #include "appsettings.h"
-#define TAVREL_HAVE_APP_SETTINGS 1
-#endif
 #include "constants.h"
 #include "networkrequestconstructor.h"
 #include "pagerequestcontext.h"
@@ -39,11 +36,9 @@ void releaseAll(QMap<int, QPointer<NetworkRequestContext>> &pages)
 
 PagedRequestManager::PagedRequestManager(QObject *parent)
     : NetworkRequestContext(parent)
+    , precachePageCount(AppSettings::precachePageCount())
 {
-#ifdef TAVREL_HAVE_APP_SETTINGS
-    precachePageCount = AppSettings::precachePageCount();
     setRowsPerPage(AppSettings::rowsPerPage());
-#endif
 }
 
 PagedRequestManager::~PagedRequestManager()

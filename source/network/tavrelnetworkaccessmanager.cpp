@@ -1,25 +1,14 @@
 #include "tavrelnetworkaccessmanager.h"
 
+#include "appsettings.h"
 #include "constants.h"
 #include "tavrelnetworkcookiejar.h"
 #include "tavrelnetworkdualcache.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
-#include <QSettings>
-
-namespace {
-// Stands in for the application settings' folder until those land.
-QString settingsDirPath()
-{
-    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
-                             QCoreApplication::applicationName());
-    return QFileInfo(settings.fileName()).absolutePath();
-}
-} // namespace
 
 TavrelNetworkAccessManager::TavrelNetworkAccessManager(QObject *parent)
     : QNetworkAccessManager(parent)
@@ -28,7 +17,7 @@ TavrelNetworkAccessManager::TavrelNetworkAccessManager(QObject *parent)
 {
     QNetworkProxyFactory::setUseSystemConfiguration(true);
 
-    m_cache->setCacheDirectory(settingsDirPath() + QDir::separator() + QCoreApplication::applicationName()
+    m_cache->setCacheDirectory(AppSettings::settingsDirPath() + QDir::separator() + QCoreApplication::applicationName()
                                + QDir::separator() + CACHE_DIR);
     setCache(m_cache);
     setCookieJar(m_cookieJar);
@@ -92,7 +81,7 @@ QNetworkReply *TavrelNetworkAccessManager::createRequest(QNetworkAccessManager::
     QNetworkRequest adjusted(request);
 
     if (!adjusted.hasRawHeader(HEADER_WORKSTATION_HASH)) {
-        const QByteArray hash = QByteArray();
+        const QByteArray hash = AppSettings::workstationHash();
         if (!hash.isEmpty())
             adjusted.setRawHeader(HEADER_WORKSTATION_HASH, hash);
     }

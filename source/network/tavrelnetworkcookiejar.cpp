@@ -1,5 +1,6 @@
 #include "tavrelnetworkcookiejar.h"
 
+#include "appsettings.h"
 #include "clock.h"
 #include "constants.h"
 #include "cookietrie.h"
@@ -11,19 +12,8 @@
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QSettings>
 
 #include <algorithm>
-
-namespace {
-// Stands in for the application settings' folder until those land.
-QString settingsDirPath()
-{
-    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
-                             QCoreApplication::applicationName());
-    return QFileInfo(settings.fileName()).absolutePath();
-}
-} // namespace
 
 namespace {
 
@@ -55,8 +45,8 @@ bool sameFileIdentity(const QNetworkCookie &left, const QNetworkCookie &right)
 
 TavrelNetworkCookieJar::TavrelNetworkCookieJar(QObject *parent)
     : QNetworkCookieJar(parent)
-    , m_cookieDirectory(settingsDirPath() + QDir::separator() + QCoreApplication::applicationName() + QDir::separator()
-                        + COOKIES_DIR)
+    , m_cookieDirectory(AppSettings::settingsDirPath() + QDir::separator() + QCoreApplication::applicationName()
+                        + QDir::separator() + COOKIES_DIR)
     , m_trie(std::make_unique<CookieTrie>())
 {
     loadCookieFiles();
