@@ -178,8 +178,8 @@ void AuthorizationForm::showEvent(QShowEvent *event)
         const QVariantMap row = query ? query->userSettings(ui->cbLogin->currentText()) : QVariantMap();
         if (variantIsTrue(row.value(SETTING_USE_AUTO_ENTER))) {
             autoEnterStartTime = Clock::currentDateTimeUtc();
-            const int ms = row.value(SETTING_AUTO_ENTER_TIMEOUT).toInt() * 1000;
-            autoEnterTimer.setInterval(qMax(ms, static_cast<int>(MIN_AUTO_ENTER_MS)));
+            const qint64 ms = qint64(row.value(SETTING_AUTO_ENTER_TIMEOUT).toInt()) * 1000;
+            autoEnterTimer.setInterval(int(qBound<qint64>(MIN_AUTO_ENTER_MS, ms, 24 * 3600 * 1000)));
             autoEnterTimer.start();
             counterTimer.start();
             autoEnterRefresh();
