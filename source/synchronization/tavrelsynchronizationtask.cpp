@@ -295,6 +295,11 @@ int TavrelSynchronizationTask::commonTail()
         }
         if (TavrelSynchronization *engine = appSynchronization())
             engine->m_newOrdersNextPage = 0;
+        // Every download starts afresh: no page or page count kept from the last one.
+        if (auto *manager = qobject_cast<PagedRequestManager *>(m_context.data())) {
+            manager->setCurrentPage(-1);
+            manager->totalCount = -1;
+        }
         m_context->start();
     }
     return m_resultCode;

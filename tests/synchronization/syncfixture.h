@@ -4,6 +4,9 @@
 #include "clock.h"
 #include "constants.h"
 #include "database.h"
+#include "localservice.h"
+#include "localservicefixture.h"
+#include "localserviceuser.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "onlinestate.h"
@@ -26,8 +29,10 @@
 class SyncFixture
 {
 public:
+    // Starts the stand-in first: nothing may read the base URL before it.
     void setUp()
     {
+        QVERIFY(server.start());
         TavrelApplication *app = TavrelApplication::instance();
         accessManager = std::make_unique<TavrelNetworkAccessManager>();
         app->networkAccessManager = accessManager.get();
@@ -77,6 +82,22 @@ public:
         }
     }
 
+    // Logs in and waits for the engine's answer; returns "SyncXMLResponseResult".
+    QString login(const QString &login, const QString &password, bool remember = true)
+    {
+        QString outcome;
+        QObject receiver;
+        QObject::connect(engine, &TavrelSynchronization::authorizationReceived, &receiver,
+                         [&](NetworkRequestContext *result) { outcome = result->result.value(KEY_SYNC_RESULT).toString(); });
+        engine->login(login, LocalServiceUser::digest(password), remember);
+        if (!QTest::qWaitFor([&]() { return !outcome.isEmpty(); }, 20000))
+            return QStringLiteral("no answer");
+        return outcome;
+    }
+
+    LocalService *service() { return server.service(); }
+
+    LocalServiceFixture server;
     std::unique_ptr<TavrelNetworkAccessManager> accessManager;
     std::unique_ptr<DataBase> dataBase;
     std::unique_ptr<TavrelMigration> migration;

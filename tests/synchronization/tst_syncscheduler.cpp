@@ -1,8 +1,23 @@
 // The engine's task list, scheduler pass, listener protocol and purge thread, driven by direct
 // passes and the settable clock; nothing here needs the service.
 #include "appsettings.h"
+#include "favouriteitem.h"
+#include "order.h"
 #include "syncfixture.h"
 #include "testapplication.h"
+
+namespace {
+// Warnings Qt gives when a connection is used from a thread it does not belong to.
+QStringList crossThreadWarnings;
+QtMessageHandler previousHandler = nullptr;
+void recordCrossThreadUse(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.contains(QLatin1String("does not belong to the calling thread"))
+        || message.contains(QLatin1String("database not open")))
+        crossThreadWarnings << message;
+    previousHandler(type, context, message);
+}
+} // namespace
 
 class TestSyncScheduler : public QObject
 {
@@ -27,6 +42,7 @@ private slots:
     void favouritesLoadTaskDeliversOnceAndEnds();
     void ensureTaskIsIdempotent();
     void offlineFiltersAndDictionariesLookAgainAtOnce();
+    void purgeRemovesOldOrdersAndKeepsFavourites();
 
 private:
     TavrelSynchronization *engine() { return fixture.engine.data(); }
@@ -243,6 +259,61 @@ void TestSyncScheduler::offlineFiltersAndDictionariesLookAgainAtOnce()
     QVERIFY(!engine()->findTask(SyncTaskType::FiltersSync)->hasRun());
     QVERIFY(!engine()->findTask(SyncTaskType::DictionariesSync)->hasRun());
     OnlineState::force(true);
+}
+
+void TestSyncScheduler::purgeRemovesOldOrdersAndKeepsFavourites()
+{
+    const QString login = QStringLiteral("purge");
+    const QDateTime now = Clock::currentDateTimeUtc();
+    struct Row
+    {
+        qint64 id;
+        QDateTime opened;
+        int favourite; // -1 none, else the favourite's state
+        bool survives;
+    };
+    const QList<Row> rows = {
+        {1, now.addMonths(-2), -1, false},
+        {2, now.addMonths(-2), Entity::FavouriteItemList::Sync, true},
+        {3, now.addMonths(-2), Entity::FavouriteItemList::New, true},
+        {4, now.addMonths(-2), Entity::FavouriteItemList::Deleted, false},
+        {5, now.addDays(-3), -1, true},
+    };
+    QList<Entity::Order *> orders;
+    for (const Row &row : rows) {
+        auto *order = new Entity::Order();
+        order->id = row.id;
+        order->openingTime = row.opened;
+        order->name = QStringLiteral("order %1").arg(row.id);
+        orders << order;
+        if (row.favourite >= 0) {
+            Entity::FavouriteItem item;
+            item.id = row.id;
+            item.login = login;
+            item.state = Entity::FavouriteItemList::State(row.favourite);
+            item.changed = true;
+            item.changeDate = now;
+            QVERIFY(fixture.query->saveFavourite(login, &item));
+        }
+    }
+    fixture.query->saveOrdersWithType(login, orders);
+    qDeleteAll(orders);
+
+    crossThreadWarnings.clear();
+    previousHandler = qInstallMessageHandler(recordCrossThreadUse);
+    engine()->ensureCleanupTask();
+    engine()->processTasks();
+    QTRY_VERIFY_WITH_TIMEOUT(!engine()->isCleanupRunning(), 10000);
+    qInstallMessageHandler(previousHandler);
+    QVERIFY2(crossThreadWarnings.isEmpty(), qPrintable(crossThreadWarnings.join(QLatin1Char('\n'))));
+
+    for (const Row &row : rows) {
+        Entity::Order *order = fixture.query->order(login, row.id);
+        QVERIFY2(bool(order) == row.survives, qPrintable(QStringLiteral("order %1").arg(row.id)));
+        delete order;
+    }
+    // The GUI connection goes on working after the purge.
+    QCOMPARE(fixture.query->favouritesCount(login), 3);
 }
 
 TAVREL_TEST_MAIN(TestSyncScheduler)
