@@ -6,9 +6,9 @@
 //     build/bench/bench_sync [orders] [repetitions]
 #include "constants.h"
 #include "database.h"
-#include "localservice.h"
-#include "localservicerequest.h"
-#include "localserviceuser.h"
+#include "localservice/localservice.h"
+#include "localservice/localservicerequest.h"
+#include "localservice/localserviceuser.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "onlinestate.h"

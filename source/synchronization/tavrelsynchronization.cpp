@@ -757,10 +757,8 @@ void TavrelSynchronization::requestOrderReadFinished(QObject *sender)
     const QVariantMap orderMap = context->result.value(KEY_ORDERS).toMap();
     Entity::Order *order = db->order(m_currentLogin, orderId);
     if (!order) {
-        // An order read for the first time here was opened by the user: it is not a new order.
         order = new Entity::Order();
         order->id = orderId;
-        order->type = Entity::OrderList::Viewed;
         order->fromVariantMap(orderMap);
         db->saveOrdersWithType(m_currentLogin, QList<Entity::Order *>() << order, nullptr);
     }

@@ -24,6 +24,9 @@
 
 #include <QNetworkConfigurationManager>
 #include <QNetworkReply>
+#include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -183,10 +186,11 @@ void TavrelSynchronizationTask::retryAfter(int seconds)
 int TavrelSynchronizationTask::tryRun()
 {
     const QDateTime now = Clock::currentDateTimeUtc();
-    if (m_hasRun && m_interval != 0 && m_lastRun.secsTo(now) < qint64(m_interval)
-        && !(m_retryAt.isValid() && now >= m_retryAt))
+    const bool retryDue = m_retryAt.isValid() && now >= m_retryAt;
+    if (m_hasRun && m_interval != 0 && m_lastRun.secsTo(now) < qint64(m_interval) && !retryDue)
         return SyncTaskResult::Keep;
-    m_retryAt = QDateTime();
+    if (retryDue)
+        m_retryAt = QDateTime();
     markRun();
     return process();
 }
@@ -307,9 +311,11 @@ int TavrelSynchronizationTask::commonTail()
 
 // --- login -------------------------------------------------------------------------------
 
-void TavrelSynchronizationTask::loginTaskRequestResult()
+void TavrelSynchronizationTask::loginTaskRequestResult(QObject *sender)
 {
-    auto *reply = qobject_cast<NetworkRequestContext *>(sender());
+    if (sender)
+        return;
+    auto *reply = qobject_cast<NetworkRequestContext *>(this->sender());
     TavrelSynchronization *engine = appSynchronization();
     if (!reply || !engine || m_dead)
         return;
@@ -358,6 +364,9 @@ void TavrelSynchronizationTask::newOrdersTaskRequestResult(QObject *sender)
         return;
     auto *manager = qobject_cast<PagedRequestManager *>(this->sender());
     auto *page = qobject_cast<PageRequestContext *>(sender);
+    // Any other argument is the engine delivering the download to its listeners.
+    if (sender && !page)
+        return;
     const bool paged = manager && page;
     NetworkRequestContext *reply = paged ? static_cast<NetworkRequestContext *>(page)
                                          : qobject_cast<NetworkRequestContext *>(this->sender());
@@ -614,7 +623,8 @@ void TavrelSynchronizationTask::requestFavouriteSyncReceived(QObject *sender)
     // The server's list replaces the local one as a whole, or not at all.
     database->beginTransaction();
     bool ok = db->saveFavourites(login, favourites.items, true);
-    ok = ok && db->saveFoundOrders(login, orders.items, nullptr);
+    if (ok && !orders.items.isEmpty())
+        ok = db->saveFoundOrders(login, orders.items, nullptr);
     if (ok)
         ok = database->commitOrRollback();
     else
@@ -677,22 +687,20 @@ void TavrelSynchronizationTask::dictionaryLoaded(QObject *sender, bool regions)
     const QVariantList list = reply->result.value(key).toList();
     if (!isResult(reply, S_OK) || list.isEmpty() || !db || !engine)
         return;
+    bool stored = false;
     if (regions) {
         Entity::RegionList records(list);
-        if (!db->replaceRegions(records, true)) {
-            records.clear();
-            return;
-        }
-        Entity::FilterLinkList::regionMap(&records);
+        stored = db->replaceRegions(records, true);
+        records.clear();
     } else {
         Entity::BranchList records(list);
-        if (!db->replaceBranches(records, true)) {
-            records.clear();
-            return;
-        }
-        Entity::FilterLinkList::branchMap(&records);
+        stored = db->replaceBranches(records, true);
+        records.clear();
     }
-    // The choosers read the query object's own copy of the dictionaries.
+    if (!stored)
+        return;
+    // The query object reads the new tables into its own records and points the process-wide id
+    // indexes at them (their stamps advance), so filters and choosers resolve against them.
     db->reloadDictionaries();
     engine->notifyListeners(SyncTaskType::DictionariesListener, KEY_NOTIFY_AFTER_SYNC, this, key);
 }
@@ -725,10 +733,10 @@ QList<Entity::Filter *> takeUnsynced(const Entity::FilterList &filters, int coun
 // A change the service has definitely refused, as opposed to one that failed on the way (no
 // network, no answer, a server fault or a failed renewal of the session): only the former gives
 // the filter back to the service's version.
-bool isDefiniteRejection(const NetworkRequestContext *reply)
+bool isDefiniteRejection(const NetworkRequestContext *outcome, const NetworkRequestContext *push)
 {
-    const QString code = reply->result.value(KEY_RESULT).toString();
-    if (code.isEmpty() || reply->networkError != QNetworkReply::NoError || reply->httpStatus != 200)
+    const QString code = outcome->result.value(KEY_RESULT).toString();
+    if (code.isEmpty() || push->networkError != QNetworkReply::NoError || push->httpStatus != 200)
         return false;
     static const QStringList transient = {S_OK, E_SERVER, E_LOGIN_NOT_RESPOND_SERVER, E_INVALID_USERNAME_OR_PASSWORD,
                                           E_ABORT_CLIENT};
@@ -764,13 +772,14 @@ int TavrelSynchronizationTask::runFiltersSync()
 
     const QString login = engine->currentLogin();
     Entity::FilterList filters = db->filters(login);
-    const bool rejected = m_context && m_context->parameters.contains(KEY_ERROR_PROCESS_UNSYNC_FILTER_REQUEST);
     if (m_context) {
         disconnect(m_context, nullptr, this, nullptr);
         m_context->deleteLater();
         m_context = nullptr;
     }
-    if (!anyFilterUnsynced(filters) || rejected) {
+    // After a failed push the service's list comes first: it tells which changes arrived after
+    // all, so that nothing is created twice.
+    if (!anyFilterUnsynced(filters) || m_listBeforePush) {
         filters.clear();
         startFiltersListRequest();
         return SyncTaskResult::Keep;
@@ -778,7 +787,6 @@ int TavrelSynchronizationTask::runFiltersSync()
 
     m_context = requests->createRequest(0);
     m_batchFailedTransiently = false;
-    m_batchNeedsList = false;
     const QList<Entity::Filter *> unsynced = takeUnsynced(filters, 10);
     for (Entity::Filter *filter : unsynced) {
         NetworkRequestContext *wrapper = engine->wrapRequest(requests->saveSubscriptionRequest(filter));
@@ -842,15 +850,18 @@ void TavrelSynchronizationTask::singleFilterChangeFinished(QObject *sender)
             db->setFilterSynchronized(login, localId, serverId);
             // Without the service's id the filter is learned from the list.
             if (serverId < 0)
-                m_batchNeedsList = true;
+                m_listBeforePush = true;
         }
-    } else if (db && isDefiniteRejection(wrapper)) {
-        db->setFilterSynchronized(login, localId, knownId);
+    } else {
+        // The service definitely refused the change: the filter gives way to the service's
+        // version. Any other failure keeps the change, to be pushed again.
+        if (db && isDefiniteRejection(wrapper, push))
+            db->setFilterSynchronized(login, localId, knownId);
+        else
+            m_batchFailedTransiently = true;
+        m_listBeforePush = true;
         if (m_context)
             m_context->parameters.insert(KEY_ERROR_PROCESS_UNSYNC_FILTER_REQUEST, true);
-        m_batchNeedsList = true;
-    } else {
-        m_batchFailedTransiently = true;
     }
 
     if (!engine->m_filterPushes.isEmpty())
@@ -859,7 +870,7 @@ void TavrelSynchronizationTask::singleFilterChangeFinished(QObject *sender)
     engine->notifyListeners(SyncTaskType::FiltersListener, KEY_NOTIFY_AFTER_SYNC, this);
     if (!self)
         return;
-    if (!engine->m_filtersSyncedOnce || m_batchNeedsList) {
+    if (!engine->m_filtersSyncedOnce || m_listBeforePush) {
         engine->m_filtersSyncedOnce = true;
         requireImmediate();
     }
@@ -879,21 +890,37 @@ void TavrelSynchronizationTask::requestFiltersSyncReceived(QObject *sender)
     if (!reply || !engine || !db || !database)
         return;
     reply->deleteLater();
-    if (!isResult(reply, S_OK))
+    if (!isResult(reply, S_OK)) {
+        // Changes still wait for this list: look again a little later, not a day and a half later.
+        if (m_listBeforePush)
+            retryAfter(TransientRetrySecs);
         return;
+    }
     engine->m_filtersSyncedOnce = true;
+    m_listBeforePush = false;
     const QString login = engine->currentLogin();
 
     beginServerTimeShift();
     Entity::FilterList service(reply->result.value(KEY_FILTERS).toList());
     endServerTimeShift();
 
-    // A local change the service has not accepted yet is not overwritten by the service's list:
-    // it stays, to be pushed again.
+    // A local change the service has not accepted is not overwritten by the service's list: it
+    // stays, to be pushed again. A new filter whose create did arrive after all (the service has
+    // a filter of that name that no local filter stands for) is the service's one.
     Entity::FilterList local = db->filters(login);
-    const QList<Entity::Filter *> pending = takeUnsynced(local, 10);
+    QSet<qint64> localIds;
+    for (const Entity::Filter *filter : qAsConst(local.items))
+        localIds.insert(filter->id);
     QSet<qint64> pendingIds;
-    for (const Entity::Filter *filter : pending) {
+    QList<Entity::Filter *> pending;
+    for (Entity::Filter *filter : takeUnsynced(local, 10)) {
+        const bool arrived = filter->state == Entity::FilterList::New && filter->id < 0
+            && std::any_of(service.items.cbegin(), service.items.cend(), [&](const Entity::Filter *remote) {
+                   return remote->name == filter->name && !localIds.contains(remote->id);
+               });
+        if (arrived)
+            continue;
+        pending.append(filter);
         if (filter->id >= 0)
             pendingIds.insert(filter->id);
     }
@@ -904,6 +931,7 @@ void TavrelSynchronizationTask::requestFiltersSyncReceived(QObject *sender)
             continue;
         }
         filter->state = Entity::FilterList::Sync;
+        filter->changed = true;
         accepted.items.append(filter);
     }
     service.items.clear();
@@ -912,7 +940,7 @@ void TavrelSynchronizationTask::requestFiltersSyncReceived(QObject *sender)
     bool ok = db->saveFilters(login, accepted, true);
     if (ok && !accepted.items.isEmpty() && !pending.isEmpty()) {
         Entity::FilterList kept;
-        for (Entity::Filter *filter : pending) {
+        for (Entity::Filter *filter : qAsConst(pending)) {
             filter->localId = -1;
             filter->changed = true;
             kept.items.append(filter);

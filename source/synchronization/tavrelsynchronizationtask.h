@@ -54,7 +54,8 @@ public:
     static TavrelSynchronization *appSynchronization();
 
 private slots:
-    void loginTaskRequestResult();
+    // Acts only on a network completion (a null argument), never on the engine's deliveries.
+    void loginTaskRequestResult(QObject *sender);
     void newOrdersTaskRequestResult(QObject *sender);
     void requestFavouriteAddReceived(QObject *sender);
     void requestFavouriteSyncReceived(QObject *sender);
@@ -89,7 +90,8 @@ private:
     bool m_dead = false;
     QDateTime m_retryAt;
     bool m_batchFailedTransiently = false;
-    bool m_batchNeedsList = false;
+    // A push failed or came back without the service's id: the list comes before the next push.
+    bool m_listBeforePush = false;
 };
 
 #endif // TAVRELSYNCHRONIZATIONTASK_H

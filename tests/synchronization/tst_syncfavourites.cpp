@@ -2,7 +2,7 @@
 // dictionaries, end to end against the stand-in service.
 #include "favouriteitem.h"
 #include "filterlinklist.h"
-#include "localservicefault.h"
+#include "localservice/localservicefault.h"
 #include "regionlist.h"
 #include "syncfixture.h"
 #include "testapplication.h"

@@ -2,7 +2,7 @@
 // listener's before- and after-sync notices, end to end against the stand-in service.
 #include "filter.h"
 #include "filterlist.h"
-#include "localservicefault.h"
+#include "localservice/localservicefault.h"
 #include "syncfixture.h"
 #include "testapplication.h"
 
@@ -24,6 +24,8 @@ private slots:
         fixture.service()->addUser(m_login, Password, true);
         fixture.service()->clearFaults();
         fixture.service()->clearRequestLog();
+        if (!fixture.service()->isListening())
+            QVERIFY(fixture.service()->resumeListening());
         fixture.createEngine();
         QCOMPARE(fixture.login(m_login, Password), S_OK);
         listener = std::make_unique<MailboxSpy>(fixture.engine->addFiltersListener());
@@ -107,23 +109,24 @@ private:
 
 void TestSyncFilters::batchWithOneFailingPushLosesNothing()
 {
-    // The second create of the batch fails on the way (a server error, not a refusal).
-    fixture.service()->addFault(LocalServiceFault::httpStatus(500).onPath(URL_SUBSCRIPTION_CREATE).onNth(2).once());
+    // The service goes away for a second just as the second create arrives (unhandled).
+    fixture.service()->addFault(LocalServiceFault::stopListening(1000).onPath(URL_SUBSCRIPTION_CREATE).onNth(2).once());
     addFilters({QStringLiteral("alpha"), QStringLiteral("beta"), QStringLiteral("gamma")});
     QTRY_VERIFY_WITH_TIMEOUT(afterSyncNotices() >= 1, 10000);
-    QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 3);
-    QCOMPARE(serviceNames().size(), 2);
-    const auto afterBatch = localFilters();
-    QCOMPARE(afterBatch.size(), 3);
     int pending = 0;
-    for (const auto &entry : afterBatch)
+    for (const auto &entry : localFilters())
         pending += entry.first == Entity::FilterList::New ? 1 : 0;
-    QCOMPARE(pending, 1);
+    QVERIFY(pending >= 1);
+    QCOMPARE(localFilters().size(), 3);
+    // A create may have reached the service although its answer did not reach us.
+    QVERIFY(serviceNames().size() >= 3 - pending);
 
-    // The failed one goes again; then the service's list replaces the local filters.
+    // What failed goes again (at the latest a minute later); then the service's list replaces
+    // the local filters.
+    QTRY_VERIFY_WITH_TIMEOUT(fixture.service()->isListening(), 5000);
+    Clock::advance(61 * 1000);
     QTRY_COMPARE_WITH_TIMEOUT(serviceNames(), QStringList({"alpha", "beta", "gamma"}), 10000);
     waitForListDownload();
-    QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 4);
     QCOMPARE(serviceNames(), QStringList({"alpha", "beta", "gamma"}));
     const auto local = localFilters();
     QCOMPARE(local.keys(), QStringList({"alpha", "beta", "gamma"}));
@@ -148,21 +151,26 @@ void TestSyncFilters::newBatchWaitsForTheOneInFlight()
 
 void TestSyncFilters::transientFailureKeepsTheLocalChange()
 {
-    addFilters({QStringLiteral("renamed"), QStringLiteral("removed")});
-    QTRY_COMPARE_WITH_TIMEOUT(serviceNames(), QStringList({"removed", "renamed"}), 10000);
+    addFilters({QStringLiteral("renamed")});
+    QTRY_COMPARE_WITH_TIMEOUT(serviceNames(), QStringList({"renamed"}), 10000);
     waitForListDownload();
 
-    // In one batch the rename is lost on the way and the removal is refused by the service.
+    // In one batch the rename is lost on the way, and the service answers the new filter with a
+    // refusal (after storing it all the same).
     fixture.service()->addFault(LocalServiceFault::closeConnection().onPath(URL_SUBSCRIPTION_UPDATE));
-    fixture.service()->addFault(LocalServiceFault::resultCode(E_CLIENT).onPath(URL_SUBSCRIPTION_DELETE));
+    fixture.service()->addFault(LocalServiceFault::resultCode(E_CLIENT).onPath(URL_SUBSCRIPTION_CREATE));
     const int lists = fixture.service()->requests(URL_SUBSCRIPTIONS).size();
-    changeFilters({{QStringLiteral("renamed"), QStringLiteral("new name")}, {QStringLiteral("removed"), QString()}});
-    // The refusal brings the service's list at once: the refused removal is undone, the rename
-    // that has not reached the service yet is kept.
+    changeFilters({{QStringLiteral("renamed"), QStringLiteral("new name")}});
+    addFilters({QStringLiteral("added")});
+    // The refusal brings the service's list at once: the refused filter takes the service's
+    // version, the rename that has not reached the service is kept.
     QTRY_VERIFY_WITH_TIMEOUT(fixture.service()->requests(URL_SUBSCRIPTIONS).size() > lists, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(localFilters().keys(), QStringList({"new name", "removed"}), 10000);
-    QCOMPARE(localFilters().value(QStringLiteral("removed")).first, int(Entity::FilterList::Sync));
+    QTRY_COMPARE_WITH_TIMEOUT(localFilters().keys(), QStringList({"added", "new name"}), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(localFilters().value(QStringLiteral("added")).first, int(Entity::FilterList::Sync),
+                              10000);
+    QVERIFY(localFilters().value(QStringLiteral("added")).second > 0);
     QCOMPARE(localFilters().value(QStringLiteral("new name")).first, int(Entity::FilterList::Edited));
+    QCOMPARE(serviceNames(), QStringList({"added", "renamed"}));
 
     // Not on every tick: the rename goes again a minute later.
     fixture.service()->clearFaults();
@@ -170,7 +178,7 @@ void TestSyncFilters::transientFailureKeepsTheLocalChange()
     QTest::qWait(1500);
     QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).size(), updates);
     Clock::advance(61 * 1000);
-    QTRY_COMPARE_WITH_TIMEOUT(serviceNames(), QStringList({"new name", "removed"}), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(serviceNames(), QStringList({"added", "new name"}), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(localFilters().value(QStringLiteral("new name")).first, int(Entity::FilterList::Sync),
                               10000);
     QCOMPARE(fixture.service()->subscriptions(m_login).size(), 2);
@@ -182,10 +190,17 @@ void TestSyncFilters::definiteRejectionGivesTheServiceVersion()
     QTRY_COMPARE_WITH_TIMEOUT(serviceNames(), QStringList({"kept"}), 10000);
     waitForListDownload();
 
-    fixture.service()->addFault(LocalServiceFault::resultCode(E_CLIENT).onPath(URL_SUBSCRIPTION_UPDATE));
+    // A change of a filter the service no longer knows is refused ("E_INVALID_ID").
+    Entity::FilterList ghost;
+    auto *filter = new Entity::Filter();
+    filter->name = QStringLiteral("ghost");
+    filter->id = 987654;
+    filter->state = Entity::FilterList::Edited;
+    filter->changed = true;
+    ghost.items << filter;
     const int lists = fixture.service()->requests(URL_SUBSCRIPTIONS).size();
-    changeFilters({{QStringLiteral("kept"), QStringLiteral("refused")}});
-    // The refusal brings the service's list at once, and the service's version wins.
+    fixture.engine->filterChanged(ghost);
+    ghost.clear();
     QTRY_VERIFY_WITH_TIMEOUT(fixture.service()->requests(URL_SUBSCRIPTIONS).size() > lists, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(localFilters().keys(), QStringList({"kept"}), 10000);
     QCOMPARE(localFilters().value(QStringLiteral("kept")).first, int(Entity::FilterList::Sync));

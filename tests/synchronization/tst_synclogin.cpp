@@ -1,6 +1,6 @@
 // Login, offline let-in, re-login and the session, end to end against the stand-in service.
 #include "appsettings.h"
-#include "localservicefault.h"
+#include "localservice/localservicefault.h"
 #include "syncfixture.h"
 #include "testapplication.h"
 
@@ -17,6 +17,7 @@ private slots:
         if (!fixture.service()->isListening())
             fixture.service()->resumeListening();
         fixture.service()->addUser(QStringLiteral("anna"), QStringLiteral("secret"), true);
+        fixture.service()->clearRequestLog();
         fixture.createEngine();
     }
     void cleanup() { fixture.destroyEngine(); }
@@ -55,7 +56,7 @@ void TestSyncLogin::loginAccepted()
     QVERIFY(!engine()->findTask(SyncTaskType::Login));
     // The first login on this machine keeps the display name and the paid-access flag in the row.
     QVERIFY(query()->isUserExists(QStringLiteral("anna"), LocalServiceUser::digest(QStringLiteral("secret"))));
-    QVERIFY(query()->isFullAccess(QStringLiteral("anna")));
+    QVERIFY(TavrelApplication::instance()->fullAccess);
     QVERIFY(!query()->userName(QStringLiteral("anna")).isEmpty());
     QCOMPARE(query()->rememberedLogins(), QStringList() << QStringLiteral("anna"));
 }
@@ -72,22 +73,25 @@ void TestSyncLogin::wrongPassword()
 
 void TestSyncLogin::serviceDown_data()
 {
+    QTest::addColumn<QString>("login");
     QTest::addColumn<bool>("known");
     QTest::addColumn<QString>("outcome");
-    QTest::newRow("known user is let in") << true << S_OK;
-    QTest::newRow("unknown user is refused") << false << E_INVALID_USERNAME_OR_PASSWORD;
+    QTest::newRow("known user is let in") << QString(QTest::currentTestFunction()) + "-known" << true << S_OK;
+    QTest::newRow("unknown user is refused")
+        << QString(QTest::currentTestFunction()) + "-unknown" << false << E_INVALID_USERNAME_OR_PASSWORD;
 }
 
 void TestSyncLogin::serviceDown()
 {
+    QFETCH(QString, login);
     QFETCH(bool, known);
     QFETCH(QString, outcome);
     if (known)
-        rememberUser(QStringLiteral("boris"), QStringLiteral("pw"));
+        rememberUser(login, QStringLiteral("pw"));
     fixture.service()->stopListening();
-    QCOMPARE(fixture.login(QStringLiteral("boris"), QStringLiteral("pw")), outcome);
+    QCOMPARE(fixture.login(login, QStringLiteral("pw")), outcome);
     if (known) {
-        QCOMPARE(engine()->currentLogin(), QStringLiteral("boris"));
+        QCOMPARE(engine()->currentLogin(), login);
         QVERIFY(!engine()->sessionCookie().isNull());
         QVERIFY(engine()->sessionCookie().isEmpty());
         TavrelSynchronizationTask *relogin = engine()->findTask(SyncTaskType::Login);
@@ -99,7 +103,7 @@ void TestSyncLogin::serviceDown()
     }
     // Logins are compared exactly: the same login in other letters is another user.
     fixture.createEngine();
-    QCOMPARE(fixture.login(QStringLiteral("Boris"), QStringLiteral("pw")), E_INVALID_USERNAME_OR_PASSWORD);
+    QCOMPARE(fixture.login(login.toUpper(), QStringLiteral("pw")), E_INVALID_USERNAME_OR_PASSWORD);
 }
 
 void TestSyncLogin::hungLogin_data()
@@ -109,10 +113,11 @@ void TestSyncLogin::hungLogin_data()
 
 void TestSyncLogin::hungLogin()
 {
+    QFETCH(QString, login);
     QFETCH(bool, known);
     QFETCH(QString, outcome);
     if (known)
-        rememberUser(QStringLiteral("vera"), QStringLiteral("pw"));
+        rememberUser(login, QStringLiteral("pw"));
     fixture.service()->addFault(LocalServiceFault::hang().onPath(URL_LOGIN));
     QString answer;
     int answers = 0;
@@ -120,7 +125,7 @@ void TestSyncLogin::hungLogin()
         answer = result->result.value(KEY_SYNC_RESULT).toString();
         ++answers;
     });
-    engine()->login(QStringLiteral("vera"), LocalServiceUser::digest(QStringLiteral("pw")), false);
+    engine()->login(login, LocalServiceUser::digest(QStringLiteral("pw")), false);
     QTRY_COMPARE(requestsOn(URL_LOGIN), 1);
     QTest::qWait(700);
     QCOMPARE(answers, 0);

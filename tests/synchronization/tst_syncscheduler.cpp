@@ -4,6 +4,7 @@
 #include "favouriteitem.h"
 #include "order.h"
 #include "syncfixture.h"
+#include "valuehelpers.h"
 #include "testapplication.h"
 
 namespace {
@@ -313,7 +314,7 @@ void TestSyncScheduler::purgeRemovesOldOrdersAndKeepsFavourites()
         delete order;
     }
     // The GUI connection goes on working after the purge.
-    QCOMPARE(fixture.query->favouritesCount(login), 3);
+    QCOMPARE(fixture.query->favouritesCount(login), 2);
 }
 
 TAVREL_TEST_MAIN(TestSyncScheduler)
