@@ -1,0 +1,8 @@
+#include "cleanupordersthread.h"
+
+CleanupOrdersThread::CleanupOrdersThread(QObject *parent)
+    : QThread(parent)
+{
+}
+
+void CleanupOrdersThread::run() { }
