@@ -31,8 +31,7 @@ ProxySettingsWidget::ProxySettingsWidget(QWidget *parent)
     fillImportMenu(importMenu);
     ui->importToolButton->setMenu(importMenu);
     if (!importMenu->actions().isEmpty())
-        connect(ui->importToolButton, &QToolButton::triggered, this,
-                &ProxySettingsWidget::importToolButtonItemPressed);
+        connect(ui->importToolButton, &QToolButton::triggered, this, &ProxySettingsWidget::importToolButtonItemPressed);
     else
         ui->importToolButton->setEnabled(false);
 
@@ -83,8 +82,8 @@ bool ProxySettingsWidget::isChanged() const
 
 QString ProxySettingsWidget::proxyToString(const QString &caption, const QNetworkProxy &proxy)
 {
-    static const char *const typeNames[] = {"UnknownProxy", "Socks5Proxy", "NoProxy",
-                                            "HttpProxy",    "HttpCachingProxy", "FtpCachingProxy"};
+    static const char *const typeNames[]
+        = {"UnknownProxy", "Socks5Proxy", "NoProxy", "HttpProxy", "HttpCachingProxy", "FtpCachingProxy"};
     const int type = int(proxy.type());
     const QString typeName = (type >= 0 && type < 6) ? QString::fromLatin1(typeNames[type]) : QStringLiteral("Unknown");
     return QStringLiteral("caption=%1,type=%2,host=%3,port=%4,user=%5;")
@@ -98,7 +97,7 @@ void ProxySettingsWidget::submit()
     close();
 }
 
-void ProxySettingsWidget::revert() {}
+void ProxySettingsWidget::revert() { }
 
 void ProxySettingsWidget::detectSettingsChecked(bool isChecked)
 {
@@ -158,8 +157,7 @@ void ProxySettingsWidget::fillTypeCombo()
     ui->typeComboBox->addItem(tr("Http proxy"), int(QNetworkProxy::HttpProxy));
     ui->typeComboBox->addItem(tr("Socks5 proxy"), int(QNetworkProxy::Socks5Proxy));
     ui->typeComboBox->setCurrentIndex(current);
-    connect(ui->typeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &ProxySettingsWidget::changed);
+    connect(ui->typeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &ProxySettingsWidget::changed);
     connect(ui->typeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &ProxySettingsWidget::setControlsState);
     model->retranslatePrompt();

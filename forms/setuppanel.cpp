@@ -13,8 +13,7 @@ SetupPanel::SetupPanel(QWidget *parent)
     ui->comboInterval->setEditable(false);
     connect(ui->comboInterval, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SetupPanel::intervalIndexChanged);
-    connect(ui->comboWorkMode, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &SetupPanel::workModeChanged);
+    connect(ui->comboWorkMode, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SetupPanel::workModeChanged);
     connect(ui->chkAutoEnter, &QCheckBox::stateChanged, this, &SetupPanel::checkBoxChanged);
     connect(ui->chkAutoRunProgram, &QCheckBox::stateChanged, this, &SetupPanel::checkBoxChanged);
     connect(ui->edEnterTimeout, QOverload<int>::of(&QSpinBox::valueChanged), this, &SetupPanel::enterIntervalChanged);

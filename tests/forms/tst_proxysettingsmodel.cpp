@@ -81,39 +81,42 @@ private slots:
         QTest::addColumn<bool>("importable");
 
         const QByteArray manual = "user_pref(\"network.proxy.type\", 1);\n";
-        QTest::newRow("http wins over socks")
-            << QByteArray(manual + "user_pref(\"network.proxy.http\", \"web.proxy\");\n"
-                                   "user_pref(\"network.proxy.http_port\", 3128);\n"
-                                   "user_pref(\"network.proxy.socks\", \"socks.proxy\");\n"
-                                   "user_pref(\"network.proxy.socks_port\", 1080);\n")
-            << QNetworkProxy::HttpProxy << "web.proxy" << 3128 << true;
-        QTest::newRow("socks only")
-            << QByteArray(manual + "user_pref(\"network.proxy.socks\", \"socks.proxy\");\n"
-                                   "user_pref(\"network.proxy.socks_port\", 1080);\n")
-            << QNetworkProxy::Socks5Proxy << "socks.proxy" << 1080 << true;
+        QTest::newRow("http wins over socks") << QByteArray(manual
+                                                            + "user_pref(\"network.proxy.http\", \"web.proxy\");\n"
+                                                              "user_pref(\"network.proxy.http_port\", 3128);\n"
+                                                              "user_pref(\"network.proxy.socks\", \"socks.proxy\");\n"
+                                                              "user_pref(\"network.proxy.socks_port\", 1080);\n")
+                                              << QNetworkProxy::HttpProxy << "web.proxy" << 3128 << true;
+        QTest::newRow("socks only") << QByteArray(manual
+                                                  + "user_pref(\"network.proxy.socks\", \"socks.proxy\");\n"
+                                                    "user_pref(\"network.proxy.socks_port\", 1080);\n")
+                                    << QNetworkProxy::Socks5Proxy << "socks.proxy" << 1080 << true;
         QTest::newRow("empty http host, socks host")
-            << QByteArray(manual + "user_pref(\"network.proxy.http\", \"\");\n"
-                                   "user_pref(\"network.proxy.socks\", \"s.local\");\n")
+            << QByteArray(manual
+                          + "user_pref(\"network.proxy.http\", \"\");\n"
+                            "user_pref(\"network.proxy.socks\", \"s.local\");\n")
             << QNetworkProxy::Socks5Proxy << "s.local" << 0 << true;
-        QTest::newRow("type 0 drops hosts")
-            << QByteArray("user_pref(\"network.proxy.type\", 0);\n"
-                          "user_pref(\"network.proxy.http\", \"web.proxy\");\n")
-            << QNetworkProxy::NoProxy << "" << 0 << true;
+        QTest::newRow("type 0 drops hosts") << QByteArray("user_pref(\"network.proxy.type\", 0);\n"
+                                                          "user_pref(\"network.proxy.http\", \"web.proxy\");\n")
+                                            << QNetworkProxy::NoProxy << "" << 0 << true;
         QTest::newRow("no type line") << QByteArray("user_pref(\"network.proxy.http\", \"web.proxy\");\n")
                                       << QNetworkProxy::DefaultProxy << "web.proxy" << 0 << false;
-        QTest::newRow("type 4") << QByteArray("user_pref(\"network.proxy.type\", 4);\n")
-                                << QNetworkProxy::DefaultProxy << "" << 0 << false;
+        QTest::newRow("type 4") << QByteArray("user_pref(\"network.proxy.type\", 4);\n") << QNetworkProxy::DefaultProxy
+                                << "" << 0 << false;
         QTest::newRow("port out of range reads as no port")
-            << QByteArray(manual + "user_pref(\"network.proxy.http\", \"h\");\n"
-                                   "user_pref(\"network.proxy.http_port\", 70000);\n")
+            << QByteArray(manual
+                          + "user_pref(\"network.proxy.http\", \"h\");\n"
+                            "user_pref(\"network.proxy.http_port\", 70000);\n")
             << QNetworkProxy::HttpProxy << "h" << 0 << true;
         QTest::newRow("unparsable port reads as no port")
-            << QByteArray(manual + "user_pref(\"network.proxy.http\", \"h\");\n"
-                                   "user_pref(\"network.proxy.http_port\", \"x\");\n")
+            << QByteArray(manual
+                          + "user_pref(\"network.proxy.http\", \"h\");\n"
+                            "user_pref(\"network.proxy.http_port\", \"x\");\n")
             << QNetworkProxy::HttpProxy << "h" << 0 << true;
         QTest::newRow("http port ignored while socks")
-            << QByteArray(manual + "user_pref(\"network.proxy.socks\", \"s\");\n"
-                                   "user_pref(\"network.proxy.http_port\", 8080);\n")
+            << QByteArray(manual
+                          + "user_pref(\"network.proxy.socks\", \"s\");\n"
+                            "user_pref(\"network.proxy.http_port\", 8080);\n")
             << QNetworkProxy::Socks5Proxy << "s" << 0 << true;
     }
 
@@ -148,8 +151,7 @@ private slots:
                              "[Profile0]\nIsRelative=1\nPath=Profiles/x1.default\n\n"
                              "[Profile1]\nIsRelative=1\nPath=Profiles/work\n\n"
                              "[profile2]\nIsRelative=0\nPath=")
-                      + outside.toUtf8()
-                      + "\n\n[Profile3]\nName=no path\n");
+                      + outside.toUtf8() + "\n\n[Profile3]\nName=no path\n");
         writeFile(outside + QStringLiteral("/prefs.js"),
                   "user_pref(\"network.proxy.type\", 1);\nuser_pref(\"network.proxy.http\", \"far.proxy\");\n");
 
@@ -158,7 +160,7 @@ private slots:
         QStringList captions;
         for (const Row &row : rows)
             captions << row.caption;
-        QCOMPARE(captions, (QStringList{"Mozilla", "Mozilla - Profile1", "Mozilla - profile2", "Internet Explorer"}));
+        QCOMPARE(captions, (QStringList {"Mozilla", "Mozilla - Profile1", "Mozilla - profile2", "Internet Explorer"}));
         // No prefs.js: a direct connection.
         QCOMPARE(rows.at(1).proxy.type(), QNetworkProxy::NoProxy);
         // An absolute profile path is read where it is, not under the Firefox folder.
@@ -216,8 +218,8 @@ private slots:
                                  << 8080;
         QTest::newRow("disabled keeps host and port")
             << QVariant(0) << "corp.proxy:8080" << QNetworkProxy::NoProxy << "corp.proxy" << 8080;
-        QTest::newRow("per protocol form") << QVariant(1) << "http=h:1;https=h:2" << QNetworkProxy::HttpProxy
-                                           << "http=h" << 0;
+        QTest::newRow("per protocol form")
+            << QVariant(1) << "http=h:1;https=h:2" << QNetworkProxy::HttpProxy << "http=h" << 0;
         QTest::newRow("port beyond range") << QVariant(1) << "h:65536" << QNetworkProxy::HttpProxy << "h" << 0;
         QTest::newRow("absent") << QVariant() << "" << QNetworkProxy::NoProxy << "" << 0;
     }
@@ -252,11 +254,13 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("number");
 
-        QTest::newRow("string") << "user_pref(\"network.proxy.http\", \"host\");" << "host" << -1;
+        QTest::newRow("string") << "user_pref(\"network.proxy.http\", \"host\");"
+                                << "host" << -1;
         QTest::newRow("integer") << "user_pref(\"network.proxy.http_port\", 8080);" << QString() << 8080;
         QTest::newRow("no comma") << "user_pref(\"x\");" << QString() << -1;
         QTest::newRow("one quote") << "user_pref(\"x\", \"abc);" << QString() << -1;
-        QTest::newRow("empty string") << "user_pref(\"x\", \"\");" << "" << -1;
+        QTest::newRow("empty string") << "user_pref(\"x\", \"\");"
+                                      << "" << -1;
     }
 
     void prefsLineReaders()

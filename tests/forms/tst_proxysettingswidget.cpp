@@ -19,8 +19,7 @@ class TestProxySettingsWidget : public QObject
 {
     Q_OBJECT
 
-    template<typename T>
-    static T *child(QWidget *widget, const char *name)
+    template<typename T> static T *child(QWidget *widget, const char *name)
     {
         T *found = widget->findChild<T *>(QString::fromLatin1(name));
         if (!found)
@@ -59,10 +58,10 @@ private slots:
                                         << "";
         QTest::newRow("direct keeps host and port")
             << false << 0 << false << QNetworkProxy::NoProxy << "proxy.lan" << 8080 << "";
-        QTest::newRow("http without auth") << false << 1 << false << QNetworkProxy::HttpProxy << "proxy.lan" << 8080
-                                           << "";
+        QTest::newRow("http without auth")
+            << false << 1 << false << QNetworkProxy::HttpProxy << "proxy.lan" << 8080 << "";
         QTest::newRow("socks with auth") << false << 2 << true << QNetworkProxy::Socks5Proxy << "proxy.lan" << 8080
-                                         << "иван";
+                                         << "ivan";
     }
 
     void saveStoresWhatTheControlsSay()
@@ -84,8 +83,8 @@ private slots:
         child<QComboBox>(&widget, "typeComboBox")->setCurrentIndex(typeIndex);
         if (typeIndex != 0) {
             child<QCheckBox>(&widget, "authCheckBox")->setChecked(true);
-            QTest::keyClicks(child<QLineEdit>(&widget, "loginLineEdit"), QStringLiteral("иван"));
-            QTest::keyClicks(child<QLineEdit>(&widget, "passwordLineEdit"), QStringLiteral("секрет"));
+            QTest::keyClicks(child<QLineEdit>(&widget, "loginLineEdit"), QStringLiteral("ivan"));
+            QTest::keyClicks(child<QLineEdit>(&widget, "passwordLineEdit"), QStringLiteral("sekret"));
             child<QCheckBox>(&widget, "authCheckBox")->setChecked(auth);
         }
         child<QCheckBox>(&widget, "detectSettingsCheckBox")->setChecked(detect);
@@ -97,7 +96,7 @@ private slots:
         QCOMPARE(saved.hostName(), host);
         QCOMPARE(int(saved.port()), port);
         QCOMPARE(saved.user(), user);
-        QCOMPARE(saved.password(), user.isEmpty() ? QString() : QStringLiteral("секрет"));
+        QCOMPARE(saved.password(), user.isEmpty() ? QString() : QStringLiteral("sekret"));
     }
 
     void directConnectionDisablesServerFields()
@@ -121,7 +120,7 @@ private slots:
     void importFillsTheFormAndLeavesDetection()
     {
         ProxySettingsModel::setInternetSettingsSource([]() {
-            return QVariantMap{{"ProxyEnable", 0}, {"ProxyServer", "corp.proxy:8080"}};
+            return QVariantMap {{"ProxyEnable", 0}, {"ProxyServer", "corp.proxy:8080"}};
         });
         AppSettings::setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
         ProxySettingsWidget widget;

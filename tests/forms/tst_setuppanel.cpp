@@ -1,4 +1,5 @@
 #include "appsettings.h"
+#include "autostart.h"
 #include "setuppanel.h"
 #include "testapplication.h"
 
@@ -12,8 +13,7 @@ class TestSetupPanel : public QObject
 {
     Q_OBJECT
 
-    template<typename T>
-    static T *child(QWidget *widget, const char *name)
+    template<typename T> static T *child(QWidget *widget, const char *name)
     {
         T *found = widget->findChild<T *>(QString::fromLatin1(name));
         if (!found)
@@ -23,7 +23,8 @@ class TestSetupPanel : public QObject
 
     static QVariant storedValue(const QString &key)
     {
-        QSettings settings;
+        QSettings settings(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
+                           QCoreApplication::applicationName());
         return settings.value(key);
     }
 
@@ -121,9 +122,17 @@ private slots:
         check->setChecked(true);
         QVERIFY(AppSettings::isAutoBootApp());
         QCOMPARE(storedValue(QStringLiteral("AutoBootApp")).toBool(), true);
+        QVERIFY(AutoStart::isEnabled());
+#ifndef Q_OS_WIN
+        QVERIFY(QFileInfo::exists(AutoStart::desktopFilePath()));
+#endif
         check->setChecked(false);
         QVERIFY(!AppSettings::isAutoBootApp());
         QCOMPARE(storedValue(QStringLiteral("AutoBootApp")).toBool(), false);
+        QVERIFY(!AutoStart::isEnabled());
+#ifndef Q_OS_WIN
+        QVERIFY(!QFileInfo::exists(AutoStart::desktopFilePath()));
+#endif
     }
 };
 
