@@ -87,3 +87,13 @@ const QByteArray HEADER_WORKSTATION_HASH = QByteArrayLiteral("X-Tavrel-Workstati
 const QString CACHE_CONTROL_EXTENSION = QStringLiteral("cache-extension");
 const QString CACHE_CONTROL_NO_SAVE = QStringLiteral("no-save");
 const QString COOKIE_PHP_SESSION = QStringLiteral("PHPSESSID");
+
+const QString PARAM_ROWS_PER_PAGE = QStringLiteral("RowsPerPage");
+const QString PARAM_PAGE_NUMBER = QStringLiteral("PageNumber");
+const QString PARAM_ROWS_COUNT = QStringLiteral("RowsCount");
+const QString PARAM_SEARCH_AREA = QStringLiteral("SearchArea");
+const QString PARAM_SEARCH_TEXT = QStringLiteral("SearchText");
+const QString PARAM_MORPHOLOGY = QStringLiteral("Morphology");
+const QString PARAM_WORDS_REQUIRED = QStringLiteral("WordsRequired");
+
+const QByteArray REPLY_NOISE_MARKER = QByteArrayLiteral("&Dorvalt");

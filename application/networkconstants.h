@@ -83,4 +83,20 @@ extern const QString CACHE_CONTROL_EXTENSION;
 extern const QString CACHE_CONTROL_NO_SAVE;
 extern const QString COOKIE_PHP_SESSION;
 
+// Longest a request may go without progress before the access manager abandons it, unless the
+// caller set its own limit.
+constexpr int NETWORK_TRANSFER_TIMEOUT_MSEC = 60000;
+
+// Parameters of the search and paged requests (the request builder's own keys).
+extern const QString PARAM_ROWS_PER_PAGE;
+extern const QString PARAM_PAGE_NUMBER;
+extern const QString PARAM_ROWS_COUNT;
+extern const QString PARAM_SEARCH_AREA;
+extern const QString PARAM_SEARCH_TEXT;
+extern const QString PARAM_MORPHOLOGY;
+extern const QString PARAM_WORDS_REQUIRED;
+
+// Noise the service may put into order replies; removed before they are parsed.
+extern const QByteArray REPLY_NOISE_MARKER;
+
 #endif // NETWORKCONSTANTS_H

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QSystemTrayIcon>
 
 class MainWindow;
 class AuthorizationForm;
@@ -29,6 +30,9 @@ public:
 
     // Records the paid-access flag the service reported for the logged-in user.
     void setFullAccess(bool value);
+    void setTrayVisible(bool visible);
+    // Copies settings left in a file without organisation name into the organisation's file, once.
+    static void migrateSettings();
 
     QPointer<MainWindow> mainWindow;
     QPointer<AuthorizationForm> authorizationForm;
@@ -40,6 +44,9 @@ public:
     QPointer<TavrelSynchronization> synchronization;
     QPointer<ProxySettingsWidget> proxySettingsWidget;
 
+    QSystemTrayIcon trayIcon;
+    // True while the tray icon is really shown: never where the desktop has no tray.
+    bool trayVisible = false;
     bool fullAccess = false;
 
 public slots:

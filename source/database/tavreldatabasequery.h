@@ -7,6 +7,8 @@
 #include "orderlist.h"
 #include "regionlist.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -17,9 +19,11 @@
 #include <QVariantMap>
 
 class DataBase;
+class QSqlDatabase;
 
 namespace Entity {
 class FavouriteItem;
+class Filter;
 class Order;
 } // namespace Entity
 
@@ -90,11 +94,23 @@ public:
     bool markAllOrdersViewed(const QString &login);
     bool updateOrder(const QString &login, Entity::Order *order);
     void updateOrdersNotPresentInDB(const QString &login, const QList<Entity::Order *> &orders);
-    // The purge of old orders; runs on a connection of its own (callable from a worker thread).
+    // The purge of old orders: purgeOldOrders on this object's file with the clock's current time.
+    // It runs on a connection of its own, so the purge worker thread may call it.
     void removeOldOrders();
+    // Deletes, for every login, the orders opened before purgeCutOff(nowUtc) that no live favourite
+    // (of any login) keeps. Safe to call from any thread: it opens, uses and closes a connection of
+    // its own to databaseFile (busy timeout included) and never touches the GUI thread's connection
+    // or statement cache. Returns the number of deleted orders, or -1 when the purge failed.
+    static int purgeOldOrders(const QString &databaseFile, const QDateTime &nowUtc);
+    // One calendar month before nowUtc, in UTC (the day clamped to the end of a shorter month).
+    static QDateTime purgeCutOff(const QDateTime &nowUtc);
     static QString sortColumn(int sortField);
 
     // --- received orders -------------------------------------------------------------------------
+    // Each bulk writer stores a whole list in one transaction. notStoredCount (may be null) receives
+    // the number of orders the login had not stored at all ("OrdersNotInDbCount"); it stays 0 when the
+    // save fails. Stored rows keep their detail columns. A failed lookup of the stored rows fails the
+    // whole save; saveOrdersWithType and saveOrdersKeepNewViewed then return every id of the list.
     QList<qint64> queryOrdersNotPresentInDB1(const QString &login, const QList<qint64> &ids,
                                              int *notStoredCount = nullptr);
     QList<qint64> queryOrdersNotPresentInDB2(const QString &login, const QList<qint64> &ids, bool onlyViewed,
@@ -111,6 +127,8 @@ public:
     bool removeFavourite(const QString &login, qint64 orderId);
     bool markAllFavouritesDeleted(const QString &login);
     bool saveFavourite(const QString &login, Entity::FavouriteItem *item);
+    // With clearFirst the login's rows are replaced by every record of the list; without it only the
+    // records whose changed flag is set are written.
     bool saveFavourites(const QString &login, const QList<Entity::FavouriteItem *> &items, bool clearFirst);
     bool clearFavourites(const QString &login);
     bool removeFavouriteInTransaction(const QString &login, const QList<Entity::FavouriteItem *> &items);
@@ -119,8 +137,12 @@ public:
     Entity::FavouriteItem *favouriteWithOrder(const QString &login, qint64 orderId, bool withOrder);
     Entity::FavouriteItemList favouritesOfType(const QString &login, const QString &type);
     int favouritesOfTypeCount(const QString &login, const QString &type);
+    // Delete the list's orders but keep those of its favourites, in one transaction; when every order
+    // of the list is a favourite, exactly those favourites are marked Deleted.
     bool removeAllNewOrders(const QString &login);
     bool removeAllViewedOrders(const QString &login);
+    // Live favourites by order id (0), opening time (1) or amount (2); favourites whose order is not
+    // stored come last in both directions.
     QList<qint64> favouriteOrderIds(const QString &login, int sortField, bool ascending);
 
 protected:
@@ -132,10 +154,53 @@ protected:
     static QVariantMap recordMap(const QSqlQuery &query);
     // The current row keyed by the column names as the table spells them (the settings rows).
     static QVariantMap columnMap(const QSqlQuery &query);
+    // Executes a statement that yields no rows and finishes it; whether it ran.
+    static bool run(QSqlQuery &query);
+    // The failure path of a writer: rolls back the level the writer opened and gives false.
+    bool failLevel();
+    // Deletes every row of the table.
+    bool clearTable(const QString &table);
 
     QPointer<DataBase> dataBase;
 
 private:
+    QString userText(const char *text, const QString &login);
+    bool replaceSettingsRow(const QString &table, const QStringList &allowedColumns, const QVariantMap &values,
+                            bool clearFirst);
+    static QVariantMap settingsRow(QSqlQuery query);
+    bool readFilterLinks(const QString &table, const QString &column, qint64 filterId, QList<qint64> &ids);
+    bool writeFilter(const QString &login, Entity::Filter *filter);
+    bool writeFilterLinks(const QString &table, const QString &column, qint64 filterId, const QList<qint64> &ids);
+
+    template<typename Record, typename List> List readDictionary(const QString &table);
+    template<typename Record>
+    bool replaceDictionary(const QList<Record *> &items, const QString &table, const QString &changeDateColumn,
+                           bool clearFirst);
+
+    // Order and favourite storage helpers.
+    enum class BulkSaveKind { Orders, FoundOrders, WithType, KeepNewViewed };
+    static QString sortTerm(int sortField, bool ascending);
+    static QString idsToJson(const QList<qint64> &ids);
+    static Entity::Order *orderFromRow(const QSqlQuery &query);
+    static QList<qint64> notStoredIds(const QList<qint64> &ids, const QHash<qint64, QString> &storedTypes,
+                                      const QString &storedType, int *notStoredCount);
+    // The indexes that keep the sorted order lists and the purge fast (CREATE INDEX IF NOT EXISTS).
+    static bool createOrderIndexes(const QSqlDatabase &connection);
+    bool ensureOrderIndexes();
+    int countOrders(const QString &text, const QString &login);
+    bool lookupStoredOrders(const QString &login, const QList<qint64> &ids, QHash<qint64, QString> &storedTypes);
+    bool bulkSaveOrders(const QString &login, const QList<Entity::Order *> &orders, BulkSaveKind kind,
+                        int *notStoredCount, QList<qint64> *failedIds);
+    bool runLoginStatement(const QString &text, const QString &table, const QString &login,
+                           const QVariant &id = QVariant());
+    static bool writeFavourite(QSqlQuery &query, const QString &login, const Entity::FavouriteItem *item);
+    Entity::FavouriteItem *favouriteFromQuery(const QString &text, const QString &login, qint64 id,
+                                              const QString &idPlaceholder);
+    QList<Entity::FavouriteItem *> readFavourites(const QString &login, bool withOrders, bool *ok);
+    QList<Entity::FavouriteItem *> readFavouritesOfType(const QString &login, const QString &type, bool *ok);
+    bool clearOrderList(const QString &login, bool newList);
+
+    bool orderIndexesReady = false;
     Entity::RegionList regionList;
     Entity::BranchList branchList;
 };

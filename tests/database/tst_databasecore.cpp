@@ -160,6 +160,7 @@ void TestDataBaseCore::nestedTransactions_data()
         << QList<bool> {true, true, true};
     QTest::newRow("sibling levels") << QStringList {"b", "b", "+a", "r", "b", "+b", "C", "c"} << QStringList {"b"}
                                     << QList<bool> {true, true, true};
+    QTest::newRow("unpaired close is refused") << QStringList {"r", "+a"} << QStringList {"a"} << QList<bool> {false};
     QTest::newRow("plain commit closes the outermost level")
         << QStringList {"b", "+a", "C"} << QStringList {"a"} << QList<bool> {true};
 }
@@ -461,6 +462,16 @@ void TestDataBaseCore::freshFileReachesLastMigration()
     // The order key is per login.
     QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO OrderTable (Login, Id) VALUES ('a', 5), ('b', 5)")));
     QVERIFY(!DbTest::exec(db->database, QStringLiteral("INSERT INTO OrderTable (Login, Id) VALUES ('a', 5)")));
+
+    // Date-times are stored as ISO text in INTEGER columns, and SQLite's DATETIME() reads them.
+    QSqlQuery dated(db->database);
+    QVERIFY(dated.prepare(QStringLiteral("INSERT INTO OrderTable (Login, Id, OpeningTime) VALUES ('c', 1, ?)")));
+    dated.addBindValue(QDateTime(QDate(2014, 5, 3), QTime(22, 30), Qt::UTC));
+    QVERIFY(dated.exec());
+    QCOMPARE(
+        DbTest::scalar(db->database, QStringLiteral("SELECT DATETIME(OpeningTime) FROM OrderTable WHERE Login = 'c'"))
+            .toString(),
+        QStringLiteral("2014-05-03 22:30:00"));
 
     // Running it again changes nothing.
     QVERIFY(migration.upToLastMigration());

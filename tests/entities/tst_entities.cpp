@@ -144,6 +144,28 @@ template<class List, class Record> void checkOwnership()
     QVERIFY(empty->items.isEmpty());
     delete empty;
 }
+// The text forms of the four vocabularies, through one table.
+QString vocabularyText(const QString &kind, int value)
+{
+    if (kind == QLatin1String("order"))
+        return OrderList::typeToString(OrderList::Type(value));
+    if (kind == QLatin1String("filter"))
+        return FilterList::stateToString(FilterList::State(value));
+    if (kind == QLatin1String("favourite"))
+        return FavouriteItemList::stateToString(FavouriteItemList::State(value));
+    return FilterLinkList::typeToString(FilterLinkList::LinkType(value));
+}
+
+int vocabularyValue(const QString &kind, const QString &text)
+{
+    if (kind == QLatin1String("order"))
+        return OrderList::stringToType(text);
+    if (kind == QLatin1String("filter"))
+        return FilterList::stringToState(text);
+    if (kind == QLatin1String("favourite"))
+        return FavouriteItemList::stringToState(text);
+    return FilterLinkList::stringToType(text);
+}
 } // namespace
 
 class TestEntities : public QObject
@@ -152,1023 +174,673 @@ class TestEntities : public QObject
 
 private slots:
     // Must run first: it sees the maps as the process starts.
-    void dictionaryMapsStartEmpty();
-
-    void init();
-    void cleanup();
-
-    void listOwnership();
-    void deleteAllSkipsNullsAndEmptiesTheList();
-    void listKeepsOrderOfVariants();
-    void hasChangesFollowsRecordFlags();
-
-    void freshOrder();
-    void orderMapRules_data();
-    void orderMapRules();
-    void orderOverlayKeepsAbsentFields();
-    void orderRoundTrip();
-    void orderDatesFollowTheShift();
-    void orderType_data();
-    void orderType();
-    void orderLines_data();
-    void orderLines();
-    void orderRegionDisplayName();
-    void orderParentSector_data();
-    void orderParentSector();
-
-    void defaultFilterMap();
-    void filterResetSearchCriteria();
-    void filterFromEmptyMap();
-    void filterRoundTrip();
-    void filterWordsExceptionsAsText();
-    void filterState_data();
-    void filterState();
-    void filterSetChanged_data();
-    void filterSetChanged();
-    void filterWordsExceptions_data();
-    void filterWordsExceptions();
-    void filterResolvesAgainAfterMapRebuild();
-    void filterBranchAtFollowsItsOwnStamp();
-
-    void dictionaryRecordMaps_data();
-    void dictionaryRecordMaps();
-    void dictionaryRecordRoundTrip();
-    void dictionaryRecordSetChanged();
-    void dictionaryMapRebuild();
-
-    void linkType_data();
-    void linkType();
-    void linkMaps_data();
-    void linkMaps();
-    void linkResolves();
-    void linkListFromVariantsTakesTypesFromKeys();
-
-    void favouriteState_data();
-    void favouriteState();
-    void favouriteFromRow();
-    void favouriteOrderHandling();
-    void favouriteMapKeys();
-    void favouriteListClearFreesOrders();
-};
-
-void TestEntities::dictionaryMapsStartEmpty()
-{
-    QVERIFY(FilterLinkList::regionMap().isEmpty());
-    QVERIFY(FilterLinkList::branchMap().isEmpty());
-    QCOMPARE(FilterLinkList::regionMapStamp(), 0);
-    QCOMPARE(FilterLinkList::branchMapStamp(), 0);
-    // A filter resolves nothing against the empty maps, and does not mistake its own stamp 0.
-    Filter filter;
-    filter.regions << 1;
-    QCOMPARE(filter.regionAt(0), static_cast<Region *>(nullptr));
-}
-
-void TestEntities::init()
-{
-    Clock::setFixed(FIXED_NOW);
-}
-
-void TestEntities::cleanup()
-{
-    Clock::reset();
-    QCOMPARE(serverTimeShiftDepth(), 0);
-}
-
-void TestEntities::listOwnership()
-{
-    checkOwnership<OrderList, Order>();
-    checkOwnership<FilterList, Filter>();
-    checkOwnership<FilterLinkList, FilterLink>();
-    checkOwnership<FavouriteItemList, FavouriteItem>();
-    checkOwnership<RegionList, Region>();
-    checkOwnership<BranchList, Branch>();
-}
-
-void TestEntities::deleteAllSkipsNullsAndEmptiesTheList()
-{
-    QList<Order *> orders {nullptr, new Order, nullptr, new Order};
-    OrderList::deleteAll(orders);
-    QVERIFY(orders.isEmpty());
-    OrderList::deleteAll(orders);
-
-    OrderList list;
-    list.items << new Order << nullptr;
-    OrderList::deleteItems(&list);
-    QVERIFY(list.items.isEmpty());
-    OrderList::deleteItems(nullptr);
-
-    // A null entry has no map to give; the others still convert.
-    RegionList regions;
-    regions.items << nullptr << new Region;
-    QCOMPARE(regions.toVariantList().size(), 1);
-    regions.clear();
-}
-
-void TestEntities::listKeepsOrderOfVariants()
-{
-    const QVariantList variants {mapOf({{KEY_ID, 3}}), mapOf({{KEY_ID, 1}}), mapOf({{KEY_ID, 2}})};
-    OrderList orders(variants);
-    FilterList filters(variants);
-    QCOMPARE(orders.items.size(), 3);
-    QCOMPARE(filters.items.size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        QCOMPARE(orders.items.at(i)->id, variants.at(i).toMap().value(KEY_ID).toLongLong());
-        QCOMPARE(filters.items.at(i)->id, variants.at(i).toMap().value(KEY_ID).toLongLong());
-    }
-    orders.clear();
-    filters.clear();
-}
-
-void TestEntities::hasChangesFollowsRecordFlags()
-{
-    QVERIFY(!FilterList().hasChanges());
-    QVERIFY(!RegionList().hasChanges());
-
-    // Records built from maps keep the flag of construction.
-    BranchList received(QVariantList {QVariantMap(), QVariantMap()});
-    QVERIFY(received.hasChanges());
-    // Records loaded from the database have it cleared.
-    for (Branch *branch : qAsConst(received.items))
-        branch->clearChanged();
-    QVERIFY(!received.hasChanges());
-    received.items.last()->setChanged(true);
-    QVERIFY(received.hasChanges());
-    received.clear();
-
-    FilterList filters(QVariantList {QVariantMap()});
-    QVERIFY(filters.hasChanges());
-    filters.items.first()->setChanged(false);
-    QVERIFY(!filters.hasChanges());
-    filters.clear();
-}
-
-void TestEntities::freshOrder()
-{
-    const Order order;
-    QCOMPARE(order.type, OrderList::New);
-    QCOMPARE(order.id, qint64(-1));
-    QVERIFY(order.openingTime.isNull());
-    QVERIFY(order.closingTime.isNull());
-    QCOMPARE(order.changeDate, FIXED_NOW);
-    QCOMPARE(order.changeDate.timeSpec(), Qt::UTC);
-    for (const QString &text :
-         {order.originalTitle, order.gosId, order.financingSource, order.information, order.applicationGuarantee,
-          order.contractGuarantee, order.subjectFullName, order.subjectShortName, order.legalFormName, order.ogrnInnKpp,
-          order.orderSourceUri, order.docNames, order.commercial})
-        QCOMPARE(text, NO_DATA);
-    for (const QString &text :
-         {order.branch, order.region, order.placementMethod, order.name, order.amount, order.login, order.currencyName,
-          order.docUrls, order.economicSectorParentName, order.geoPlaceName, order.contactNames, order.contactValues})
-        QVERIFY(text.isEmpty());
-    QVERIFY(!order.fullAccess);
-    QVERIFY(order.url.isEmpty());
-}
-
-void TestEntities::orderMapRules_data()
-{
-    QTest::addColumn<QVariantMap>("map");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QVariant>("expected");
-
-    QTest::newRow("null gosid reads as no data")
-        << mapOf({{KEY_GOS_ID, QVariant(QVariant::String)}}) << KEY_GOS_ID << QVariant(NO_DATA);
-    QTest::newRow("empty gosid reads as no data")
-        << mapOf({{KEY_GOS_ID, QString()}}) << KEY_GOS_ID << QVariant(NO_DATA);
-    QTest::newRow("empty source uri stays empty")
-        << mapOf({{KEY_ORDER_SOURCE_URI, QString()}}) << KEY_ORDER_SOURCE_URI << QVariant(QString());
-    QTest::newRow("absent source uri keeps no data") << QVariantMap() << KEY_ORDER_SOURCE_URI << QVariant(NO_DATA);
-    QTest::newRow("id as text") << mapOf({{KEY_ID, QStringLiteral("77")}}) << KEY_ID << QVariant(77);
-    QTest::newRow("id not a number") << mapOf({{KEY_ID, QStringLiteral("x")}}) << KEY_ID << QVariant(0);
-    QTest::newRow("full access as text") << mapOf({{KEY_FULL_ACCESS, QStringLiteral("TRUE")}}) << KEY_FULL_ACCESS
-                                         << QVariant(true);
-    QTest::newRow("full access as number") << mapOf({{KEY_FULL_ACCESS, 0}}) << KEY_FULL_ACCESS << QVariant(false);
-    QTest::newRow("type in capitals") << mapOf({{KEY_TYPE, QStringLiteral("VIEWED")}}) << KEY_TYPE
-                                      << QVariant(QStringLiteral("Viewed"));
-    QTest::newRow("unknown type") << mapOf({{KEY_TYPE, QStringLiteral("Favourite")}}) << KEY_TYPE
-                                  << QVariant(QStringLiteral("Error"));
-    QTest::newRow("url from text") << mapOf({{KEY_URL, QStringLiteral("http://example.org/o/1")}}) << KEY_URL
-                                   << QVariant(QUrl(QStringLiteral("http://example.org/o/1")));
-    QTest::newRow("service date") << mapOf({{KEY_OPENING_TIME, QStringLiteral("24.09.2015 10:15:00")}})
-                                  << KEY_OPENING_TIME
-                                  << QVariant(QDateTime(QDate(2015, 9, 24), QTime(10, 15), Qt::UTC));
-    QTest::newRow("start price is ignored")
-        << mapOf({{QStringLiteral("startprice"), QStringLiteral("5")}}) << KEY_AMOUNT << QVariant(QString());
-}
-
-void TestEntities::orderMapRules()
-{
-    QFETCH(QVariantMap, map);
-    QFETCH(QString, key);
-    QFETCH(QVariant, expected);
-
-    Order order;
-    order.fromVariantMap(map);
-    const QVariantMap written = order.toVariantMap();
-    QVERIFY(written.contains(key));
-    QCOMPARE(written.value(key), expected);
-    QVERIFY(!written.contains(QStringLiteral("startprice")));
-}
-
-void TestEntities::orderOverlayKeepsAbsentFields()
-{
-    Order stored;
-    stored.fromVariantMap(mapOf({{KEY_ID, 5},
-                                 {KEY_BRANCH, QStringLiteral("Строительство")},
-                                 {KEY_GOS_ID, QString()},
-                                 {KEY_TYPE, QStringLiteral("Viewed")},
-                                 {KEY_FULL_ACCESS, true}}));
-    stored.gosId.clear(); // a no-data field that somebody emptied
-    const QDateTime changeDate = stored.changeDate;
-
-    Clock::advance(60000);
-    stored.fromVariantMap(mapOf({{KEY_ID, 6}, {KEY_NAME, QStringLiteral("Поставка")}}));
-
-    QCOMPARE(stored.id, qint64(6));
-    QCOMPARE(stored.name, QStringLiteral("Поставка"));
-    QCOMPARE(stored.branch, QStringLiteral("Строительство"));
-    QCOMPARE(stored.type, OrderList::Viewed);
-    QVERIFY(stored.fullAccess);
-    QCOMPARE(stored.changeDate, changeDate);
-    QCOMPARE(stored.gosId, NO_DATA); // an empty no-data field is refilled even when its key is absent
-}
-
-void TestEntities::orderRoundTrip()
-{
-    const QStringList textKeys {KEY_BRANCH,
-                                KEY_REGION,
-                                KEY_PLACEMENT_METHOD,
-                                KEY_NAME,
-                                KEY_AMOUNT,
-                                KEY_LOGIN,
-                                KEY_ORIGINAL_TITLE,
-                                KEY_GOS_ID,
-                                KEY_FINANCING_SOURCE,
-                                KEY_CURRENCY_NAME,
-                                KEY_INFORMATION,
-                                KEY_APPLICATION_GUARANTEE,
-                                KEY_CONTRACT_GUARANTEE,
-                                KEY_SUBJECT_FULL_NAME,
-                                KEY_SUBJECT_SHORT_NAME,
-                                KEY_LEGAL_FORM_NAME,
-                                KEY_OGRN_INN_KPP,
-                                KEY_ORDER_SOURCE_URI,
-                                KEY_DOC_NAMES,
-                                KEY_DOC_URLS,
-                                KEY_COMMERCIAL,
-                                KEY_ECONOMIC_SECTOR_PARENT_NAME,
-                                KEY_GEO_PLACE_NAME,
-                                KEY_CONTACT_NAMES,
-                                KEY_CONTACT_VALUES};
-    QVariantMap source;
-    for (const QString &key : textKeys)
-        source.insert(key, QStringLiteral("value of ") + key);
-    source.insert(KEY_ID, qlonglong(1) << 40);
-    source.insert(KEY_TYPE, QStringLiteral("NewViewed"));
-    source.insert(KEY_FULL_ACCESS, true);
-    source.insert(KEY_URL, QUrl(QStringLiteral("http://example.org/order/9")));
-    source.insert(KEY_OPENING_TIME, QDateTime(QDate(2023, 1, 2), QTime(3, 4, 5), Qt::UTC));
-    source.insert(KEY_CLOSING_TIME, QDateTime(QDate(2023, 2, 3), QTime(4, 5, 6), Qt::UTC));
-    source.insert(KEY_CHANGE_DATE, QDateTime(QDate(2023, 3, 4), QTime(5, 6, 7), Qt::UTC));
-
-    Order first;
-    first.fromVariantMap(source);
-    const QVariantMap written = first.toVariantMap();
-    QCOMPARE(written.size(), 32);
-    QCOMPARE(written, source);
-
-    Order second;
-    second.fromVariantMap(written);
-    QCOMPARE(second.toVariantMap(), written);
-}
-
-void TestEntities::orderDatesFollowTheShift()
-{
-    const QDateTime opening(QDate(2023, 1, 2), QTime(10, 0), Qt::UTC);
-    Order order;
-    order.openingTime = opening;
-    order.changeDate = opening;
-
-    beginServerTimeShift();
-    const QVariantMap shifted = order.toVariantMap();
-    Order received;
-    received.fromVariantMap(mapOf({{KEY_OPENING_TIME, QStringLiteral("02.01.2023 10:00:00")}}));
-    endServerTimeShift();
-
-    QCOMPARE(shifted.value(KEY_OPENING_TIME).toDateTime(), opening.addSecs(SERVER_TIME_SHIFT_SECONDS));
-    QCOMPARE(shifted.value(KEY_CHANGE_DATE).toDateTime(), opening); // the change date is never shifted
-    QVERIFY(!shifted.value(KEY_CLOSING_TIME).toDateTime().isValid());
-    QCOMPARE(received.openingTime, opening.addSecs(-SERVER_TIME_SHIFT_SECONDS));
-}
-
-void TestEntities::orderType_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("type");
-
-    QTest::newRow("All") << QStringLiteral("All") << int(OrderList::All);
-    QTest::newRow("new") << QStringLiteral("new") << int(OrderList::New);
-    QTest::newRow("Viewed") << QStringLiteral("Viewed") << int(OrderList::Viewed);
-    QTest::newRow("SEARCH") << QStringLiteral("SEARCH") << int(OrderList::Search);
-    QTest::newRow("NewViewed") << QStringLiteral("NewViewed") << int(OrderList::NewViewed);
-    QTest::newRow("NEWVIEWED") << QStringLiteral("NEWVIEWED") << int(OrderList::NewViewed);
-    QTest::newRow("nEwViEwEd") << QStringLiteral("nEwViEwEd") << int(OrderList::NewViewed);
-    QTest::newRow("Favourite") << QStringLiteral("Favourite") << int(OrderList::Error);
-    QTest::newRow("blank before") << QStringLiteral(" New") << int(OrderList::Error);
-    QTest::newRow("empty") << QString() << int(OrderList::Error);
-}
-
-void TestEntities::orderType()
-{
-    QFETCH(QString, text);
-    QFETCH(int, type);
-    QCOMPARE(int(OrderList::stringToType(text)), type);
-    if (type != OrderList::Error)
-        QCOMPARE(OrderList::typeToString(OrderList::Type(type)).toLower(), text.toLower());
-    QCOMPARE(OrderList::typeToString(OrderList::Type(7)), QStringLiteral("Error"));
-    QCOMPARE(OrderList::typeToString(OrderList::Error), QStringLiteral("Error"));
-}
-
-void TestEntities::orderLines_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("lines");
-
-    QTest::newRow("line feed") << QStringLiteral("a\nb") << QStringList {"a", "b"};
-    QTest::newRow("carriage return and line feed") << QStringLiteral("a\r\nb") << QStringList {"a", "", "b"};
-    QTest::newRow("empty") << QString() << QStringList {""};
-    QTest::newRow("trailing line feed") << QStringLiteral("a\n") << QStringList {"a", ""};
-    QTest::newRow("one line") << QStringLiteral("only") << QStringList {"only"};
-}
-
-void TestEntities::orderLines()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, lines);
-    Order order;
-    order.docNames = order.docUrls = order.contactNames = order.contactValues = text;
-    QCOMPARE(order.docNamesList(), lines);
-    QCOMPARE(order.docUrlsList(), lines);
-    QCOMPARE(order.contactNamesList(), lines);
-    QCOMPARE(order.contactValuesList(), lines);
-
-    const Order fresh;
-    QCOMPARE(fresh.docNamesList(), QStringList {NO_DATA});
-    QCOMPARE(fresh.docUrlsList(), QStringList {QString()});
-}
-
-void TestEntities::orderRegionDisplayName()
-{
-    Order order;
-    order.region = QStringLiteral("Москва");
-    QCOMPARE(order.regionDisplayName(), QStringLiteral("Москва"));
-    order.geoPlaceName = QStringLiteral("Зеленоград");
-    QCOMPARE(order.regionDisplayName(), QStringLiteral("Зеленоград"));
-}
-
-void TestEntities::orderParentSector_data()
-{
-    QTest::addColumn<QString>("branch");
-    QTest::addColumn<QString>("parentName");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("case-insensitive match")
-        << QStringLiteral("строительство дорог") << QString() << QStringLiteral("Строительство");
-    QTest::newRow("negative parent") << QStringLiteral("Строительство") << QString() << QString();
-    QTest::newRow("parent not loaded") << QStringLiteral("Сироты") << QString() << QString();
-    QTest::newRow("no such sector") << QStringLiteral("Космос") << QString() << QString();
-    QTest::newRow("service's own text") << QStringLiteral("Космос") << QStringLiteral("Наука")
-                                        << QStringLiteral("Наука");
-    QTest::newRow("first in id order wins") << QStringLiteral("Дубль") << QString() << QStringLiteral("Строительство");
-}
-
-void TestEntities::orderParentSector()
-{
-    QFETCH(QString, branch);
-    QFETCH(QString, parentName);
-    QFETCH(QString, expected);
-
-    Dictionaries dictionaries;
-    dictionaries.addBranch(30, QStringLiteral("Дубль"), 1);
-    dictionaries.addBranch(10, QStringLiteral("Строительство"));
-    dictionaries.addBranch(11, QStringLiteral("Строительство дорог"), 10);
-    dictionaries.addBranch(12, QStringLiteral("Сироты"), 99);
-    dictionaries.addBranch(1, QStringLiteral("Энергетика"));
-    dictionaries.addBranch(20, QStringLiteral("Дубль"), 10);
-    dictionaries.publish();
-
-    Order order;
-    order.branch = branch;
-    order.economicSectorParentName = parentName;
-    QCOMPARE(order.economicSectorParentDisplayName(), expected);
-}
-
-void TestEntities::defaultFilterMap()
-{
-    Filter filter;
-    const QVariantMap map = filter.toVariantMap();
-    QCOMPARE(map.size(), 27);
-    QCOMPARE(map.value(KEY_SEARCH_AREA).toString(), SEARCH_AREA_CURRENT_ORDERS);
-    QCOMPARE(map.value(KEY_ORDER_TYPE).toString(), ORDER_TYPE_COMMERCIAL);
-    QCOMPARE(map.value(KEY_STATE).toString(), QStringLiteral("New"));
-    QCOMPARE(map.value(KEY_ID).toLongLong(), qint64(-1));
-    QCOMPARE(map.value(KEY_LOCAL_ID).toLongLong(), qint64(-1));
-    QCOMPARE(map.value(KEY_FILTER_CHANGE_DATE).toDateTime(), FIXED_NOW);
-    QVERIFY(map.value(KEY_FILTER_REGIONS).toList().isEmpty());
-    QVERIFY(map.value(KEY_WORDS_EXCEPTIONS).toList().isEmpty());
-    // The defaults stay in the record.
-    QCOMPARE(filter.searchArea, SEARCH_AREA_CURRENT_ORDERS);
-    QCOMPARE(filter.orderType, ORDER_TYPE_COMMERCIAL);
-}
-
-void TestEntities::filterResetSearchCriteria()
-{
-    Filter filter;
-    filter.id = 4;
-    filter.localId = 8;
-    filter.name = QStringLiteral("Мой фильтр");
-    filter.state = FilterList::Sync;
-    filter.wordSerch = QStringLiteral("бетон");
-    filter.enabled = true;
-    filter.regions << 1 << 2;
-    filter.setWordsExceptions(QStringLiteral("ремонт"));
-    filter.openingTimeFrom = FIXED_NOW;
-
-    filter.resetSearchCriteria();
-    QVERIFY(!filter.changed);
-    const QVariantMap map = filter.toVariantMap();
-    QCOMPARE(map.value(KEY_ORDER_TYPE).toString(), ORDER_TYPE_ALL);
-    QCOMPARE(map.value(KEY_AMOUNT_ORDERS_FROM).toString(), QStringLiteral("0.00"));
-    QCOMPARE(map.value(KEY_AMOUNT_ORDERS_TO).toString(), QStringLiteral("0.00"));
-    for (const QString &key : {KEY_OPEN_COMPETITION, KEY_PRICE_QUOTATION, KEY_ELECTRONIC_AUCTION, KEY_PRESELECTION,
-                               KEY_EASY_PURCHASE, KEY_WITH_MORPHOLOGY})
-        QVERIFY2(map.value(key).toBool(), qPrintable(key));
-    QVERIFY(!map.value(KEY_ENABLED).toBool());
-    QVERIFY(map.value(KEY_WORD_SERCH).toString().isEmpty());
-    QVERIFY(map.value(KEY_FILTER_REGIONS).toList().isEmpty());
-    QVERIFY(map.value(KEY_WORDS_EXCEPTIONS).toList().isEmpty());
-    QVERIFY(!map.value(KEY_OPENING_TIME_FROM).toDateTime().isValid());
-    QCOMPARE(filter.id, qint64(4));
-    QCOMPARE(filter.localId, qint64(8));
-    QCOMPARE(filter.name, QStringLiteral("Мой фильтр"));
-    QCOMPARE(filter.state, FilterList::Sync);
-}
-
-void TestEntities::filterFromEmptyMap()
-{
-    Filter filter;
-    filter.displayOrder = 3;
-    filter.localId = 9;
-    filter.name = QStringLiteral("x");
-    filter.enabled = filter.easyPurchase = true;
-    filter.closingTimeTo = FIXED_NOW;
-    filter.state = FilterList::Deleted;
-    filter.wordsExceptions << QStringLiteral("w");
-    filter.branches << 5;
-    filter.regions << 6;
-    const QDateTime changeDate = filter.filterChangeDate.addSecs(-5);
-    filter.filterChangeDate = changeDate;
-
-    filter.fromVariantMap(QVariantMap());
-    QCOMPARE(filter.id, qint64(0));
-    QCOMPARE(filter.displayOrder, 0);
-    QVERIFY(filter.name.isEmpty());
-    QVERIFY(!filter.enabled);
-    QVERIFY(!filter.easyPurchase);
-    QVERIFY(!filter.closingTimeTo.isValid());
-    QCOMPARE(filter.localId, qint64(9));
-    QCOMPARE(filter.state, FilterList::Deleted);
-    QCOMPARE(filter.filterChangeDate, changeDate);
-    QCOMPARE(filter.wordsExceptions, QStringList {QStringLiteral("w")});
-    QCOMPARE(filter.branches, QList<qint64> {5});
-    QCOMPARE(filter.regions, QList<qint64> {6});
-    QVERIFY(filter.changed);
-}
-
-void TestEntities::filterRoundTrip()
-{
-    Filter source;
-    source.displayOrder = 2;
-    source.id = 100;
-    source.localId = 7;
-    source.name = QStringLiteral("Дороги");
-    source.login = QStringLiteral("user");
-    source.searchArea = SEARCH_AREA_ARCHIVE_ORDERS;
-    source.withMorphology = source.openCompetition = source.preselection = true;
-    source.amountOrdersFrom = QStringLiteral("10.50");
-    source.amountOrdersTo = QStringLiteral("99.00");
-    source.openingTimeFrom = QDateTime(QDate(2023, 1, 1), QTime(0, 0), Qt::UTC);
-    source.closingTimeTo = QDateTime(QDate(2023, 6, 1), QTime(0, 0), Qt::UTC);
-    source.state = FilterList::Sync;
-    source.wordSerch = QStringLiteral("асфальт щебень");
-    source.setWordsExceptions(QStringLiteral("ремонт  ямочный"));
-    source.branches << 3 << 1;
-    source.regions << 77 << 50;
-    source.orderType = ORDER_TYPE_OFFICIAL;
-    const QVariantMap written = source.toVariantMap();
-
-    Filter copy;
-    copy.fromVariantMap(written);
-    QCOMPARE(copy.toVariantMap(), written);
-    QCOMPARE(copy.regions, (QList<qint64> {77, 50}));
-    QCOMPARE(copy.wordsExceptions, (QStringList {QStringLiteral("ремонт"), QStringLiteral("ямочный")}));
-
-    // Sent to the service, dates gain the shift; read back from it they lose it again.
-    beginServerTimeShift();
-    const QVariantMap sent = source.toVariantMap();
-    Filter received;
-    received.fromVariantMap(sent);
-    endServerTimeShift();
-    QCOMPARE(sent.value(KEY_OPENING_TIME_FROM).toDateTime(), source.openingTimeFrom.addSecs(SERVER_TIME_SHIFT_SECONDS));
-    QCOMPARE(received.openingTimeFrom, source.openingTimeFrom);
-    QCOMPARE(received.filterChangeDate, source.filterChangeDate);
-}
-
-void TestEntities::filterWordsExceptionsAsText()
-{
-    // A database row carries the words as its one-line text; they must not be lost.
-    Filter filter;
-    filter.fromVariantMap(mapOf({{KEY_WORDS_EXCEPTIONS, QStringLiteral(" ремонт  окна ")}}));
-    QCOMPARE(filter.wordsExceptions, (QStringList {QStringLiteral("ремонт"), QStringLiteral("окна")}));
-}
-
-void TestEntities::filterState_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QString>("written");
-
-    QTest::newRow("Sync") << QStringLiteral("Sync") << int(FilterList::Sync) << QStringLiteral("Sync");
-    QTest::newRow("SYNC") << QStringLiteral("SYNC") << int(FilterList::Sync) << QStringLiteral("Sync");
-    QTest::newRow("new") << QStringLiteral("new") << int(FilterList::New) << QStringLiteral("New");
-    QTest::newRow("Edited") << QStringLiteral("Edited") << int(FilterList::Edited) << QStringLiteral("Edited");
-    QTest::newRow("deleted") << QStringLiteral("deleted") << int(FilterList::Deleted) << QStringLiteral("Deleted");
-    QTest::newRow("blank before") << QStringLiteral(" sync") << int(FilterList::Error) << QStringLiteral("Error");
-    QTest::newRow("longer") << QStringLiteral("synced") << int(FilterList::Error) << QStringLiteral("Error");
-    QTest::newRow("number") << QStringLiteral("3") << int(FilterList::Error) << QStringLiteral("Error");
-}
-
-void TestEntities::filterState()
-{
-    QFETCH(QString, text);
-    QFETCH(int, state);
-    QFETCH(QString, written);
-
-    Filter filter;
-    filter.fromVariantMap(mapOf({{KEY_STATE, text}}));
-    QCOMPARE(int(filter.state), state);
-    QCOMPARE(filter.toVariantMap().value(KEY_STATE).toString(), written);
-    QCOMPARE(FilterList::stateToString(FilterList::State(42)), QStringLiteral("Error"));
-}
-
-void TestEntities::filterSetChanged_data()
-{
-    QTest::addColumn<int>("state");
-    QTest::addColumn<bool>("value");
-    QTest::addColumn<int>("expected");
-
-    QTest::newRow("sync, raised") << int(FilterList::Sync) << true << int(FilterList::Edited);
-    QTest::newRow("deleted, raised") << int(FilterList::Deleted) << true << int(FilterList::Deleted);
-    QTest::newRow("new, raised") << int(FilterList::New) << true << int(FilterList::New);
-    QTest::newRow("error, raised") << int(FilterList::Error) << true << int(FilterList::Error);
-    QTest::newRow("sync, lowered") << int(FilterList::Sync) << false << int(FilterList::Sync);
-}
-
-void TestEntities::filterSetChanged()
-{
-    QFETCH(int, state);
-    QFETCH(bool, value);
-    QFETCH(int, expected);
-
-    Filter filter;
-    filter.state = FilterList::State(state);
-    filter.changed = !value;
-    Clock::advance(5000);
-    filter.setChanged(value);
-    QCOMPARE(filter.changed, value);
-    QCOMPARE(int(filter.state), expected);
-    QCOMPARE(filter.filterChangeDate, value ? FIXED_NOW.addSecs(5) : FIXED_NOW);
-}
-
-void TestEntities::filterWordsExceptions_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("words");
-    QTest::addColumn<QString>("joined");
-
-    QTest::newRow("two blanks, blanks around")
-        << QStringLiteral("  ремонт  окон ") << QStringList {"ремонт", "окон"} << QStringLiteral("ремонт окон");
-    QTest::newRow("empty") << QString() << QStringList() << QString();
-    QTest::newRow("only blanks") << QStringLiteral("   ") << QStringList() << QString();
-    QTest::newRow("tab is no separator") << QStringLiteral("a\tb c") << QStringList {"a\tb", "c"}
-                                         << QStringLiteral("a\tb c");
-    QTest::newRow("case kept") << QStringLiteral("Ремонт ремонт") << QStringList {"Ремонт", "ремонт"}
-                               << QStringLiteral("Ремонт ремонт");
-}
-
-void TestEntities::filterWordsExceptions()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, words);
-    QFETCH(QString, joined);
-
-    Filter filter;
-    filter.wordsExceptions << QStringLiteral("old");
-    filter.setWordsExceptions(text);
-    QCOMPARE(filter.wordsExceptions, words);
-    QCOMPARE(filter.wordsExceptionsText(), joined);
-}
-
-void TestEntities::filterResolvesAgainAfterMapRebuild()
-{
-    Dictionaries dictionaries;
-    Region *moscow = dictionaries.addRegion(77, QStringLiteral("Москва"));
-    dictionaries.publish();
-
-    Filter filter;
-    filter.regions << 77 << 50;
-    QCOMPARE(filter.regionAt(-1), static_cast<Region *>(nullptr));
-    QCOMPARE(filter.regionAt(2), static_cast<Region *>(nullptr));
-    QVERIFY(filter.regionCache.isEmpty());
-    QCOMPARE(filter.regionAt(0), moscow);
-    QCOMPARE(filter.regionAt(1), static_cast<Region *>(nullptr)); // not loaded yet
-    QCOMPARE(filter.regionStamp, FilterLinkList::regionMapStamp());
-
-    // A new dictionary replaces the records: the filter must not hand out the old pointers.
-    Dictionaries replacement;
-    Region *newMoscow = replacement.addRegion(77, QStringLiteral("г. Москва"));
-    Region *moscowRegion = replacement.addRegion(50, QStringLiteral("Московская область"));
-    replacement.publish();
-    QCOMPARE(filter.regionAt(0), newMoscow);
-    QCOMPARE(filter.regionAt(1), moscowRegion);
-    QCOMPARE(filter.regionAt(0)->name, QStringLiteral("г. Москва"));
-
-    // Replacing the id list through the map drops the resolved records at once.
-    filter.fromVariantMap(mapOf({{KEY_FILTER_REGIONS, QVariantList {50}}}));
-    QVERIFY(filter.regionCache.isEmpty());
-    QCOMPARE(filter.regionAt(0), moscowRegion);
-
-    // The panel's way of invalidating after editing the list in place.
-    filter.regions[0] = 77;
-    filter.regionStamp -= 1;
-    QCOMPARE(filter.regionAt(0), newMoscow);
-}
-
-void TestEntities::filterBranchAtFollowsItsOwnStamp()
-{
-    Dictionaries dictionaries;
-    Branch *roads = dictionaries.addBranch(3, QStringLiteral("Дороги"));
-    dictionaries.publish();
-
-    Filter filter;
-    filter.branches << 3;
-    QCOMPARE(filter.branchAt(0), roads);
-    const int branchStamp = filter.branchStamp;
-    // Rebuilding the region map leaves the sector cache valid.
-    FilterLinkList::regionMap(&dictionaries.regions);
-    QCOMPARE(filter.branchAt(0), roads);
-    QCOMPARE(filter.branchStamp, branchStamp);
-}
-
-void TestEntities::dictionaryRecordMaps_data()
-{
-    QTest::addColumn<QVariantMap>("map");
-    QTest::addColumn<qint64>("id");
-    QTest::addColumn<qint64>("parentId");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("regionDateRead");
-    QTest::addColumn<bool>("branchDateRead");
-
-    const QDateTime date(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC);
-    QTest::newRow("empty map") << QVariantMap() << qint64(0) << qint64(0) << QString() << false << false;
-    QTest::newRow("full region row") << mapOf(
-        {{KEY_ID, 5}, {KEY_PARENT_ID, 1}, {KEY_NAME, QStringLiteral("Тула")}, {KEY_REGION_CHANGE_DATE, date}})
-                                     << qint64(5) << qint64(1) << QStringLiteral("Тула") << true << false;
-    QTest::newRow("sector date only") << mapOf({{KEY_BRANCH_CHANGE_DATE, date}}) << qint64(0) << qint64(0) << QString()
-                                      << false << true;
-    QTest::newRow("id as digits") << mapOf({{KEY_ID, QStringLiteral("42")}, {KEY_PARENT_ID, QStringLiteral("-1")}})
-                                  << qint64(42) << qint64(-1) << QString() << false << false;
-    QTest::newRow("id not a number") << mapOf({{KEY_ID, QStringLiteral("x")}}) << qint64(0) << qint64(0) << QString()
-                                     << false << false;
-}
-
-void TestEntities::dictionaryRecordMaps()
-{
-    QFETCH(QVariantMap, map);
-    QFETCH(qint64, id);
-    QFETCH(qint64, parentId);
-    QFETCH(QString, name);
-    QFETCH(bool, regionDateRead);
-    QFETCH(bool, branchDateRead);
-
-    Region region;
-    Branch branch;
-    QCOMPARE(region.id, qint64(-1));
-    QCOMPARE(branch.parentId, qint64(-1));
-    region.fromVariantMap(map);
-    branch.fromVariantMap(map);
-    for (const DictionaryEntry *entry :
-         {static_cast<DictionaryEntry *>(&region), static_cast<DictionaryEntry *>(&branch)}) {
-        QCOMPARE(entry->id, id);
-        QCOMPARE(entry->parentId, parentId);
-        QCOMPARE(entry->name, name);
-        QVERIFY(entry->changed);
-        QCOMPARE(entry->itemIndex, 0);
-    }
-    const QDateTime date(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC);
-    QCOMPARE(region.changeDate, regionDateRead ? date : FIXED_NOW);
-    QCOMPARE(branch.changeDate, branchDateRead ? date : FIXED_NOW);
-}
-
-void TestEntities::dictionaryRecordRoundTrip()
-{
-    const Region fresh;
-    const QVariantMap freshMap = fresh.toVariantMap();
-    QCOMPARE(freshMap.keys(), (QStringList {KEY_ID, KEY_NAME, KEY_PARENT_ID, KEY_REGION_CHANGE_DATE}));
-    QCOMPARE(freshMap.value(KEY_ID).toLongLong(), qint64(-1));
-    QCOMPARE(freshMap.value(KEY_REGION_CHANGE_DATE).toDateTime(), FIXED_NOW);
-
-    Branch source;
-    source.fromVariantMap(mapOf({{KEY_ID, 12},
-                                 {KEY_PARENT_ID, 3},
-                                 {KEY_NAME, QStringLiteral("Медицина")},
-                                 {KEY_BRANCH_CHANGE_DATE, QDateTime(QDate(2021, 5, 6), QTime(7, 8), Qt::UTC)}}));
-    source.itemIndex = 9;
-    source.clearChanged();
-    QCOMPARE(source.toVariantMap().size(), 4);
-
-    Branch copy;
-    copy.fromVariantMap(source.toVariantMap());
-    QCOMPARE(copy.toVariantMap(), source.toVariantMap());
-    QCOMPARE(copy.itemIndex, 0);
-    QVERIFY(copy.changed);
-}
-
-void TestEntities::dictionaryRecordSetChanged()
-{
-    Region region;
-    Clock::advance(1000);
-    region.setChanged(false);
-    QCOMPARE(region.changeDate, FIXED_NOW);
-    region.setChanged(true);
-    QCOMPARE(region.changeDate, FIXED_NOW.addSecs(1));
-    Clock::advance(1000);
-    region.setChanged(true); // already set: the date still moves
-    QCOMPARE(region.changeDate, FIXED_NOW.addSecs(2));
-    region.clearChanged();
-    QVERIFY(!region.changed);
-    QCOMPARE(region.changeDate, FIXED_NOW.addSecs(2));
-}
-
-void TestEntities::dictionaryMapRebuild()
-{
-    RegionList empty;
-    const int before = FilterLinkList::regionMapStamp();
-    FilterLinkList::regionMap(&empty);
-    QCOMPARE(FilterLinkList::regionMapStamp(), before + 1);
-    QVERIFY(FilterLinkList::regionMap().isEmpty());
-
-    Dictionaries dictionaries;
-    dictionaries.addRegion(2, QStringLiteral("первая"));
-    Region *later = dictionaries.addRegion(2, QStringLiteral("вторая"));
-    dictionaries.addRegion(1, QStringLiteral("другая"));
-    FilterLinkList::regionMap(&dictionaries.regions);
-    FilterLinkList::regionMap(&dictionaries.regions);
-    QCOMPARE(FilterLinkList::regionMapStamp(), before + 3);
-    QCOMPARE(FilterLinkList::regionMap().size(), 2);
-    QCOMPARE(FilterLinkList::regionMap().value(2), later);
-    QCOMPARE(FilterLinkList::regionMap().firstKey(), qint64(1));
-
-    const int branchBefore = FilterLinkList::branchMapStamp();
-    int forced = 1000;
-    QCOMPARE(FilterLinkList::branchMapStamp(&forced), 1000);
-    QCOMPARE(FilterLinkList::branchMapStamp(), 1000);
-    forced = branchBefore;
-    FilterLinkList::branchMapStamp(&forced);
-}
-
-void TestEntities::linkType_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("type");
-
-    QTest::newRow("regionid") << QStringLiteral("regionid") << int(FilterLinkList::Region);
-    QTest::newRow("REGIONID") << QStringLiteral("REGIONID") << int(FilterLinkList::Region);
-    QTest::newRow("BranchId") << QStringLiteral("BranchId") << int(FilterLinkList::Branch);
-    QTest::newRow("undefined") << QStringLiteral("filterlinktypeundefined") << int(FilterLinkList::Undefined);
-    QTest::newRow("error text") << QStringLiteral("FilterLinkTypeError") << int(FilterLinkList::Error);
-    QTest::newRow("empty") << QString() << int(FilterLinkList::Error);
-}
-
-void TestEntities::linkType()
-{
-    QFETCH(QString, text);
-    QFETCH(int, type);
-    QCOMPARE(int(FilterLinkList::stringToType(text)), type);
-    QCOMPARE(FilterLinkList::typeToString(FilterLinkList::LinkType(type)).toLower(),
-             type == FilterLinkList::Error ? QStringLiteral("filterlinktypeerror") : text.toLower());
-    QCOMPARE(FilterLinkList::typeToString(FilterLinkList::LinkType(9)), QStringLiteral("FilterLinkTypeError"));
-}
-
-void TestEntities::linkMaps_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QVariantMap>("map");
-    QTest::addColumn<int>("readType");
-    QTest::addColumn<qint64>("filterId");
-    QTest::addColumn<qint64>("linkedId");
-
-    QTest::newRow("region into undefined")
-        << int(FilterLinkList::Undefined) << mapOf({{KEY_FILTER_ID, 5}, {QStringLiteral("regionid"), 7}})
-        << int(FilterLinkList::Region) << qint64(5) << qint64(7);
-    QTest::newRow("branch into undefined")
-        << int(FilterLinkList::Undefined) << mapOf({{KEY_FILTER_ID, 5}, {QStringLiteral("branchid"), 8}})
-        << int(FilterLinkList::Branch) << qint64(5) << qint64(8);
-    QTest::newRow("both keys: region wins")
-        << int(FilterLinkList::Undefined) << mapOf({{QStringLiteral("branchid"), 8}, {QStringLiteral("regionid"), 7}})
-        << int(FilterLinkList::Region) << qint64(0) << qint64(7);
-    QTest::newRow("neither key") << int(FilterLinkList::Undefined) << mapOf({{KEY_FILTER_ID, 5}})
-                                 << int(FilterLinkList::Error) << qint64(5) << qint64(-1);
-    QTest::newRow("branch key into region link")
-        << int(FilterLinkList::Region) << mapOf({{KEY_FILTER_ID, 5}, {QStringLiteral("branchid"), 8}})
-        << int(FilterLinkList::Region) << qint64(5) << qint64(0);
-    QTest::newRow("error link") << int(FilterLinkList::Error)
-                                << mapOf({{KEY_FILTER_ID, 5}, {QStringLiteral("regionid"), 7}})
-                                << int(FilterLinkList::Error) << qint64(5) << qint64(-1);
-}
-
-void TestEntities::linkMaps()
-{
-    QFETCH(int, type);
-    QFETCH(QVariantMap, map);
-    QFETCH(int, readType);
-    QFETCH(qint64, filterId);
-    QFETCH(qint64, linkedId);
-
-    FilterLink link(static_cast<FilterLinkList::LinkType>(type));
-    link.fromVariantMap(map);
-    QCOMPARE(int(link.type), readType);
-    QCOMPARE(link.filterId, filterId);
-    QCOMPARE(link.linkedId, linkedId);
-
-    const QVariantMap written = link.toVariantMap();
-    QCOMPARE(written.size(), 2);
-    QCOMPARE(written.value(KEY_FILTER_ID).toLongLong(), filterId);
-    QCOMPARE(written.value(FilterLinkList::typeToString(link.type)).toLongLong(), linkedId);
-}
-
-void TestEntities::linkResolves()
-{
-    Dictionaries dictionaries;
-    Region *region = dictionaries.addRegion(7, QStringLiteral("Тверь"));
-    Branch *branch = dictionaries.addBranch(7, QStringLiteral("Связь"));
-    dictionaries.publish();
-
-    FilterLink regionLink(FilterLinkList::Region);
-    regionLink.linkedId = 7;
-    QCOMPARE(regionLink.region(), region);
-    QCOMPARE(regionLink.branch(), static_cast<Branch *>(nullptr));
-
-    FilterLink branchLink(FilterLinkList::Branch);
-    branchLink.linkedId = 7;
-    QCOMPARE(branchLink.branch(), branch);
-    branchLink.linkedId = 8;
-    QCOMPARE(branchLink.branch(), static_cast<Branch *>(nullptr));
-    QCOMPARE(FilterLinkList::branchMap().size(), 1); // looking up changes no map
-}
-
-void TestEntities::linkListFromVariantsTakesTypesFromKeys()
-{
-    FilterLinkList links(QVariantList {mapOf({{KEY_FILTER_ID, 3}, {QStringLiteral("regionid"), 4}}),
-                                       mapOf({{KEY_FILTER_ID, 3}, {QStringLiteral("branchid"), 5}}),
-                                       mapOf({{KEY_FILTER_ID, 3}})});
-    QCOMPARE(links.items.size(), 3);
-    QCOMPARE(links.items.at(0)->type, FilterLinkList::Region);
-    QCOMPARE(links.items.at(0)->linkedId, qint64(4));
-    QCOMPARE(links.items.at(1)->type, FilterLinkList::Branch);
-    QCOMPARE(links.items.at(1)->linkedId, qint64(5));
-    QCOMPARE(links.items.at(2)->type, FilterLinkList::Error);
-    QCOMPARE(links.items.at(2)->filterId, qint64(3));
-    QCOMPARE(links.items.at(2)->linkedId, qint64(-1));
-    links.clear();
-}
-
-void TestEntities::favouriteState_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("state");
-
-    QTest::newRow("Deleted") << QStringLiteral("Deleted") << int(FavouriteItemList::Deleted);
-    QTest::newRow("deleted") << QStringLiteral("deleted") << int(FavouriteItemList::Deleted);
-    QTest::newRow("DELETED") << QStringLiteral("DELETED") << int(FavouriteItemList::Deleted);
-    QTest::newRow("Sync") << QStringLiteral("Sync") << int(FavouriteItemList::Sync);
-    QTest::newRow("new") << QStringLiteral("new") << int(FavouriteItemList::New);
-    QTest::newRow("blank before") << QStringLiteral(" New") << int(FavouriteItemList::Error);
-    QTest::newRow("Error") << QStringLiteral("Error") << int(FavouriteItemList::Error);
-    QTest::newRow("empty") << QString() << int(FavouriteItemList::Error);
-}
-
-void TestEntities::favouriteState()
-{
-    QFETCH(QString, text);
-    QFETCH(int, state);
-    QCOMPARE(int(FavouriteItemList::stringToState(text)), state);
-    if (state != FavouriteItemList::Error)
-        QCOMPARE(FavouriteItemList::stateToString(FavouriteItemList::State(state)).toLower(), text.toLower());
-    QCOMPARE(FavouriteItemList::stateToString(FavouriteItemList::State(5)), QStringLiteral("Error"));
-    QCOMPARE(FavouriteItemList::stateToString(FavouriteItemList::Error), QStringLiteral("Error"));
-}
-
-void TestEntities::favouriteFromRow()
-{
-    FavouriteItem item;
-    item.fromVariantMap(mapOf({{KEY_LOGIN, QStringLiteral("user")},
-                               {KEY_ORDER_ID, 15},
-                               {KEY_CHANGE_DATE, FIXED_NOW},
-                               {KEY_STATE, QStringLiteral("Sync")}}),
-                        true);
-    QCOMPARE(item.id, qint64(15));
-    QCOMPARE(item.login, QStringLiteral("user"));
-    QCOMPARE(item.state, FavouriteItemList::Sync);
-    QVERIFY(item.changeDate.isNull());
-    QVERIFY(!item.changed);
-    QVERIFY(!item.order);
-
-    FavouriteItem both;
-    both.fromVariantMap(mapOf({{KEY_ID, 1}, {KEY_ORDER_ID, 2}}), false);
-    QCOMPARE(both.id, qint64(1));
-    QCOMPARE(both.state, FavouriteItemList::New);
-}
-
-void TestEntities::favouriteOrderHandling()
-{
-    FavouriteItem item;
-    const QVariantMap withOrder
-        = mapOf({{KEY_ID, 4}, {KEY_ORDERS, mapOf({{KEY_ID, 4}, {KEY_NAME, QStringLiteral("A")}})}});
-    item.fromVariantMap(withOrder, true);
-    QVERIFY(item.order);
-    Order *attached = item.order;
-    QCOMPARE(attached->name, QStringLiteral("A"));
-
-    // Overwritten in place, not replaced.
-    item.fromVariantMap(mapOf({{KEY_ID, 4}, {KEY_ORDERS, mapOf({{KEY_NAME, QStringLiteral("B")}})}}), true);
-    QCOMPARE(item.order, attached);
-    QCOMPARE(attached->name, QStringLiteral("B"));
-    QCOMPARE(attached->id, qint64(4));
-
-    // Without withOrder the order is left alone, whatever the map holds.
-    item.fromVariantMap(mapOf({{KEY_ID, 4}}), false);
-    QCOMPARE(item.order, attached);
-    item.fromVariantMap(withOrder, false);
-    QCOMPARE(attached->name, QStringLiteral("B"));
-
-    // With withOrder and no order in the map, the order goes.
-    item.fromVariantMap(mapOf({{KEY_ID, 4}}), true);
-    QVERIFY(!item.order);
-}
-
-void TestEntities::favouriteMapKeys()
-{
-    FavouriteItem item;
-    item.id = 9;
-    item.login = QStringLiteral("me");
-    item.state = FavouriteItemList::Deleted;
-    item.changed = true;
-    item.changeDate = FIXED_NOW;
-    const QVariantMap bare = item.toVariantMap(true);
-    QCOMPARE(bare.keys(), (QStringList {KEY_ID, KEY_LOGIN, KEY_ORDER_ID, KEY_STATE}));
-    QCOMPARE(bare.value(KEY_ORDER_ID).toLongLong(), qint64(9));
-    QCOMPARE(bare.value(KEY_STATE).toString(), QStringLiteral("Deleted"));
-
-    item.order = new Order;
-    item.order->name = QStringLiteral("Заказ");
-    QVERIFY(!item.toVariantMap(false).contains(KEY_ORDERS));
-    const QVariantMap full = item.toVariantMap(true);
-    QCOMPARE(full.value(KEY_ORDERS).toMap().value(KEY_NAME).toString(), QStringLiteral("Заказ"));
-
-    FavouriteItem copy;
-    copy.fromVariantMap(full, true);
-    QCOMPARE(copy.toVariantMap(true), full);
-}
-
-void TestEntities::favouriteListClearFreesOrders()
-{
-    const QVariantList variants {
-        mapOf({{KEY_ID, 1}, {KEY_STATE, QStringLiteral("Sync")}, {KEY_ORDERS, mapOf({{KEY_ID, 1}})}}),
-        mapOf({{KEY_ID, 2}, {KEY_ORDERS, mapOf({{KEY_ID, 2}})}}),
-    };
-    FavouriteItemList list(variants, true);
-    QCOMPARE(list.items.size(), 2);
-    QVERIFY(list.items.at(0)->order);
-    QCOMPARE(list.items.at(0)->state, FavouriteItemList::Sync);
-    QCOMPARE(list.toVariantList(false).first().toMap().size(), 4);
+    void dictionaryMapsStartEmpty()
     {
-        FavouriteItemList copy(list);
-        QCOMPARE(copy.items, list.items);
+        QVERIFY(FilterLinkList::regionMap().isEmpty());
+        QVERIFY(FilterLinkList::branchMap().isEmpty());
+        QCOMPARE(FilterLinkList::regionMapStamp(), 0);
+        QCOMPARE(FilterLinkList::branchMapStamp(), 0);
+        // The filter's own first stamp is 0 too: it must not mistake the empty cache for resolved.
+        Filter filter;
+        filter.regions << 1;
+        QCOMPARE(filter.regionAt(0), static_cast<Region *>(nullptr));
     }
-    QCOMPARE(list.items.at(1)->order->id, qint64(2)); // the copy's end freed nothing
-    list.clear(); // LeakSanitizer fails the run if an order survives
-    QVERIFY(list.items.isEmpty());
-}
+
+    void init() { Clock::setFixed(FIXED_NOW); }
+
+    void cleanup()
+    {
+        Clock::reset();
+        QCOMPARE(serverTimeShiftDepth(), 0);
+    }
+
+    void listOwnership()
+    {
+        checkOwnership<OrderList, Order>();
+        checkOwnership<FilterList, Filter>();
+        checkOwnership<FilterLinkList, FilterLink>();
+        checkOwnership<FavouriteItemList, FavouriteItem>();
+        checkOwnership<RegionList, Region>();
+        checkOwnership<BranchList, Branch>();
+    }
+
+    void deleteAllSkipsNulls()
+    {
+        QList<Order *> orders {nullptr, new Order, nullptr, new Order};
+        OrderList::deleteAll(orders);
+        QVERIFY(orders.isEmpty());
+        OrderList::deleteItems(nullptr);
+        // A null entry has no map to give; the others still convert.
+        RegionList regions;
+        regions.items << nullptr << new Region;
+        QCOMPARE(regions.toVariantList().size(), 1);
+        regions.clear();
+    }
+
+    void hasChangesFollowsRecordFlags()
+    {
+        QVERIFY(!FilterList().hasChanges());
+        // Records built from maps keep the flag of construction; loaded ones have it cleared.
+        BranchList received(QVariantList {QVariantMap(), QVariantMap()});
+        QVERIFY(received.hasChanges());
+        for (Branch *branch : qAsConst(received.items))
+            branch->clearChanged();
+        QVERIFY(!received.hasChanges());
+        received.items.last()->setChanged(true);
+        QVERIFY(received.hasChanges());
+        received.clear();
+    }
+
+    void vocabularies_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("written");
+
+        const QString order = QStringLiteral("order"), filter = QStringLiteral("filter"),
+                      favourite = QStringLiteral("favourite"), link = QStringLiteral("link");
+        QTest::newRow("order NEWVIEWED") << order << "NEWVIEWED" << int(OrderList::NewViewed) << "NewViewed";
+        QTest::newRow("order nEwViEwEd") << order << "nEwViEwEd" << int(OrderList::NewViewed) << "NewViewed";
+        QTest::newRow("order all") << order << "all" << int(OrderList::All) << "All";
+        QTest::newRow("order search") << order << "Search" << int(OrderList::Search) << "Search";
+        QTest::newRow("order Favourite") << order << "Favourite" << int(OrderList::Error) << "Error";
+        QTest::newRow("order blank before") << order << " New" << int(OrderList::Error) << "Error";
+        QTest::newRow("order empty") << order << "" << int(OrderList::Error) << "Error";
+        QTest::newRow("filter SYNC") << filter << "SYNC" << int(FilterList::Sync) << "Sync";
+        QTest::newRow("filter edited") << filter << "edited" << int(FilterList::Edited) << "Edited";
+        QTest::newRow("filter blank before") << filter << " sync" << int(FilterList::Error) << "Error";
+        QTest::newRow("filter longer") << filter << "synced" << int(FilterList::Error) << "Error";
+        QTest::newRow("filter digits") << filter << "3" << int(FilterList::Error) << "Error";
+        QTest::newRow("favourite DELETED") << favourite << "DELETED" << int(FavouriteItemList::Deleted) << "Deleted";
+        QTest::newRow("favourite new") << favourite << "new" << int(FavouriteItemList::New) << "New";
+        QTest::newRow("favourite blank before") << favourite << " New" << int(FavouriteItemList::Error) << "Error";
+        QTest::newRow("favourite Error") << favourite << "Error" << int(FavouriteItemList::Error) << "Error";
+        QTest::newRow("link REGIONID") << link << "REGIONID" << int(FilterLinkList::Region) << "regionid";
+        QTest::newRow("link BranchId") << link << "BranchId" << int(FilterLinkList::Branch) << "branchid";
+        QTest::newRow("link undefined") << link << "filterlinktypeundefined" << int(FilterLinkList::Undefined)
+                                        << "FilterLinkTypeUndefined";
+        QTest::newRow("link error text") << link << "FilterLinkTypeError" << int(FilterLinkList::Error)
+                                         << "FilterLinkTypeError";
+        QTest::newRow("link empty") << link << "" << int(FilterLinkList::Error) << "FilterLinkTypeError";
+    }
+
+    void vocabularies()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        QFETCH(QString, written);
+        QCOMPARE(vocabularyValue(kind, text), value);
+        QCOMPARE(vocabularyText(kind, value), written);
+        QCOMPARE(vocabularyText(kind, 42), vocabularyText(kind, kind == QLatin1String("link") ? 0 : -1));
+    }
+
+    void freshOrder()
+    {
+        const Order order;
+        QCOMPARE(order.type, OrderList::New);
+        QCOMPARE(order.id, qint64(-1));
+        QVERIFY(order.openingTime.isNull() && order.closingTime.isNull());
+        QCOMPARE(order.changeDate, FIXED_NOW);
+        const QVariantMap map = order.toVariantMap();
+        QCOMPARE(map.size(), 32);
+        // Thirteen detail texts start as the no-data notice, every other text empty.
+        int noData = 0;
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            if (it->type() != QVariant::String || it.key() == KEY_TYPE)
+                continue;
+            if (it->toString() == NO_DATA)
+                ++noData;
+            else
+                QVERIFY2(it->toString().isEmpty(), qPrintable(it.key()));
+        }
+        QCOMPARE(noData, 13);
+        QCOMPARE(order.gosId, NO_DATA);
+        QVERIFY(order.docUrls.isEmpty());
+        QVERIFY(!order.fullAccess);
+        QVERIFY(order.url.isEmpty());
+    }
+
+    void orderMapRules_data()
+    {
+        QTest::addColumn<QVariantMap>("map");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("expected");
+
+        QTest::newRow("null gosid") << mapOf({{KEY_GOS_ID, QVariant(QVariant::String)}}) << KEY_GOS_ID
+                                    << QVariant(NO_DATA);
+        QTest::newRow("empty gosid") << mapOf({{KEY_GOS_ID, QString()}}) << KEY_GOS_ID << QVariant(NO_DATA);
+        QTest::newRow("empty source uri")
+            << mapOf({{KEY_ORDER_SOURCE_URI, QString()}}) << KEY_ORDER_SOURCE_URI << QVariant(QString());
+        QTest::newRow("absent source uri") << QVariantMap() << KEY_ORDER_SOURCE_URI << QVariant(NO_DATA);
+        QTest::newRow("id as text") << mapOf({{KEY_ID, "77"}}) << KEY_ID << QVariant(77);
+        QTest::newRow("id not a number") << mapOf({{KEY_ID, "x"}}) << KEY_ID << QVariant(0);
+        QTest::newRow("full access text") << mapOf({{KEY_FULL_ACCESS, "TRUE"}}) << KEY_FULL_ACCESS << QVariant(true);
+        QTest::newRow("full access 0") << mapOf({{KEY_FULL_ACCESS, 0}}) << KEY_FULL_ACCESS << QVariant(false);
+        QTest::newRow("type in capitals") << mapOf({{KEY_TYPE, "VIEWED"}}) << KEY_TYPE << QVariant("Viewed");
+        QTest::newRow("unknown type") << mapOf({{KEY_TYPE, "Favourite"}}) << KEY_TYPE << QVariant("Error");
+        QTest::newRow("url from text") << mapOf({{KEY_URL, "http://example.org/o/1"}}) << KEY_URL
+                                       << QVariant(QUrl(QStringLiteral("http://example.org/o/1")));
+        QTest::newRow("service date") << mapOf({{KEY_OPENING_TIME, "24.09.2015 10:15:00"}}) << KEY_OPENING_TIME
+                                      << QVariant(QDateTime(QDate(2015, 9, 24), QTime(10, 15), Qt::UTC));
+        QTest::newRow("start price ignored") << mapOf({{"startprice", "5"}}) << KEY_AMOUNT << QVariant(QString());
+    }
+
+    void orderMapRules()
+    {
+        QFETCH(QVariantMap, map);
+        QFETCH(QString, key);
+        QFETCH(QVariant, expected);
+        Order order;
+        order.fromVariantMap(map);
+        const QVariantMap written = order.toVariantMap();
+        QCOMPARE(written.value(key), expected);
+        QCOMPARE(written.size(), 32);
+    }
+
+    void orderOverlayKeepsAbsentFields()
+    {
+        Order stored;
+        stored.fromVariantMap(
+            mapOf({{KEY_ID, 5}, {KEY_BRANCH, "Строительство"}, {KEY_TYPE, "Viewed"}, {KEY_FULL_ACCESS, true}}));
+        stored.gosId.clear(); // a no-data field that somebody emptied
+        Clock::advance(60000);
+        stored.fromVariantMap(mapOf({{KEY_ID, 6}, {KEY_NAME, "Поставка"}}));
+
+        QCOMPARE(stored.id, qint64(6));
+        QCOMPARE(stored.name, QStringLiteral("Поставка"));
+        QCOMPARE(stored.branch, QStringLiteral("Строительство"));
+        QCOMPARE(stored.type, OrderList::Viewed);
+        QVERIFY(stored.fullAccess);
+        QCOMPARE(stored.changeDate, FIXED_NOW);
+        QCOMPARE(stored.gosId, NO_DATA); // refilled even though its key is absent
+    }
+
+    void orderRoundTrip()
+    {
+        QVariantMap source = Order().toVariantMap();
+        for (auto it = source.begin(); it != source.end(); ++it) {
+            if (it->type() == QVariant::String && it.key() != KEY_TYPE)
+                *it = QStringLiteral("value of ") + it.key();
+        }
+        source.insert(KEY_ID, qlonglong(1) << 40);
+        source.insert(KEY_TYPE, QStringLiteral("NewViewed"));
+        source.insert(KEY_FULL_ACCESS, true);
+        source.insert(KEY_URL, QUrl(QStringLiteral("http://example.org/order/9")));
+        source.insert(KEY_OPENING_TIME, QDateTime(QDate(2023, 1, 2), QTime(3, 4, 5), Qt::UTC));
+        source.insert(KEY_CLOSING_TIME, QDateTime(QDate(2023, 2, 3), QTime(4, 5, 6), Qt::UTC));
+        source.insert(KEY_CHANGE_DATE, QDateTime(QDate(2023, 3, 4), QTime(5, 6, 7), Qt::UTC));
+
+        Order order;
+        order.fromVariantMap(source);
+        QCOMPARE(order.toVariantMap(), source);
+        QCOMPARE(order.docNames, QStringLiteral("value of docnames"));
+    }
+
+    void orderDatesFollowTheShift()
+    {
+        const QDateTime opening(QDate(2023, 1, 2), QTime(10, 0), Qt::UTC);
+        Order order;
+        order.openingTime = order.changeDate = opening;
+
+        beginServerTimeShift();
+        const QVariantMap sent = order.toVariantMap();
+        Order received;
+        received.fromVariantMap(mapOf({{KEY_OPENING_TIME, "02.01.2023 10:00:00"}, {KEY_CHANGE_DATE, opening}}));
+        endServerTimeShift();
+
+        QCOMPARE(sent.value(KEY_OPENING_TIME).toDateTime(), opening.addSecs(SERVER_TIME_SHIFT_SECONDS));
+        QCOMPARE(sent.value(KEY_CHANGE_DATE).toDateTime(), opening); // never shifted
+        QVERIFY(!sent.value(KEY_CLOSING_TIME).toDateTime().isValid());
+        QCOMPARE(received.openingTime, opening.addSecs(-SERVER_TIME_SHIFT_SECONDS));
+        QCOMPARE(received.changeDate, opening);
+    }
+
+    void orderLines_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("line feed") << "a\nb" << QStringList {"a", "b"};
+        QTest::newRow("carriage return, line feed") << "a\r\nb" << QStringList {"a", "", "b"};
+        QTest::newRow("empty") << "" << QStringList {""};
+        QTest::newRow("trailing line feed") << "a\n" << QStringList {"a", ""};
+    }
+
+    void orderLines()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, lines);
+        Order order;
+        order.docNames = order.docUrls = order.contactNames = order.contactValues = text;
+        QCOMPARE(order.docNamesList(), lines);
+        QCOMPARE(order.docUrlsList(), lines);
+        QCOMPARE(order.contactNamesList(), lines);
+        QCOMPARE(order.contactValuesList(), lines);
+        QCOMPARE(Order().docNamesList(), QStringList {NO_DATA});
+    }
+
+    void orderParentSector_data()
+    {
+        QTest::addColumn<QString>("branch");
+        QTest::addColumn<QString>("parentName");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("case-insensitive match") << "строительство ДОРОГ"
+                                                << ""
+                                                << "Строительство";
+        QTest::newRow("negative parent") << "Строительство"
+                                         << ""
+                                         << "";
+        QTest::newRow("parent not loaded") << "Сироты"
+                                           << ""
+                                           << "";
+        QTest::newRow("no such sector") << "Космос"
+                                        << ""
+                                        << "";
+        QTest::newRow("service's own text") << "Космос"
+                                            << "Наука"
+                                            << "Наука";
+        QTest::newRow("first in id order") << "Дубль"
+                                           << ""
+                                           << "Строительство";
+    }
+
+    void orderParentSector()
+    {
+        QFETCH(QString, branch);
+        QFETCH(QString, parentName);
+        QFETCH(QString, expected);
+        Dictionaries dictionaries;
+        dictionaries.addBranch(30, QStringLiteral("Дубль"), 1);
+        dictionaries.addBranch(10, QStringLiteral("Строительство"));
+        dictionaries.addBranch(11, QStringLiteral("Строительство дорог"), 10);
+        dictionaries.addBranch(12, QStringLiteral("Сироты"), 99);
+        dictionaries.addBranch(1, QStringLiteral("Энергетика"));
+        dictionaries.addBranch(20, QStringLiteral("Дубль"), 10);
+        dictionaries.publish();
+
+        Order order;
+        order.branch = branch;
+        order.economicSectorParentName = parentName;
+        QCOMPARE(order.economicSectorParentDisplayName(), expected);
+    }
+
+    void filterDefaultsAndReset()
+    {
+        Filter filter;
+        QVariantMap map = filter.toVariantMap();
+        QCOMPARE(map.size(), 27);
+        QCOMPARE(map.value(KEY_STATE).toString(), QStringLiteral("New"));
+        QCOMPARE(map.value(KEY_LOCAL_ID).toLongLong(), qint64(-1));
+        QCOMPARE(map.value(KEY_FILTER_CHANGE_DATE).toDateTime(), FIXED_NOW);
+        QCOMPARE(filter.searchArea, SEARCH_AREA_CURRENT_ORDERS); // the defaults stay in the record
+        QCOMPARE(filter.orderType, ORDER_TYPE_COMMERCIAL);
+
+        filter.fromVariantMap(mapOf({{KEY_ID, 4},
+                                     {KEY_NAME, "Мой"},
+                                     {KEY_STATE, "Sync"},
+                                     {KEY_ENABLED, true},
+                                     {KEY_WORD_SERCH, "бетон"},
+                                     {KEY_FILTER_REGIONS, QVariantList {1, 2}},
+                                     {KEY_OPENING_TIME_FROM, FIXED_NOW},
+                                     {KEY_WORDS_EXCEPTIONS, "ремонт"}}));
+        filter.resetSearchCriteria();
+        QVERIFY(!filter.changed);
+        map = filter.toVariantMap();
+        QCOMPARE(map.value(KEY_ORDER_TYPE).toString(), ORDER_TYPE_ALL);
+        QCOMPARE(map.value(KEY_AMOUNT_ORDERS_FROM).toString(), QStringLiteral("0.00"));
+        QCOMPARE(map.value(KEY_AMOUNT_ORDERS_TO).toString(), QStringLiteral("0.00"));
+        for (const QString &key : {KEY_OPEN_COMPETITION, KEY_PRICE_QUOTATION, KEY_ELECTRONIC_AUCTION, KEY_PRESELECTION,
+                                   KEY_EASY_PURCHASE, KEY_WITH_MORPHOLOGY})
+            QVERIFY2(map.value(key).toBool(), qPrintable(key));
+        QVERIFY(!map.value(KEY_ENABLED).toBool());
+        QVERIFY(map.value(KEY_WORD_SERCH).toString().isEmpty());
+        QVERIFY(map.value(KEY_FILTER_REGIONS).toList().isEmpty());
+        QVERIFY(map.value(KEY_WORDS_EXCEPTIONS).toList().isEmpty());
+        QVERIFY(!map.value(KEY_OPENING_TIME_FROM).toDateTime().isValid());
+        QCOMPARE(filter.id, qint64(4));
+        QCOMPARE(filter.name, QStringLiteral("Мой"));
+        QCOMPARE(filter.state, FilterList::Sync);
+    }
+
+    void filterFromEmptyMap()
+    {
+        Filter filter;
+        filter.fromVariantMap(mapOf({{KEY_ID, 2},
+                                     {KEY_DISPLAY_ORDER, 3},
+                                     {KEY_LOCAL_ID, 9},
+                                     {KEY_NAME, "x"},
+                                     {KEY_EASY_PURCHASE, true},
+                                     {KEY_CLOSING_TIME_TO, FIXED_NOW},
+                                     {KEY_STATE, "Deleted"},
+                                     {KEY_WORDS_EXCEPTIONS, QStringList {"w"}},
+                                     {KEY_FILTER_BRANCHES, QVariantList {5}},
+                                     {KEY_FILTER_REGIONS, QVariantList {6}},
+                                     {KEY_FILTER_CHANGE_DATE, FIXED_NOW.addDays(-1)}}));
+        filter.fromVariantMap(QVariantMap());
+        QCOMPARE(filter.id, qint64(0));
+        QCOMPARE(filter.displayOrder, 0);
+        QVERIFY(filter.name.isEmpty());
+        QVERIFY(!filter.easyPurchase);
+        QVERIFY(!filter.closingTimeTo.isValid());
+        QCOMPARE(filter.localId, qint64(9));
+        QCOMPARE(filter.state, FilterList::Deleted);
+        QCOMPARE(filter.filterChangeDate, FIXED_NOW.addDays(-1));
+        QCOMPARE(filter.wordsExceptions, QStringList {QStringLiteral("w")});
+        QCOMPARE(filter.branches, QList<qint64> {5});
+        QCOMPARE(filter.regions, QList<qint64> {6});
+    }
+
+    void filterRoundTripAndShift()
+    {
+        Filter source;
+        source.fromVariantMap(mapOf({{KEY_ID, 100},
+                                     {KEY_LOCAL_ID, 7},
+                                     {KEY_DISPLAY_ORDER, 2},
+                                     {KEY_NAME, "Дороги"},
+                                     {KEY_SEARCH_AREA, SEARCH_AREA_ARCHIVE_ORDERS},
+                                     {KEY_WITH_MORPHOLOGY, "1"},
+                                     {KEY_AMOUNT_ORDERS_FROM, "10.50"},
+                                     {KEY_STATE, "sync"},
+                                     {KEY_OPENING_TIME_FROM, QDateTime(QDate(2023, 1, 1), QTime(0, 0), Qt::UTC)},
+                                     {KEY_WORDS_EXCEPTIONS, QStringList {"ремонт", "ямочный"}},
+                                     {KEY_FILTER_BRANCHES, QVariantList {3, 1}},
+                                     {KEY_ORDER_TYPE, ORDER_TYPE_OFFICIAL},
+                                     {KEY_FILTER_REGIONS, QVariantList {77, 50}},
+                                     {KEY_PRESELECTION, "true"}}));
+        const QVariantMap written = source.toVariantMap();
+        Filter copy;
+        copy.fromVariantMap(written);
+        QCOMPARE(copy.toVariantMap(), written);
+        QCOMPARE(copy.regions, (QList<qint64> {77, 50}));
+        QVERIFY(copy.withMorphology && copy.preselection && !copy.easyPurchase);
+
+        // Sent to the service, dates gain the shift; read back from it they lose it again.
+        beginServerTimeShift();
+        const QVariantMap sent = source.toVariantMap();
+        Filter received;
+        received.fromVariantMap(sent);
+        endServerTimeShift();
+        QCOMPARE(sent.value(KEY_OPENING_TIME_FROM).toDateTime(),
+                 source.openingTimeFrom.addSecs(SERVER_TIME_SHIFT_SECONDS));
+        QCOMPARE(received.openingTimeFrom, source.openingTimeFrom);
+        QCOMPARE(received.filterChangeDate, source.filterChangeDate);
+
+        // A database row carries the excluded words as its one-line text: they must not be lost.
+        received.fromVariantMap(mapOf({{KEY_WORDS_EXCEPTIONS, " ремонт  окна "}}));
+        QCOMPARE(received.wordsExceptions, (QStringList {"ремонт", "окна"}));
+    }
+
+    void filterSetChanged_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("value");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("sync, raised") << int(FilterList::Sync) << true << int(FilterList::Edited);
+        QTest::newRow("deleted, raised") << int(FilterList::Deleted) << true << int(FilterList::Deleted);
+        QTest::newRow("new, raised") << int(FilterList::New) << true << int(FilterList::New);
+        QTest::newRow("sync, lowered") << int(FilterList::Sync) << false << int(FilterList::Sync);
+    }
+
+    void filterSetChanged()
+    {
+        QFETCH(int, state);
+        QFETCH(bool, value);
+        QFETCH(int, expected);
+        Filter filter;
+        filter.state = FilterList::State(state);
+        filter.changed = !value;
+        Clock::advance(5000);
+        filter.setChanged(value);
+        QCOMPARE(filter.changed, value);
+        QCOMPARE(int(filter.state), expected);
+        QCOMPARE(filter.filterChangeDate, value ? FIXED_NOW.addSecs(5) : FIXED_NOW);
+    }
+
+    void filterWordsExceptions_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QString>("joined");
+        QTest::newRow("two blanks, blanks around")
+            << "  ремонт  окон " << QStringList {"ремонт", "окон"} << "ремонт окон";
+        QTest::newRow("empty") << "" << QStringList() << "";
+        QTest::newRow("only blanks") << "   " << QStringList() << "";
+        QTest::newRow("tab is no separator") << "a\tb c" << QStringList {"a\tb", "c"} << "a\tb c";
+    }
+
+    void filterWordsExceptions()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, words);
+        QFETCH(QString, joined);
+        Filter filter;
+        filter.wordsExceptions << QStringLiteral("old");
+        filter.setWordsExceptions(text);
+        QCOMPARE(filter.wordsExceptions, words);
+        QCOMPARE(filter.wordsExceptionsText(), joined);
+    }
+
+    void filterResolvesAgainAfterMapRebuild()
+    {
+        Dictionaries dictionaries;
+        Region *moscow = dictionaries.addRegion(77, QStringLiteral("Москва"));
+        Branch *roads = dictionaries.addBranch(3, QStringLiteral("Дороги"));
+        dictionaries.publish();
+
+        Filter filter;
+        filter.regions << 77 << 50;
+        filter.branches << 3;
+        QCOMPARE(filter.regionAt(-1), static_cast<Region *>(nullptr));
+        QCOMPARE(filter.regionAt(2), static_cast<Region *>(nullptr));
+        QVERIFY(filter.regionCache.isEmpty());
+        QCOMPARE(filter.regionAt(0), moscow);
+        QCOMPARE(filter.regionAt(1), static_cast<Region *>(nullptr)); // not loaded yet
+        QCOMPARE(filter.branchAt(0), roads);
+
+        // A new region dictionary replaces the records: the filter must not hand out the old ones.
+        Dictionaries replacement;
+        Region *newMoscow = replacement.addRegion(77, QStringLiteral("г. Москва"));
+        Region *moscowRegion = replacement.addRegion(50, QStringLiteral("Московская область"));
+        FilterLinkList::regionMap(&replacement.regions);
+        QCOMPARE(filter.regionAt(0), newMoscow);
+        QCOMPARE(filter.regionAt(1), moscowRegion);
+        QCOMPARE(filter.branchAt(0), roads); // the sector map did not move
+
+        // A new id list through the map drops the resolved records at once.
+        filter.fromVariantMap(mapOf({{KEY_FILTER_REGIONS, QVariantList {50}}}));
+        QVERIFY(filter.regionCache.isEmpty());
+        QCOMPARE(filter.regionAt(0), moscowRegion);
+
+        // The filter panel's way to invalidate after editing the id list in place.
+        filter.regions[0] = 77;
+        filter.regionStamp -= 1;
+        QCOMPARE(filter.regionAt(0), newMoscow);
+    }
+
+    void dictionaryRecordMaps_data()
+    {
+        QTest::addColumn<QVariantMap>("map");
+        QTest::addColumn<qint64>("id");
+        QTest::addColumn<qint64>("parentId");
+        QTest::addColumn<bool>("regionDateRead");
+        QTest::addColumn<bool>("branchDateRead");
+        const QDateTime date(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC);
+        QTest::newRow("empty map") << QVariantMap() << qint64(0) << qint64(0) << false << false;
+        QTest::newRow("region row") << mapOf({{KEY_ID, 5}, {KEY_PARENT_ID, 1}, {KEY_REGION_CHANGE_DATE, date}})
+                                    << qint64(5) << qint64(1) << true << false;
+        QTest::newRow("sector date") << mapOf({{KEY_BRANCH_CHANGE_DATE, date}}) << qint64(0) << qint64(0) << false
+                                     << true;
+        QTest::newRow("ids as digits") << mapOf({{KEY_ID, "42"}, {KEY_PARENT_ID, "-1"}}) << qint64(42) << qint64(-1)
+                                       << false << false;
+        QTest::newRow("id not a number") << mapOf({{KEY_ID, "x"}}) << qint64(0) << qint64(0) << false << false;
+    }
+
+    void dictionaryRecordMaps()
+    {
+        QFETCH(QVariantMap, map);
+        QFETCH(qint64, id);
+        QFETCH(qint64, parentId);
+        QFETCH(bool, regionDateRead);
+        QFETCH(bool, branchDateRead);
+        Region region;
+        Branch branch;
+        QCOMPARE(region.id, qint64(-1));
+        region.fromVariantMap(map);
+        branch.fromVariantMap(map);
+        QCOMPARE(region.id, id);
+        QCOMPARE(branch.id, id);
+        QCOMPARE(region.parentId, parentId);
+        QCOMPARE(branch.parentId, parentId);
+        const QDateTime date(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC);
+        QCOMPARE(region.changeDate, regionDateRead ? date : FIXED_NOW);
+        QCOMPARE(branch.changeDate, branchDateRead ? date : FIXED_NOW);
+
+        // Written back and read into a new record, the mapped fields survive; the scratch ones do not.
+        region.itemIndex = 9;
+        region.setChanged(false);
+        Region copy;
+        copy.fromVariantMap(region.toVariantMap());
+        QCOMPARE(copy.toVariantMap(), region.toVariantMap());
+        QCOMPARE(copy.toVariantMap().size(), 4);
+        QCOMPARE(copy.itemIndex, 0);
+        QVERIFY(copy.changed);
+    }
+
+    void dictionaryRecordSetChanged()
+    {
+        Region region;
+        Clock::advance(1000);
+        region.setChanged(false);
+        QCOMPARE(region.changeDate, FIXED_NOW);
+        region.setChanged(true);
+        region.setChanged(true); // already set: the date still moves
+        QCOMPARE(region.changeDate, FIXED_NOW.addSecs(1));
+    }
+
+    void dictionaryMapRebuild()
+    {
+        RegionList empty;
+        const int before = FilterLinkList::regionMapStamp();
+        FilterLinkList::regionMap(&empty);
+        QCOMPARE(FilterLinkList::regionMapStamp(), before + 1);
+        QVERIFY(FilterLinkList::regionMap().isEmpty());
+
+        Dictionaries dictionaries;
+        dictionaries.addRegion(2, QStringLiteral("первая"));
+        Region *later = dictionaries.addRegion(2, QStringLiteral("вторая"));
+        dictionaries.addRegion(1, QStringLiteral("другая"));
+        FilterLinkList::regionMap(&dictionaries.regions);
+        FilterLinkList::regionMap(&dictionaries.regions);
+        QCOMPARE(FilterLinkList::regionMapStamp(), before + 3);
+        QCOMPARE(FilterLinkList::regionMap().size(), 2);
+        QCOMPARE(FilterLinkList::regionMap().value(2), later);
+    }
+
+    void linkMaps_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QVariantMap>("map");
+        QTest::addColumn<int>("readType");
+        QTest::addColumn<qint64>("linkedId");
+        const int undefined = FilterLinkList::Undefined, region = FilterLinkList::Region,
+                  branch = FilterLinkList::Branch, error = FilterLinkList::Error;
+        QTest::newRow("region into undefined")
+            << undefined << mapOf({{KEY_FILTER_ID, 5}, {"regionid", 7}}) << region << qint64(7);
+        QTest::newRow("branch into undefined")
+            << undefined << mapOf({{KEY_FILTER_ID, 5}, {"branchid", 8}}) << branch << qint64(8);
+        QTest::newRow("both keys") << undefined << mapOf({{KEY_FILTER_ID, 5}, {"branchid", 8}, {"regionid", 7}})
+                                   << region << qint64(7);
+        QTest::newRow("neither key") << undefined << mapOf({{KEY_FILTER_ID, 5}}) << error << qint64(-1);
+        QTest::newRow("other key") << region << mapOf({{KEY_FILTER_ID, 5}, {"branchid", 8}}) << region << qint64(0);
+        QTest::newRow("error link") << error << mapOf({{KEY_FILTER_ID, 5}, {"regionid", 7}}) << error << qint64(-1);
+    }
+
+    void linkMaps()
+    {
+        QFETCH(int, type);
+        QFETCH(QVariantMap, map);
+        QFETCH(int, readType);
+        QFETCH(qint64, linkedId);
+        FilterLink link(static_cast<FilterLinkList::LinkType>(type));
+        link.fromVariantMap(map);
+        QCOMPARE(int(link.type), readType);
+        QCOMPARE(link.filterId, qint64(5));
+        QCOMPARE(link.linkedId, linkedId);
+        const QVariantMap written = link.toVariantMap();
+        QCOMPARE(written.size(), 2);
+        QCOMPARE(written.value(KEY_FILTER_ID).toLongLong(), qint64(5));
+        QCOMPARE(written.value(FilterLinkList::typeToString(link.type)).toLongLong(), linkedId);
+    }
+
+    void linkResolves()
+    {
+        Dictionaries dictionaries;
+        Region *region = dictionaries.addRegion(7, QStringLiteral("Тверь"));
+        Branch *branch = dictionaries.addBranch(7, QStringLiteral("Связь"));
+        dictionaries.publish();
+        FilterLinkList links(
+            QVariantList {mapOf({{"regionid", 7}}), mapOf({{"branchid", 7}}), mapOf({{"branchid", 8}})});
+        QCOMPARE(links.items.at(0)->region(), region);
+        QCOMPARE(links.items.at(0)->branch(), static_cast<Branch *>(nullptr)); // same id, other type
+        QCOMPARE(links.items.at(1)->branch(), branch);
+        QCOMPARE(links.items.at(2)->branch(), static_cast<Branch *>(nullptr));
+        QCOMPARE(FilterLinkList::branchMap().size(), 1); // looking up adds nothing
+        links.clear();
+    }
+
+    void favouriteMaps()
+    {
+        FavouriteItem item;
+        item.fromVariantMap(mapOf({{KEY_LOGIN, "user"}, {KEY_ORDER_ID, 15}, {KEY_CHANGE_DATE, FIXED_NOW}}), true);
+        QCOMPARE(item.id, qint64(15));
+        QCOMPARE(item.state, FavouriteItemList::New);
+        QVERIFY(item.changeDate.isNull());
+        QVERIFY(!item.changed);
+        QCOMPARE(item.toVariantMap(true).keys(), (QStringList {KEY_ID, KEY_LOGIN, KEY_ORDER_ID, KEY_STATE}));
+
+        item.fromVariantMap(mapOf({{KEY_ID, 1}, {KEY_ORDER_ID, 2}, {KEY_STATE, "Deleted"}}), false);
+        QCOMPARE(item.id, qint64(1));
+        QVERIFY(item.login.isEmpty());
+        QCOMPARE(item.toVariantMap(false).value(KEY_ORDER_ID).toLongLong(), qint64(1));
+        QCOMPARE(item.toVariantMap(false).value(KEY_STATE).toString(), QStringLiteral("Deleted"));
+    }
+
+    void favouriteOwnsItsOrder()
+    {
+        FavouriteItem item;
+        const QVariantMap withOrder = mapOf({{KEY_ID, 4}, {KEY_ORDERS, mapOf({{KEY_ID, 4}, {KEY_NAME, "A"}})}});
+        item.fromVariantMap(withOrder, true);
+        QVERIFY(item.order);
+        Order *attached = item.order;
+        QCOMPARE(item.toVariantMap(true).value(KEY_ORDERS).toMap(), attached->toVariantMap());
+        QVERIFY(!item.toVariantMap(false).contains(KEY_ORDERS));
+
+        // Overwritten in place, not replaced.
+        item.fromVariantMap(mapOf({{KEY_ID, 4}, {KEY_ORDERS, mapOf({{KEY_NAME, "B"}})}}), true);
+        QCOMPARE(item.order, attached);
+        QCOMPARE(attached->name, QStringLiteral("B"));
+        QCOMPARE(attached->id, qint64(4));
+
+        // Without withOrder the order is left alone, whatever the map holds.
+        item.fromVariantMap(mapOf({{KEY_ID, 4}}), false);
+        item.fromVariantMap(withOrder, false);
+        QCOMPARE(item.order, attached);
+        QCOMPARE(attached->name, QStringLiteral("B"));
+
+        // With withOrder and no order in the map, the order goes (LeakSanitizer checks it is freed).
+        item.fromVariantMap(mapOf({{KEY_ID, 4}}), true);
+        QVERIFY(!item.order);
+
+        // Clearing a list frees the records and their orders; a copy's end frees nothing.
+        FavouriteItemList list(QVariantList {withOrder, withOrder}, true);
+        {
+            FavouriteItemList copy(list);
+        }
+        QCOMPARE(list.items.at(1)->order->name, QStringLiteral("A"));
+        list.clear();
+    }
+};
 
 TAVREL_TEST_MAIN(TestEntities)
 #include "tst_entities.moc"

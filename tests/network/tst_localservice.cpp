@@ -384,6 +384,30 @@ private slots:
         QCOMPARE(textAt(call("GET", URL_NEW_ORDERS, QString(), token).document(), QStringLiteral("Result")), S_OK);
     }
 
+    void dateForms()
+    {
+        server->setFavourites(QStringLiteral("demo"), {firstOrderId});
+        const LocalServiceData::Order &order = server->data().orders().first();
+        const QDateTime serverTime = order.openingTime.toUTC().addSecs(4 * 3600);
+        const QRegularExpression dayFirst(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d$"));
+        const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d$"));
+
+        const QDomDocument list = newOrdersPage(1, 1, session).document();
+        QCOMPARE(textAt(list, QStringLiteral("Orders/Order/OpeningTime")),
+                 serverTime.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+        QVERIFY(dayFirst.match(textAt(list, QStringLiteral("Orders/Order/ClosingTime"))).hasMatch());
+        QVERIFY(iso.match(textAt(list, QStringLiteral("Orders/Order/ChangeDate"))).hasMatch());
+        const QDomDocument favourites = call("GET", URL_FAVOURITES, QString(), session).document();
+        QVERIFY(iso.match(textAt(favourites, QStringLiteral("Orders/Order/DateTime"))).hasMatch());
+        const QDomDocument regions = call("POST", URL_GEO_PLACES, QString()).document();
+        QVERIFY(iso.match(textAt(regions, QStringLiteral("GeoPlaces/GeoPlace/RegionChangeDate"))).hasMatch());
+        const QDomDocument detail
+            = call("GET", URL_ORDER_READ, QStringLiteral("<ID>%1</ID>").arg(order.id), session).document();
+        QCOMPARE(textAt(detail, QStringLiteral("Order/OpenDateTime")),
+                 serverTime.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+        QCOMPARE(textAt(detail, QStringLiteral("Order/Price")), order.amount);
+    }
+
     void versionStatusInOrderLists()
     {
         server->setVersionStatus(S_VERSION_OLD);

@@ -197,6 +197,8 @@ void LocalService::handleRequest(LocalServiceConnection *connection, const Local
     LocalServiceRequest request = received;
     request.number = ++requestCounter;
     log.append(request);
+    if (log.size() > logLimit)
+        log.erase(log.begin(), log.begin() + (log.size() - logLimit));
     emit requestReceived(request);
 
     const QList<LocalServiceFault> fired = faults.fire(request);

@@ -48,11 +48,14 @@ class LocalServiceConnection;
 // by status alone). An unknown path gets 404, a wrong method 405, a request without a "Request"
 // document 400, each with Result E_CLIENT.
 //
-// Date-times in replies are server time, UTC + 4 h: "dd.MM.yyyy HH:mm:ss" in orders and
-// subscriptions, "yyyy-MM-ddTHH:mm:ss" in favourites and dictionaries.
+// Date-times in replies are server time, UTC + 4 h: "dd.MM.yyyy HH:mm:ss" for the opening and
+// closing times of orders and in subscriptions, "yyyy-MM-ddTHH:mm:ss" for an order's "ChangeDate",
+// the favourites' "DateTime" and the dictionaries' change dates.
 //
 // A new service holds 200 orders generated from seed 1 (all of them new orders) and the user
 // demo/demo with full access. It runs on the thread that created it and needs its event loop.
+// Faults are switched on with addFault() (see LocalServiceFault); tests start the service through
+// LocalServiceFixture (tests/common/localservicefixture.h), which also points baseUrl() at it.
 class LocalService : public QObject
 {
     Q_OBJECT
@@ -82,7 +85,8 @@ public:
     void setNewOrderIds(const QList<qint64> &ids) { api.newOrderIds = ids; }
     // Generates `count` further orders, puts them first in the new orders and returns their ids.
     QList<qint64> addNewOrders(int count);
-    // The service's "now" (UTC) for new orders, search and change dates; invalid: the real clock.
+    // The service's "now" (UTC) for generated and added orders, the archive search and change
+    // dates; invalid (the default): the real clock. Call generate() after it for data around it.
     void setNow(const QDateTime &utc) { api.setNow(utc); }
     // Adds <Update><Status>status</Status><Url>url</Url></Update> to login and order-list replies
     // ("S_VERSION_GOOD", "S_VERSION_OLD", "E_VERSION_BAD"); an empty status removes it.
@@ -119,6 +123,9 @@ public:
     int requestCount() const { return log.size(); }
     // Empties the log and restarts the request numbers (and LocalServiceFault::onRequest) at 1.
     void clearRequestLog();
+    // The log keeps the newest requests up to this number (default 10000), so that a long run
+    // does not grow without end; 0 keeps nothing.
+    void setLogLimit(int requests) { logLimit = qMax(0, requests); }
 
 signals:
     // Emitted for every request as soon as it is read, before it is answered.
@@ -143,6 +150,7 @@ private:
     QList<LocalServiceRequest> log;
     QList<QPointer<LocalServiceConnection>> connections;
     int requestCounter = 0;
+    int logLimit = 10000;
 };
 
 #endif // LOCALSERVICE_H

@@ -234,7 +234,8 @@ void LocalServiceApi::writeListOrder(QXmlStreamWriter &writer, const LocalServic
     writer.writeTextElement(QStringLiteral("Name"), order.name);
     writer.writeTextElement(QStringLiteral("OpeningTime"), LocalServiceXml::serverTime(order.openingTime));
     writer.writeTextElement(QStringLiteral("ClosingTime"), LocalServiceXml::serverTime(order.closingTime));
-    writer.writeTextElement(QStringLiteral("ChangeDate"), LocalServiceXml::serverTime(order.changeDate));
+    // The change date goes in ISO form: the client reads it without the service's day-first form.
+    writer.writeTextElement(QStringLiteral("ChangeDate"), LocalServiceXml::serverIsoTime(order.changeDate));
     writer.writeTextElement(QStringLiteral("Branch"), order.branch);
     writer.writeTextElement(QStringLiteral("Region"), order.region);
     writer.writeTextElement(QStringLiteral("PlacementMethod"), order.placementMethod);

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Saves pictures of the program's windows (login form, version notice, proxy settings, main window)
+# into the folder given on the command line. It runs the real start-up under Xvfb against an
+# in-process stand-in of the service. For looking at, not for tests.
+set -euo pipefail
+[ $# -eq 1 ] || { echo "usage: scripts/screenshots.sh OUTPUT_FOLDER" >&2; exit 2; }
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+OUT="$(mkdir -p "$1" && cd "$1" && pwd)"
+bash "$ROOT/scripts/deps.sh"
+BUILD="$ROOT/build-release"
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTAVREL_BUILD_TESTS=OFF -DTAVREL_BUILD_BENCH=OFF >/dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target tavrel-screenshots
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x900x24" "$BUILD/tools/tavrel-screenshots" "$OUT"

@@ -1,0 +1,89 @@
+#include "requesttestbed.h"
+
+#include "constants.h"
+#include "networkrequestconstructor.h"
+#include "networkrequestcontext.h"
+#include "tavrelapplication.h"
+#include "tavrelnetworkaccessmanager.h"
+#include "tavrelsynchronization.h"
+
+#include <QCoreApplication>
+#include <QNetworkProxy>
+#include <QSignalSpy>
+
+RequestTestBed::RequestTestBed() = default;
+
+RequestTestBed::~RequestTestBed()
+{
+    tearDown();
+}
+
+bool RequestTestBed::setUp()
+{
+    if (!service.start(0)) {
+        return false;
+    }
+    qputenv("TAVREL_BASE_URL", service.url().toUtf8());
+    qputenv("no_proxy", "127.0.0.1,localhost");
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    if (baseUrl() != service.url()) {
+        return false;
+    }
+    TavrelApplication *application = TavrelApplication::instance();
+    if (!application) {
+        return false;
+    }
+    accessManager = new TavrelNetworkAccessManager;
+    constructor = new NetworkRequestConstructor;
+    synchronization = new TavrelSynchronization;
+    application->networkAccessManager = accessManager;
+    application->requestConstructor = constructor;
+    application->synchronization = synchronization;
+    return true;
+}
+
+void RequestTestBed::tearDown()
+{
+    flushDeferredDeletes();
+    delete synchronization.data();
+    delete constructor.data();
+    delete accessManager.data();
+    flushDeferredDeletes();
+}
+
+bool RequestTestBed::finish(NetworkRequestContext *context, int timeoutMsecs)
+{
+    QSignalSpy spy(context, &NetworkRequestContext::replyFinished);
+    context->start();
+    while (true) {
+        for (const QList<QVariant> &arguments : qAsConst(spy)) {
+            if (!arguments.value(0).value<QObject *>()) {
+                return true;
+            }
+        }
+        if (!spy.wait(timeoutMsecs)) {
+            return false;
+        }
+    }
+}
+
+QByteArray RequestTestBed::logIn(const QString &login, const QString &password)
+{
+    NetworkRequestContext *context
+        = constructor->loginRequest(login, LocalServiceUser::digest(password), static_cast<const bool *>(nullptr));
+    QByteArray session;
+    if (finish(context)) {
+        session = context->result.value(KEY_SESSION).toByteArray();
+        synchronization->setSessionCookie(session);
+    }
+    delete context;
+    return session;
+}
+
+void RequestTestBed::flushDeferredDeletes()
+{
+    // A deletion may queue further ones (a wrapper releases its carried request).
+    for (int round = 0; round < 4; ++round) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}

@@ -1,0 +1,415 @@
+// Favourite storage on a real SQLite file: single and whole-list saves, soft deletion, reading with
+// orders, the comparators, the favourites of one list, list clearing and the sorted favourite ids.
+
+#include "database.h"
+#include "favouriteitem.h"
+#include "order.h"
+#include "orderstoragefixture.h"
+#include "tavreldatabasequery.h"
+#include "testapplication.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString ALICE = QStringLiteral("alice");
+const QString BOB = QStringLiteral("bob");
+const QDateTime BASE(QDate(2026, 3, 10), QTime(10, 0), Qt::UTC);
+
+using Favourites = QList<Entity::FavouriteItem *>;
+
+struct FavouriteBatch
+{
+    Favourites items;
+    ~FavouriteBatch() { qDeleteAll(items); }
+};
+
+QList<qint64> idsOf(const Favourites &items)
+{
+    QList<qint64> ids;
+    for (const Entity::FavouriteItem *item : items)
+        ids.append(item->id);
+    return ids;
+}
+
+// A favourite holding an order with the given amount and opening time, or none when amount is null.
+std::unique_ptr<Entity::FavouriteItem> withOrder(qint64 id, const QString &amount, const QDateTime &opening)
+{
+    std::unique_ptr<Entity::FavouriteItem> item(OrderStorageFixture::makeFavourite(id, 0, false));
+    if (!amount.isNull())
+        item->order = OrderStorageFixture::makeOrder(id, 1, opening, amount);
+    return item;
+}
+
+} // namespace
+
+class TestFavouriteStorage : public QObject
+{
+    Q_OBJECT
+
+private:
+    OrderStorageFixture fixture;
+    TavrelDataBaseQuery *query = nullptr;
+
+    int favouriteRows(const QString &login) const
+    {
+        return fixture.scalar(QStringLiteral("SELECT COUNT(*) FROM Favourites WHERE Login = ?"), {login}).toInt();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(fixture.open());
+        query = fixture.query();
+    }
+
+    void init() { fixture.clearTables(); }
+
+    void cleanupTestCase() { fixture.close(); }
+
+    void saveOneFavourite()
+    {
+        std::unique_ptr<Entity::FavouriteItem> item(OrderStorageFixture::makeFavourite(7, 0, false, BASE));
+        item->login = BOB; // the login argument decides the row
+        QVERIFY(query->saveFavourite(ALICE, item.get()));
+        QCOMPARE(favouriteRows(ALICE), 0);
+
+        item->changed = true;
+        QVERIFY(query->saveFavourite(ALICE, item.get()));
+        item->state = Entity::FavouriteItemList::Sync;
+        item->changeDate = BASE.addDays(1);
+        QVERIFY(query->saveFavourite(ALICE, item.get()));
+        QCOMPARE(favouriteRows(ALICE), 1);
+        QCOMPARE(favouriteRows(BOB), 0);
+        QCOMPARE(fixture.stateOf(ALICE, 7), QStringLiteral("Sync"));
+        QCOMPARE(fixture.scalar(QStringLiteral("SELECT DATETIME(ChangeDate) FROM Favourites")).toString(),
+                 QStringLiteral("2026-03-11 10:00:00"));
+        QVERIFY(item->changed);
+    }
+
+    void saveFavouritesReplacesOrAdds()
+    {
+        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"), BASE);
+        fixture.insertFavourite(ALICE, 2, QStringLiteral("New"), BASE);
+        fixture.insertFavourite(BOB, 1, QStringLiteral("Sync"), BASE);
+
+        FavouriteBatch batch;
+        batch.items = {OrderStorageFixture::makeFavourite(2, 1, true, BASE.addDays(1)),
+                       OrderStorageFixture::makeFavourite(3, 0, false, BASE)};
+        QVERIFY(query->saveFavourites(ALICE, batch.items, false));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT OrderId || State FROM Favourites WHERE Login = 'alice' "
+                                               "ORDER BY OrderId")),
+                 (QVariantList {"1Sync", "2Deleted"}));
+
+        // Replacing the whole list writes every record, flagged or not.
+        QVERIFY(query->saveFavourites(ALICE, batch.items, true));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT OrderId || State FROM Favourites WHERE Login = 'alice' "
+                                               "ORDER BY OrderId")),
+                 (QVariantList {"2Deleted", "3New"}));
+        QCOMPARE(favouriteRows(BOB), 1);
+
+        QVERIFY(query->clearFavourites(ALICE));
+        QCOMPARE(favouriteRows(ALICE), 0);
+        QCOMPARE(favouriteRows(BOB), 1);
+        QCOMPARE(fixture.dataBase()->transactionDepth, 0);
+    }
+
+    void failedFavouriteSavesChangeNothing()
+    {
+        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"), BASE);
+        fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"), BASE);
+        fixture.failOn(QStringLiteral("INSERT"), QStringLiteral("Favourites"), QStringLiteral("OrderId"), 5);
+        FavouriteBatch batch;
+        batch.items = {OrderStorageFixture::makeFavourite(4, 0, true), OrderStorageFixture::makeFavourite(5, 0, true)};
+        QVERIFY(!query->saveFavourites(ALICE, batch.items, true));
+        QVERIFY(!query->saveFavourites(ALICE, batch.items, false));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT OrderId FROM Favourites ORDER BY OrderId")),
+                 (QVariantList {1, 2}));
+
+        fixture.failOn(QStringLiteral("DELETE"), QStringLiteral("Favourites"), QStringLiteral("OrderId"), 2);
+        FavouriteBatch removal;
+        removal.items
+            = {OrderStorageFixture::makeFavourite(1, 0, false), OrderStorageFixture::makeFavourite(2, 0, false)};
+        QVERIFY(!query->removeFavouriteInTransaction(ALICE, removal.items));
+        QCOMPARE(favouriteRows(ALICE), 2);
+        QCOMPARE(fixture.dataBase()->transactionDepth, 0);
+
+        fixture.clearTables();
+        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"), BASE);
+        fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"), BASE);
+        QVERIFY(query->removeFavouriteInTransaction(ALICE, removal.items));
+        QCOMPARE(favouriteRows(ALICE), 0);
+    }
+
+    void countsRemovalAndSoftDeletion()
+    {
+        fixture.insertFavourite(ALICE, 1, QStringLiteral("New"), BASE);
+        fixture.insertFavourite(ALICE, 2, QStringLiteral("Deleted"), BASE.addDays(2));
+        fixture.insertFavourite(ALICE, 3, QStringLiteral("Sync"), BASE.addDays(1));
+        fixture.insertFavourite(BOB, 4, QStringLiteral("Sync"), BASE);
+        QCOMPARE(query->favouritesCount(ALICE), 2);
+        QCOMPARE(query->favouritesCount(QStringLiteral("nobody")), 0);
+
+        FavouriteBatch all;
+        all.items = query->favourites(ALICE, false);
+        QCOMPARE(idsOf(all.items), (QList<qint64> {2, 3, 1})); // newest change first, Deleted included
+        QCOMPARE(all.items.at(0)->state, Entity::FavouriteItemList::Deleted);
+        for (const Entity::FavouriteItem *item : all.items) {
+            QVERIFY(item->changeDate.isNull());
+            QVERIFY(!item->changed);
+            QCOMPARE(item->login, ALICE);
+            QVERIFY(!item->order);
+        }
+
+        std::unique_ptr<Entity::FavouriteItem> one(query->favourite(ALICE, 3));
+        QVERIFY(one);
+        QCOMPARE(one->state, Entity::FavouriteItemList::Sync);
+        QVERIFY(!std::unique_ptr<Entity::FavouriteItem>(query->favourite(ALICE, 4)));
+
+        QVERIFY(query->removeFavourite(ALICE, 99));
+        QVERIFY(query->removeFavourite(ALICE, 1));
+        QCOMPARE(favouriteRows(ALICE), 2);
+
+        const QVariantList datesBefore
+            = fixture.column(QStringLiteral("SELECT ChangeDate FROM Favourites ORDER BY OrderId"));
+        QVERIFY(query->markAllFavouritesDeleted(ALICE));
+        QCOMPARE(query->favouritesCount(ALICE), 0);
+        QCOMPARE(fixture.stateOf(BOB, 4), QStringLiteral("Sync"));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT ChangeDate FROM Favourites ORDER BY OrderId")), datesBefore);
+    }
+
+    void favouritesWithTheirOrders()
+    {
+        fixture.insertOrder(ALICE, 1, QStringLiteral("Viewed"), BASE, QStringLiteral("10"));
+        fixture.insertOrder(ALICE, 3, QStringLiteral("New"), BASE, QStringLiteral("30"));
+        fixture.insertOrder(BOB, 2, QStringLiteral("New"), BASE, QStringLiteral("20"));
+        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"), BASE.addDays(1));
+        fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"), BASE);
+
+        FavouriteBatch all;
+        all.items = query->favourites(ALICE, true);
+        QCOMPARE(idsOf(all.items), (QList<qint64> {1, 2}));
+        QVERIFY(all.items.at(0)->order);
+        QCOMPARE(all.items.at(0)->order->amount, QStringLiteral("10"));
+        QVERIFY(!all.items.at(1)->order); // only bob stores order 2
+
+        std::unique_ptr<Entity::FavouriteItem> item(query->favouriteWithOrder(ALICE, 1, true));
+        QVERIFY(item && item->order);
+        QCOMPARE(item->order->type, Entity::OrderList::Viewed);
+        item.reset(query->favouriteWithOrder(ALICE, 1, false));
+        QVERIFY(item && !item->order);
+        item.reset(query->favouriteWithOrder(ALICE, 2, true));
+        QVERIFY(item && !item->order);
+        QVERIFY(!std::unique_ptr<Entity::FavouriteItem>(query->favouriteWithOrder(ALICE, 3, true)));
+    }
+
+    void comparators_data()
+    {
+        QTest::addColumn<QString>("firstAmount");
+        QTest::addColumn<QString>("secondAmount");
+        QTest::addColumn<bool>("byAmount");
+        QTest::addColumn<bool>("firstBeforeSecond");
+        QTest::newRow("amount with currency word") << "200 руб"
+                                                   << "1500.50 руб" << true << true;
+        QTest::newRow("amount, reversed") << "1500.50 руб"
+                                          << "200 руб" << true << false;
+        QTest::newRow("digit groups: the first group only") << "1 500 000"
+                                                            << "2" << true << true;
+        QTest::newRow("an empty amount counts as 0") << ""
+                                                     << "0.5" << true << true;
+        QTest::newRow("a text amount counts as 0") << "abc"
+                                                   << "0" << true << false;
+        QTest::newRow("not a number counts as 0") << "nan"
+                                                  << "1" << true << true;
+        QTest::newRow("infinity counts as 0") << "inf"
+                                              << "1" << true << true;
+        QTest::newRow("equal amounts") << "5"
+                                       << "5.0 руб" << true << false;
+        QTest::newRow("first without order never sorts before") << QString() << "1" << true << false;
+        QTest::newRow("second without order sorts last") << "1" << QString() << true << true;
+        QTest::newRow("neither has an order") << QString() << QString() << false << false;
+        QTest::newRow("date: second without order sorts last") << "1" << QString() << false << true;
+    }
+
+    void comparators()
+    {
+        QFETCH(QString, firstAmount);
+        QFETCH(QString, secondAmount);
+        QFETCH(bool, byAmount);
+        QFETCH(bool, firstBeforeSecond);
+        const auto first = withOrder(1, firstAmount, BASE);
+        const auto second = withOrder(2, secondAmount, BASE.addDays(1));
+        const auto less = byAmount ? lessThanByAmount : lessThanByDate;
+        QCOMPARE(less(first.get(), second.get()), firstBeforeSecond);
+        QVERIFY(!less(first.get(), first.get()));
+    }
+
+    void lessThanByDateComparesOpeningTimes()
+    {
+        const auto early = withOrder(1, QStringLiteral("1"), BASE);
+        const auto late = withOrder(2, QStringLiteral("1"), BASE.addSecs(1));
+        const auto undated = withOrder(3, QStringLiteral("1"), QDateTime());
+        QVERIFY(lessThanByDate(early.get(), late.get()));
+        QVERIFY(!lessThanByDate(late.get(), early.get()));
+        QVERIFY(lessThanByDate(undated.get(), early.get()));
+        QVERIFY(!lessThanByDate(early.get(), undated.get()));
+    }
+
+    void favouritesOfOneList()
+    {
+        fixture.insertOrder(ALICE, 1, QStringLiteral("New"), BASE);
+        fixture.insertOrder(ALICE, 2, QStringLiteral("NewViewed"), BASE);
+        fixture.insertOrder(ALICE, 3, QStringLiteral("Viewed"), BASE);
+        fixture.insertOrder(ALICE, 4, QStringLiteral("New"), BASE);
+        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"), BASE.addDays(1));
+        fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"), BASE);
+        fixture.insertFavourite(ALICE, 3, QStringLiteral("Deleted"), BASE);
+        fixture.insertFavourite(ALICE, 4, QStringLiteral("New"), BASE.addDays(2));
+        fixture.insertFavourite(ALICE, 5, QStringLiteral("New"), BASE); // order not stored
+
+        Entity::FavouriteItemList ofNew = query->favouritesOfType(ALICE, QStringLiteral("New"));
+        QCOMPARE(idsOf(ofNew.items), (QList<qint64> {4, 1}));
+        ofNew.clear();
+        Entity::FavouriteItemList lowerCase = query->favouritesOfType(ALICE, QStringLiteral("new"));
+        QCOMPARE(idsOf(lowerCase.items), (QList<qint64> {4, 1}));
+        lowerCase.clear();
+        QCOMPARE(query->favouritesOfTypeCount(ALICE, QStringLiteral("Viewed")), 1); // Deleted still counts
+        QCOMPARE(query->favouritesOfTypeCount(ALICE, QStringLiteral("NewViewed")), 1);
+        QCOMPARE(query->favouritesOfTypeCount(BOB, QStringLiteral("New")), 0);
+    }
+
+    void clearingKeepsFavouritesOfTheList()
+    {
+        for (qint64 id = 1; id <= 5; ++id)
+            fixture.insertOrder(ALICE, id, QStringLiteral("New"), BASE);
+        fixture.insertOrder(ALICE, 6, QStringLiteral("NewViewed"), BASE);
+        fixture.insertOrder(BOB, 1, QStringLiteral("New"), BASE);
+        fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"));
+        fixture.insertFavourite(ALICE, 4, QStringLiteral("Deleted"));
+
+        QVERIFY(query->removeAllNewOrders(ALICE));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable WHERE Login = 'alice' ORDER BY Id")),
+                 (QVariantList {"2New", "4New", "6NewViewed"}));
+        QCOMPARE(fixture.stateOf(ALICE, 2), QStringLiteral("Sync"));
+        QCOMPARE(fixture.stateOf(ALICE, 4), QStringLiteral("Deleted"));
+        QCOMPARE(fixture.typeOf(BOB, 1), QStringLiteral("New"));
+        QCOMPARE(fixture.dataBase()->transactionDepth, 0);
+    }
+
+    void clearingAListOfFavouritesOnly()
+    {
+        for (qint64 id = 1; id <= 3; ++id) {
+            fixture.insertOrder(ALICE, id, QStringLiteral("New"), BASE);
+            fixture.insertFavourite(ALICE, id, QStringLiteral("Sync"), BASE);
+        }
+        fixture.insertOrder(ALICE, 4, QStringLiteral("Viewed"), BASE);
+        fixture.insertFavourite(ALICE, 4, QStringLiteral("Sync"), BASE);
+
+        QVERIFY(query->removeAllNewOrders(ALICE));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable WHERE Login = 'alice'")), (QVariantList {4}));
+        for (qint64 id = 1; id <= 3; ++id)
+            QCOMPARE(fixture.stateOf(ALICE, id), QStringLiteral("Deleted"));
+        // A favourite in another list is not touched by clearing this one.
+        QCOMPARE(fixture.stateOf(ALICE, 4), QStringLiteral("Sync"));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT ChangeDate FROM Favourites WHERE OrderId = 1")).size(), 1);
+    }
+
+    void clearingTheViewedList()
+    {
+        fixture.insertOrder(ALICE, 1, QStringLiteral("Viewed"), BASE);
+        fixture.insertOrder(ALICE, 2, QStringLiteral("Viewed"), BASE);
+        fixture.insertOrder(ALICE, 3, QStringLiteral("NewViewed"), BASE);
+        fixture.insertOrder(ALICE, 4, QStringLiteral("New"), BASE);
+        fixture.insertFavourite(ALICE, 2, QStringLiteral("Deleted"));
+        fixture.insertFavourite(ALICE, 4, QStringLiteral("Sync"));
+
+        QVERIFY(query->removeAllViewedOrders(ALICE));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
+                 (QVariantList {"2Viewed", "3NewViewed", "4New"}));
+        QCOMPARE(fixture.stateOf(ALICE, 4), QStringLiteral("Sync"));
+
+        // No favourite among the list's orders: the list goes, every favourite keeps its state.
+        fixture.clearTables();
+        fixture.insertOrder(ALICE, 1, QStringLiteral("New"), BASE);
+        fixture.insertOrder(ALICE, 2, QStringLiteral("Viewed"), BASE);
+        fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"));
+        QVERIFY(query->removeAllNewOrders(ALICE));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable")), (QVariantList {2}));
+        QCOMPARE(fixture.stateOf(ALICE, 2), QStringLiteral("Sync"));
+    }
+
+    void failedClearingChangesNothing()
+    {
+        for (qint64 id = 1; id <= 4; ++id)
+            fixture.insertOrder(ALICE, id, QStringLiteral("New"), BASE);
+        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"), BASE.addDays(1));
+        fixture.insertFavourite(ALICE, 3, QStringLiteral("Sync"), BASE);
+        // Protecting the second favourite's order fails after the first was protected.
+        fixture.failOn(QStringLiteral("UPDATE"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 3);
+        QVERIFY(!query->removeAllNewOrders(ALICE));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
+                 (QVariantList {"1New", "2New", "3New", "4New"}));
+        QCOMPARE(fixture.dataBase()->transactionDepth, 0);
+
+        // When the favourites' orders cannot be read, nothing tells which orders to keep: no clearing.
+        fixture.clearTables();
+        fixture.insertOrder(ALICE, 1, QStringLiteral("New"), BASE);
+        fixture.insertOrder(ALICE, 2, QStringLiteral("New"), BASE);
+        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"));
+        QVERIFY(fixture.exec(QStringLiteral("CREATE TABLE json_each (value INTEGER)")));
+        QVERIFY(!query->removeAllNewOrders(ALICE));
+        FavouriteBatch unread;
+        unread.items = query->favourites(ALICE, true);
+        QVERIFY(unread.items.isEmpty());
+        QVERIFY(fixture.exec(QStringLiteral("DROP TABLE json_each")));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
+                 (QVariantList {"1New", "2New"}));
+
+        // A failing delete leaves the list too.
+        fixture.clearTables();
+        fixture.insertOrder(ALICE, 1, QStringLiteral("New"), BASE);
+        fixture.insertOrder(ALICE, 2, QStringLiteral("New"), BASE);
+        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"));
+        fixture.failOn(QStringLiteral("DELETE"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 2);
+        QVERIFY(!query->removeAllNewOrders(ALICE));
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
+                 (QVariantList {"1New", "2New"}));
+    }
+
+    void favouriteOrderIds_data()
+    {
+        QTest::addColumn<int>("sortField");
+        QTest::addColumn<bool>("ascending");
+        QTest::addColumn<QList<qint64>>("expected");
+        // Orders: 1 "300.50 руб" opened day 3, 2 "20 руб" day 1, 3 "abc" day 2, 5 not stored;
+        // 4 is a Deleted favourite and never listed.
+        QTest::newRow("by id") << 0 << true << QList<qint64> {1, 2, 3, 5};
+        QTest::newRow("by id descending") << 0 << false << QList<qint64> {5, 3, 2, 1};
+        QTest::newRow("by amount") << 2 << true << QList<qint64> {3, 2, 1, 5};
+        QTest::newRow("by amount descending") << 2 << false << QList<qint64> {1, 2, 3, 5};
+        QTest::newRow("by opening time") << 1 << true << QList<qint64> {2, 3, 1, 5};
+        QTest::newRow("by opening time descending") << 1 << false << QList<qint64> {1, 3, 2, 5};
+        QTest::newRow("an unknown sort field") << 3 << true << QList<qint64> {};
+    }
+
+    void favouriteOrderIds()
+    {
+        QFETCH(int, sortField);
+        QFETCH(bool, ascending);
+        QFETCH(QList<qint64>, expected);
+        fixture.insertOrder(ALICE, 1, QStringLiteral("Viewed"), BASE.addDays(3), QStringLiteral("300.50 руб"));
+        fixture.insertOrder(ALICE, 2, QStringLiteral("New"), BASE.addDays(1), QStringLiteral("20 руб"));
+        fixture.insertOrder(ALICE, 3, QStringLiteral("Search"), BASE.addDays(2), QStringLiteral("abc"));
+        fixture.insertOrder(ALICE, 4, QStringLiteral("New"), BASE, QStringLiteral("1"));
+        for (const qint64 id : {1, 2, 3, 5})
+            fixture.insertFavourite(ALICE, id, QStringLiteral("Sync"));
+        fixture.insertFavourite(ALICE, 4, QStringLiteral("Deleted"));
+        fixture.insertFavourite(BOB, 9, QStringLiteral("Sync"));
+        QCOMPARE(query->favouriteOrderIds(ALICE, sortField, ascending), expected);
+    }
+};
+
+TAVREL_TEST_MAIN(TestFavouriteStorage)
+#include "tst_favouritestorage.moc"

@@ -1,0 +1,576 @@
+// Order storage on a real SQLite file: the lists by kind and sort, single records, counters and list
+// moves, the four bulk writers, the purge of old orders and the crash safety of a large bulk save.
+
+#include "database.h"
+#include "order.h"
+#include "orderstoragefixture.h"
+#include "realisticorders.h"
+#include "tavreldatabasequery.h"
+#include "tavrelmigration.h"
+#include "testapplication.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtConcurrent>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString ALICE = QStringLiteral("alice");
+const QString BOB = QStringLiteral("bob");
+const QDateTime BASE(QDate(2026, 3, 10), QTime(10, 0), Qt::UTC);
+const char *const CRASH_FILE_VARIABLE = "TAVREL_ORDERSTORAGE_CRASH_FILE";
+const int CRASH_SEED_ORDERS = 1000;
+const int CRASH_SAVE_ORDERS = 100000;
+
+using Orders = QList<Entity::Order *>;
+
+// Owns the records of a list handed to a writer.
+struct OrderBatch
+{
+    Orders items;
+    ~OrderBatch() { Entity::OrderList::deleteAll(items); }
+};
+
+QList<qint64> idsOf(const Orders &orders)
+{
+    QList<qint64> ids;
+    for (const Entity::Order *order : orders)
+        ids.append(order->id);
+    return ids;
+}
+
+} // namespace
+
+class TestOrderStorage : public QObject
+{
+    Q_OBJECT
+
+private:
+    OrderStorageFixture fixture;
+    TavrelDataBaseQuery *query = nullptr;
+
+    // Seven orders of alice in every list kind, and one of bob.
+    void seedLists()
+    {
+        fixture.insertOrder(ALICE, 1, QStringLiteral("New"), BASE.addDays(3), QStringLiteral("1500.50 руб"));
+        fixture.insertOrder(ALICE, 2, QStringLiteral("NewViewed"), BASE.addDays(1), QStringLiteral("200"));
+        fixture.insertOrder(ALICE, 3, QStringLiteral("Viewed"), BASE.addDays(2), QStringLiteral("30"));
+        fixture.insertOrder(ALICE, 4, QStringLiteral("New"), BASE, QStringLiteral("99.9"));
+        fixture.insertOrder(ALICE, 5, QStringLiteral("Search"), BASE.addDays(4), QStringLiteral("5"));
+        fixture.insertOrder(ALICE, 6, QStringLiteral("Viewed"), BASE.addDays(5), QStringLiteral("1000"));
+        fixture.insertOrder(ALICE, 7, QStringLiteral("NewViewed"), BASE.addDays(6), QStringLiteral("abc"));
+        fixture.insertOrder(BOB, 1, QStringLiteral("New"), BASE, QStringLiteral("1"));
+    }
+
+    // Stored rows of alice under four Types, each with details written by a detail read.
+    void seedStoredForBulkSave()
+    {
+        fixture.insertOrder(ALICE, 10, QStringLiteral("viewed"), BASE, QStringLiteral("1"), QStringLiteral("G10"));
+        fixture.insertOrder(ALICE, 11, QStringLiteral("New"), BASE, QStringLiteral("1"), QStringLiteral("G11"));
+        fixture.insertOrder(ALICE, 12, QStringLiteral("NewViewed"), BASE, QStringLiteral("1"), QStringLiteral("G12"));
+        fixture.insertOrder(ALICE, 13, QStringLiteral("Search"), BASE, QStringLiteral("1"), QStringLiteral("G13"));
+        fixture.insertOrder(BOB, 14, QStringLiteral("Viewed"), BASE, QStringLiteral("1"), QStringLiteral("G14"));
+    }
+
+    // The ids 10..15 as received, 15 twice (the later copy must win).
+    static Orders receivedForBulkSave(int type)
+    {
+        Orders orders;
+        for (qint64 id = 10; id <= 15; ++id)
+            orders.append(OrderStorageFixture::makeOrder(id, type, BASE.addDays(1), QStringLiteral("777"),
+                                                         QStringLiteral("received %1").arg(id)));
+        orders.append(OrderStorageFixture::makeOrder(15, type, BASE.addDays(1), QStringLiteral("778"),
+                                                     QStringLiteral("received again 15")));
+        return orders;
+    }
+
+    // Runs one of the four writers; the list writers' failed ids go to *failed.
+    bool runBulkSave(int variant, const Orders &orders, int *count, QList<qint64> *failed)
+    {
+        switch (variant) {
+        case 0:
+            return query->saveOrders(ALICE, orders, count);
+        case 1:
+            return query->saveFoundOrders(ALICE, orders, count);
+        case 2:
+            *failed = query->saveOrdersWithType(ALICE, orders, count);
+            return failed->isEmpty();
+        default:
+            *failed = query->saveOrdersKeepNewViewed(ALICE, orders, count);
+            return failed->isEmpty();
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(fixture.open());
+        query = fixture.query();
+    }
+
+    void init() { fixture.clearTables(); }
+
+    void cleanupTestCase() { fixture.close(); }
+
+    void ordersByKindAndSort_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("sortField");
+        QTest::addColumn<bool>("ascending");
+        QTest::addColumn<QList<qint64>>("expected");
+        QTest::newRow("New by id: New rows, then NewViewed") << 1 << 0 << true << QList<qint64> {1, 4, 2, 7};
+        QTest::newRow("New by id descending keeps the grouping") << 1 << 0 << false << QList<qint64> {4, 1, 7, 2};
+        QTest::newRow("New by opening time") << 1 << 1 << true << QList<qint64> {4, 1, 2, 7};
+        QTest::newRow("Viewed by id: Viewed rows, then NewViewed") << 2 << 0 << true << QList<qint64> {3, 6, 2, 7};
+        QTest::newRow("Viewed by amount, text amount counts as 0") << 2 << 2 << true << QList<qint64> {3, 6, 7, 2};
+        QTest::newRow("All by opening time") << 0 << 1 << true << QList<qint64> {4, 2, 3, 1, 5, 6, 7};
+        QTest::newRow("All by amount descending") << 0 << 2 << false << QList<qint64> {1, 6, 2, 4, 3, 5, 7};
+        QTest::newRow("Search only") << 3 << 0 << true << QList<qint64> {5};
+        QTest::newRow("NewViewed only") << 4 << 0 << true << QList<qint64> {2, 7};
+        QTest::newRow("a kind outside the vocabulary") << 9 << 0 << true << QList<qint64> {};
+        QTest::newRow("an unknown sort field") << 0 << 3 << true << QList<qint64> {};
+    }
+
+    void ordersByKindAndSort()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, sortField);
+        QFETCH(bool, ascending);
+        QFETCH(QList<qint64>, expected);
+        seedLists();
+        OrderBatch batch;
+        batch.items = query->orders(ALICE, static_cast<Entity::OrderList::Type>(kind), sortField, ascending);
+        QCOMPARE(idsOf(batch.items), expected);
+        for (const Entity::Order *order : batch.items)
+            QCOMPARE(order->login, ALICE);
+    }
+
+    void orderIdsByKindAndSort_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("sortField");
+        QTest::addColumn<bool>("ascending");
+        QTest::addColumn<QList<qint64>>("expected");
+        QTest::newRow("New excludes NewViewed") << "New" << 0 << true << QList<qint64> {1, 4};
+        QTest::newRow("New by amount, numerically") << "New" << 2 << true << QList<qint64> {4, 1};
+        QTest::newRow("NewViewed by amount descending") << "NewViewed" << 2 << false << QList<qint64> {2, 7};
+        QTest::newRow("Viewed by opening time descending") << "Viewed" << 1 << false << QList<qint64> {6, 3};
+        QTest::newRow("the kind compares exactly") << "new" << 0 << true << QList<qint64> {};
+        QTest::newRow("an unknown sort field") << "New" << 3 << true << QList<qint64> {};
+    }
+
+    void orderIdsByKindAndSort()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, sortField);
+        QFETCH(bool, ascending);
+        QFETCH(QList<qint64>, expected);
+        seedLists();
+        QCOMPARE(query->orderIds(ALICE, kind, sortField, ascending), expected);
+    }
+
+    void pagingThroughIdsLoadsEachRecord()
+    {
+        seedLists();
+        const QList<qint64> ids = query->orderIds(ALICE, QStringLiteral("Viewed"), 0, true);
+        QCOMPARE(ids, (QList<qint64> {3, 6}));
+        for (const qint64 id : ids) {
+            std::unique_ptr<Entity::Order> record(query->order(ALICE, id));
+            QVERIFY(record);
+            QCOMPARE(record->id, id);
+            QCOMPARE(record->type, Entity::OrderList::Viewed);
+            QCOMPARE(record->name, QStringLiteral("Order %1").arg(id));
+        }
+        std::unique_ptr<Entity::Order> first(query->order(ALICE, 1));
+        QCOMPARE(first->amount, QStringLiteral("1500.50 руб"));
+        QCOMPARE(first->openingTime.toUTC(), BASE.addDays(3));
+    }
+
+    void orderAndTypeBelongToTheLogin()
+    {
+        seedLists();
+        fixture.insertOrder(ALICE, 8, QStringLiteral("Favourite"), BASE);
+        QVERIFY(!std::unique_ptr<Entity::Order>(query->order(ALICE, 99)));
+        QVERIFY(!std::unique_ptr<Entity::Order>(query->order(QStringLiteral("carol"), 1)));
+        QCOMPARE(query->orderType(ALICE, 3, Entity::OrderList::Search), Entity::OrderList::Viewed);
+        QCOMPARE(query->orderType(BOB, 3, Entity::OrderList::Search), Entity::OrderList::Search);
+        QCOMPARE(query->orderType(BOB, 1, Entity::OrderList::Search), Entity::OrderList::New);
+        QCOMPARE(query->orderType(ALICE, 99, Entity::OrderList::Search), Entity::OrderList::Search);
+        QCOMPARE(query->orderType(ALICE, 8, Entity::OrderList::Search), Entity::OrderList::Error);
+    }
+
+    void countsAndMarkAllViewed()
+    {
+        seedLists();
+        fixture.insertOrder(ALICE, 8, QStringLiteral("Favourite"), BASE);
+        QCOMPARE(query->newOrdersCount(ALICE), 4);
+        QCOMPARE(query->viewedOrdersCount(ALICE), 2);
+        QCOMPARE(query->newOrdersCount(QStringLiteral("nobody")), 0);
+        QCOMPARE(query->viewedOrdersCount(QStringLiteral("nobody")), 0);
+
+        QVERIFY(query->markAllOrdersViewed(ALICE));
+        for (const qint64 id : {1, 3, 4, 5, 6, 8})
+            QCOMPARE(fixture.typeOf(ALICE, id), QStringLiteral("Viewed"));
+        QCOMPARE(fixture.typeOf(ALICE, 2), QStringLiteral("NewViewed"));
+        QCOMPARE(fixture.typeOf(ALICE, 7), QStringLiteral("NewViewed"));
+        QCOMPARE(fixture.typeOf(BOB, 1), QStringLiteral("New"));
+        QCOMPARE(query->newOrdersCount(ALICE), 2);
+        QCOMPARE(query->viewedOrdersCount(ALICE), 6);
+    }
+
+    void updateOrderWritesDetails()
+    {
+        seedLists();
+        fixture.exec(QStringLiteral("UPDATE OrderTable SET StartPrice = '555' WHERE Id = 1"));
+        std::unique_ptr<Entity::Order> record(query->order(ALICE, 1));
+        record->gosId = QStringLiteral("0173100000126000001");
+        record->information = QStringLiteral("Подробности закупки");
+        record->docUrls = QStringLiteral("http://127.0.0.1/a\nhttp://127.0.0.1/b");
+        QVERIFY(query->updateOrder(ALICE, record.get()));
+        QCOMPARE(record->type, Entity::OrderList::Viewed);
+        QCOMPARE(fixture.typeOf(ALICE, 1), QStringLiteral("Viewed"));
+        QCOMPARE(fixture.scalar(QStringLiteral("SELECT GosID FROM OrderTable WHERE Login = 'alice' AND Id = 1")),
+                 QVariant(QStringLiteral("0173100000126000001")));
+        QCOMPARE(fixture.scalar(QStringLiteral("SELECT StartPrice FROM OrderTable WHERE Id = 1 AND Login = 'alice'")),
+                 QVariant(QStringLiteral("555")));
+        QCOMPARE(fixture.typeOf(BOB, 1), QStringLiteral("New"));
+
+        std::unique_ptr<Entity::Order> newViewed(query->order(ALICE, 2));
+        QVERIFY(query->updateOrder(ALICE, newViewed.get()));
+        QCOMPARE(fixture.typeOf(ALICE, 2), QStringLiteral("NewViewed"));
+
+        std::unique_ptr<Entity::Order> unknown(OrderStorageFixture::makeOrder(99, 1, BASE, QStringLiteral("1")));
+        QVERIFY(query->updateOrder(ALICE, unknown.get()));
+        QCOMPARE(fixture.orderCount(ALICE), 7);
+    }
+
+    void updateOrdersNotPresentInDB()
+    {
+        seedLists();
+        OrderBatch present;
+        present.items = {OrderStorageFixture::makeOrder(5, 1, BASE, QString()),
+                         OrderStorageFixture::makeOrder(7, 1, BASE, QString())};
+        query->updateOrdersNotPresentInDB(ALICE, present.items);
+        QCOMPARE(fixture.typeOf(ALICE, 5), QStringLiteral("Search"));
+        QCOMPARE(fixture.typeOf(ALICE, 7), QStringLiteral("NewViewed"));
+        for (const qint64 id : {1, 2, 3, 4, 6})
+            QCOMPARE(fixture.typeOf(ALICE, id), QStringLiteral("Viewed"));
+        QCOMPARE(fixture.typeOf(BOB, 1), QStringLiteral("New"));
+
+        query->updateOrdersNotPresentInDB(ALICE, Orders());
+        QCOMPARE(fixture
+                     .scalar(QStringLiteral("SELECT COUNT(*) FROM OrderTable WHERE Login = 'alice' AND "
+                                            "Type = 'Viewed'"))
+                     .toInt(),
+                 7);
+    }
+
+    void bulkSaves_data()
+    {
+        QTest::addColumn<int>("variant");
+        QTest::addColumn<int>("receivedType");
+        // The Type of alice's ids 10..15 after the save.
+        QTest::addColumn<QStringList>("types");
+        QTest::newRow("saveOrders keeps only viewed rows' Type")
+            << 0 << 1 << QStringList {"viewed", "New", "New", "New", "New", "New"};
+        QTest::newRow("saveFoundOrders keeps every stored Type")
+            << 1 << 3 << QStringList {"viewed", "New", "NewViewed", "Search", "Search", "Search"};
+        QTest::newRow("saveOrdersWithType writes the received Type")
+            << 2 << 2 << QStringList {"Viewed", "Viewed", "Viewed", "Viewed", "Viewed", "Viewed"};
+        QTest::newRow("saveOrdersKeepNewViewed keeps only NewViewed rows' Type")
+            << 3 << 1 << QStringList {"New", "New", "NewViewed", "New", "New", "New"};
+    }
+
+    void bulkSaves()
+    {
+        QFETCH(int, variant);
+        QFETCH(int, receivedType);
+        QFETCH(QStringList, types);
+        seedStoredForBulkSave();
+        OrderBatch batch;
+        batch.items = receivedForBulkSave(receivedType);
+        int notStored = -1;
+        QList<qint64> failed {-1};
+        QVERIFY(runBulkSave(variant, batch.items, &notStored, &failed));
+        // 7 received entries, of which 10..13 are stored for alice (14 only for bob).
+        QCOMPARE(notStored, 3);
+        QCOMPARE(fixture.dataBase()->transactionDepth, 0);
+        for (qint64 id = 10; id <= 15; ++id) {
+            QCOMPARE(fixture.typeOf(ALICE, id), types.at(id - 10));
+            const QString expectedName
+                = id == 15 ? QStringLiteral("received again 15") : QStringLiteral("received %1").arg(id);
+            QCOMPARE(
+                fixture.scalar(QStringLiteral("SELECT Name FROM OrderTable WHERE Login = ? AND Id = ?"), {ALICE, id}),
+                QVariant(expectedName));
+        }
+        // Stored rows keep the details of an earlier detail read, whichever way they were written.
+        for (qint64 id = 10; id <= 13; ++id)
+            QCOMPARE(
+                fixture.scalar(QStringLiteral("SELECT GosID FROM OrderTable WHERE Login = ? AND Id = ?"), {ALICE, id}),
+                QVariant(QStringLiteral("G%1").arg(id)));
+        QCOMPARE(fixture.typeOf(BOB, 14), QStringLiteral("Viewed"));
+        QCOMPARE(fixture.orderCount(ALICE), 6);
+
+        // Saving the same list again finds everything stored.
+        QVERIFY(runBulkSave(variant, batch.items, &notStored, &failed));
+        QCOMPARE(notStored, 1); // each stored row accounts for one entry; 15 was received twice
+    }
+
+    void bulkSaveOfAnEmptyList()
+    {
+        seedStoredForBulkSave();
+        for (int variant = 0; variant < 4; ++variant) {
+            int notStored = 42;
+            QList<qint64> failed {-1};
+            QVERIFY(!runBulkSave(variant, Orders(), &notStored, &failed) || variant >= 2);
+            if (variant >= 2)
+                QVERIFY(failed.isEmpty());
+            QCOMPARE(notStored, 0);
+            QCOMPARE(fixture.dataBase()->transactionDepth, 0);
+        }
+        QCOMPARE(fixture.orderCount(), 5);
+    }
+
+    void bulkSaveWithFailingStatements()
+    {
+        seedStoredForBulkSave();
+        fixture.failOn(QStringLiteral("INSERT"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 15);
+        fixture.failOn(QStringLiteral("UPDATE"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 11);
+        OrderBatch batch;
+        batch.items = receivedForBulkSave(2);
+        int notStored = -1;
+        // New rows' failures come first, then stored rows' in ascending order.
+        QCOMPARE(query->saveOrdersWithType(ALICE, batch.items, &notStored), (QList<qint64> {15, 11}));
+        QCOMPARE(notStored, 3);
+        QCOMPARE(fixture.typeOf(ALICE, 14), QStringLiteral("Viewed"));
+        QCOMPARE(fixture.typeOf(ALICE, 10), QStringLiteral("Viewed"));
+        QCOMPARE(fixture.typeOf(ALICE, 11), QStringLiteral("New"));
+        QCOMPARE(fixture.typeOf(ALICE, 15), QString());
+        QVERIFY(!query->saveOrders(ALICE, batch.items, &notStored));
+    }
+
+    void bulkSaveInsideTheCallersTransaction()
+    {
+        seedStoredForBulkSave();
+        fixture.failOn(QStringLiteral("INSERT"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 15);
+        OrderBatch batch;
+        batch.items = receivedForBulkSave(3);
+        QVERIFY(fixture.dataBase()->beginTransaction());
+        QVERIFY(!query->saveFoundOrders(ALICE, batch.items));
+        QCOMPARE(fixture.dataBase()->transactionDepth, 1);
+        QCOMPARE(fixture.typeOf(ALICE, 14), QStringLiteral("Search")); // pending in the caller's transaction
+        QVERIFY(fixture.dataBase()->rollback());
+        QCOMPARE(fixture.typeOf(ALICE, 14), QString());
+        QCOMPARE(fixture.orderCount(), 5);
+    }
+
+    void bulkSaveWhoseCommitFails()
+    {
+        seedStoredForBulkSave();
+        // A deferred foreign key that the insert of order 15 breaks: every statement runs, the COMMIT fails.
+        QVERIFY(fixture.exec(QStringLiteral("PRAGMA foreign_keys = ON")));
+        QVERIFY(fixture.exec(QStringLiteral("CREATE TABLE CommitGuardParent (Id INTEGER PRIMARY KEY)")));
+        QVERIFY(fixture.exec(QStringLiteral("CREATE TABLE CommitGuard (ParentId INTEGER REFERENCES "
+                                            "CommitGuardParent(Id) DEFERRABLE INITIALLY DEFERRED)")));
+        QVERIFY(fixture.exec(QStringLiteral("CREATE TRIGGER break_commit AFTER INSERT ON OrderTable WHEN NEW.Id = 15 "
+                                            "BEGIN INSERT INTO CommitGuard VALUES (1); END")));
+        OrderBatch batch;
+        batch.items = receivedForBulkSave(2);
+        int notStored = -1;
+        const QList<qint64> failed = query->saveOrdersWithType(ALICE, batch.items, &notStored);
+        QVERIFY(fixture.exec(QStringLiteral("DROP TABLE CommitGuard")));
+        QVERIFY(fixture.exec(QStringLiteral("DROP TABLE CommitGuardParent")));
+        QVERIFY(fixture.exec(QStringLiteral("PRAGMA foreign_keys = OFF")));
+        QCOMPARE(failed, idsOf(batch.items));
+        QCOMPARE(notStored, 0);
+        QCOMPARE(fixture.dataBase()->transactionDepth, 0);
+        QCOMPARE(fixture.typeOf(ALICE, 10), QStringLiteral("viewed"));
+        QCOMPARE(fixture.orderCount(ALICE), 4);
+    }
+
+    void bulkSaveWhoseLookupFails()
+    {
+        seedStoredForBulkSave();
+        OrderBatch batch;
+        batch.items = receivedForBulkSave(1);
+        // A table that shadows the function the lookup reads its ids through makes that SELECT fail,
+        // while the writes themselves would still succeed.
+        QVERIFY(fixture.exec(QStringLiteral("CREATE TABLE json_each (value INTEGER)")));
+        int notStored = -1;
+        QVERIFY(!query->saveOrders(ALICE, batch.items, &notStored));
+        QCOMPARE(notStored, 0);
+        QCOMPARE(query->saveOrdersWithType(ALICE, batch.items), idsOf(batch.items));
+        QVERIFY(fixture.exec(QStringLiteral("DROP TABLE json_each")));
+        QCOMPARE(fixture.typeOf(ALICE, 10), QStringLiteral("viewed"));
+        QCOMPARE(fixture.orderCount(ALICE), 4);
+        QCOMPARE(fixture.dataBase()->transactionDepth, 0);
+        // The lookup works again once the fault is gone.
+        QVERIFY(query->saveOrders(ALICE, batch.items, &notStored));
+        QCOMPARE(notStored, 3);
+    }
+
+    void storedIdLookups()
+    {
+        seedStoredForBulkSave();
+        const QList<qint64> ids {10, 11, 12, 13, 14, 15, 15};
+        int notStored = -1;
+        QCOMPARE(query->queryOrdersNotPresentInDB2(ALICE, ids, false, &notStored), (QList<qint64> {14, 15, 15}));
+        QCOMPARE(notStored, 3);
+        QCOMPARE(query->queryOrdersNotPresentInDB2(ALICE, ids, true, &notStored),
+                 (QList<qint64> {11, 12, 13, 14, 15, 15}));
+        QCOMPARE(notStored, 3);
+        QCOMPARE(query->queryOrdersNotPresentInDB1(ALICE, ids, nullptr), (QList<qint64> {10, 11, 13, 14, 15, 15}));
+    }
+
+    void purgeSparesFavouritesAndRecentOrders()
+    {
+        const QDateTime now(QDate(2026, 3, 31), QTime(12, 0), Qt::UTC);
+        const QDateTime cutOff = TavrelDataBaseQuery::purgeCutOff(now);
+        QCOMPARE(cutOff, QDateTime(QDate(2026, 2, 28), QTime(12, 0), Qt::UTC));
+        QCOMPARE(TavrelDataBaseQuery::purgeCutOff(now.toOffsetFromUtc(3 * 3600)), cutOff);
+
+        fixture.insertOrder(ALICE, 1, QStringLiteral("Viewed"), cutOff); // kept: not earlier
+        fixture.insertOrder(ALICE, 2, QStringLiteral("Viewed"), cutOff.addSecs(-1)); // deleted
+        fixture.insertOrder(ALICE, 3, QStringLiteral("Viewed"), cutOff.addDays(-20)); // kept: bob's live favourite
+        fixture.insertOrder(ALICE, 4, QStringLiteral("New"), cutOff.addDays(-20)); // deleted: favourite Deleted
+        fixture.insertOrder(ALICE, 5, QStringLiteral("Viewed"), QDateTime()); // kept: no opening time
+        fixture.insertOrder(BOB, 6, QStringLiteral("New"), cutOff.addDays(-40)); // deleted: every login
+        fixture.insertOrder(ALICE, 7, QStringLiteral("New"), now.addDays(-1)); // kept: recent
+        fixture.insertOrder(ALICE, 8, QStringLiteral("Viewed"), cutOff.addDays(-300)); // kept: synced favourite
+        fixture.insertFavourite(BOB, 3, QStringLiteral("New"));
+        fixture.insertFavourite(ALICE, 4, QStringLiteral("Deleted"));
+        fixture.insertFavourite(ALICE, 8, QStringLiteral("Sync"));
+
+        QCOMPARE(TavrelDataBaseQuery::purgeOldOrders(fixture.filePath(), now), 3);
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable ORDER BY Id")),
+                 (QVariantList {1, 3, 5, 7, 8}));
+        QCOMPARE(TavrelDataBaseQuery::purgeOldOrders(fixture.filePath(), now), 0);
+        QCOMPARE(TavrelDataBaseQuery::purgeOldOrders(fixture.filePath() + QStringLiteral(".missing/x"), now), -1);
+    }
+
+    void removeOldOrdersUsesTheClock()
+    {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        fixture.insertOrder(ALICE, 1, QStringLiteral("Viewed"), now.addMonths(-2));
+        fixture.insertOrder(ALICE, 2, QStringLiteral("Viewed"), now.addDays(-2));
+        query->removeOldOrders();
+        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable")), (QVariantList {2}));
+    }
+
+    void purgeOnAWorkerThreadWhileTheGuiThreadWrites()
+    {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        OrderBatch old;
+        for (int id = 1; id <= 2000; ++id)
+            old.items.append(realisticOrder(id, 2, now.addMonths(-3)));
+        QVERIFY(query->saveOrdersWithType(ALICE, old.items).isEmpty());
+
+        const QString file = fixture.filePath();
+        QFuture<int> purge = QtConcurrent::run([file, now] { return TavrelDataBaseQuery::purgeOldOrders(file, now); });
+        for (int round = 0; round < 20; ++round) {
+            OrderBatch fresh;
+            for (int i = 0; i < 100; ++i)
+                fresh.items.append(realisticOrder(10000 + round * 100 + i, 1, now));
+            QVERIFY(query->saveOrders(ALICE, fresh.items));
+        }
+        purge.waitForFinished();
+        QCOMPARE(purge.result(), 2000);
+        QCOMPARE(fixture.orderCount(ALICE), 2000);
+        QCOMPARE(query->newOrdersCount(ALICE), 2000);
+    }
+
+    // Not a test of its own: the body of the child process that crashSafetyOfALargeBulkSave kills.
+    void crashChild()
+    {
+        const QString file = qEnvironmentVariable(CRASH_FILE_VARIABLE);
+        if (file.isEmpty())
+            QSKIP("runs only as the child process of the crash-safety test");
+        fixture.close(); // the child works on the parent's file through the one default connection
+        std::unique_ptr<DataBase> db(new DataBase(file, QString(), QString(), nullptr));
+        TavrelMigration migration(*db, nullptr);
+        QVERIFY(migration.upToLastMigration());
+        TavrelDataBaseQuery childQuery(db.get(), nullptr);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        OrderBatch seed;
+        for (int id = 1; id <= CRASH_SEED_ORDERS; ++id)
+            seed.items.append(realisticOrder(id, 2, now));
+        QVERIFY(childQuery.saveOrders(ALICE, seed.items));
+        OrderBatch save;
+        for (int id = 1; id <= CRASH_SAVE_ORDERS; ++id)
+            save.items.append(realisticOrder(CRASH_SEED_ORDERS + id, 1, now));
+        printf("SAVING\n");
+        fflush(stdout);
+        QVERIFY(childQuery.saveOrders(ALICE, save.items));
+        printf("SAVED\n");
+        fflush(stdout);
+    }
+
+    void crashSafetyOfALargeBulkSave()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QString file;
+        bool killedMidSave = false;
+        // On a loaded machine the child may commit before it is seen writing; then try again.
+        for (int attempt = 1; attempt <= 3 && !killedMidSave; ++attempt) {
+            file = dir.filePath(QStringLiteral("crash-%1.Dat").arg(attempt));
+            QProcess child;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QString::fromLatin1(CRASH_FILE_VARIABLE), file);
+            child.setProcessEnvironment(environment);
+            child.setProcessChannelMode(QProcess::SeparateChannels);
+            child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("crashChild")});
+            QVERIFY(child.waitForStarted());
+
+            QByteArray output;
+            QDeadlineTimer deadline(240000);
+            while (!output.contains("SAVING\n") && !deadline.hasExpired() && child.state() == QProcess::Running) {
+                child.waitForReadyRead(100);
+                output += child.readAllStandardOutput();
+            }
+            QVERIFY2(output.contains("SAVING\n"), child.readAllStandardError().constData());
+
+            // Kill it once the save has visibly begun to write the file, well before it can commit.
+            const auto written = [&file] {
+                return QFileInfo(file).size() + QFileInfo(file + QStringLiteral("-wal")).size()
+                    + QFileInfo(file + QStringLiteral("-journal")).size();
+            };
+            const qint64 before = written();
+            while (written() < before + 2 * 1024 * 1024 && !deadline.hasExpired() && child.state() == QProcess::Running)
+                child.waitForFinished(2);
+            child.kill();
+            QVERIFY(child.waitForFinished(30000));
+            output += child.readAllStandardOutput();
+            killedMidSave = child.exitStatus() == QProcess::CrashExit && !output.contains("SAVED");
+        }
+        QVERIFY2(killedMidSave, "the child committed before it could be killed, three times");
+
+        const QString name = QStringLiteral("crashcheck");
+        {
+            QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            check.setDatabaseName(file);
+            QVERIFY(check.open());
+            QSqlQuery integrity(check);
+            QVERIFY(integrity.exec(QStringLiteral("PRAGMA integrity_check")));
+            QVERIFY(integrity.next());
+            QCOMPARE(integrity.value(0).toString(), QStringLiteral("ok"));
+            QSqlQuery count(check);
+            QVERIFY(count.exec(QStringLiteral("SELECT COUNT(*), SUM(Type = 'New') FROM OrderTable")));
+            QVERIFY(count.next());
+            const int rows = count.value(0).toInt();
+            QVERIFY2(rows == CRASH_SEED_ORDERS || rows == CRASH_SEED_ORDERS + CRASH_SAVE_ORDERS,
+                     qPrintable(QStringLiteral("%1 rows after the crash").arg(rows)));
+            QCOMPARE(count.value(1).toInt(), rows - CRASH_SEED_ORDERS);
+            check.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+};
+
+TAVREL_TEST_MAIN(TestOrderStorage)
+#include "tst_orderstorage.moc"

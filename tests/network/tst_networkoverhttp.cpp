@@ -1,0 +1,215 @@
+#include "constants.h"
+#include "localservicefixture.h"
+#include "tavrelnetworkaccessmanager.h"
+#include "tavrelnetworkcookiejar.h"
+#include "tavrelnetworkdualcache.h"
+#include "testapplication.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QNetworkCookie>
+#include <QNetworkReply>
+#include <QUrlQuery>
+
+#include <memory>
+
+// The access manager, its caches and its cookie jar against the stand-in service over real HTTP.
+class TestNetworkOverHttp : public QObject
+{
+    Q_OBJECT
+
+private:
+    LocalServiceFixture service;
+
+    QUrl apiUrl(const QString &path, const QString &query = QString()) const
+    {
+        QUrl url(baseUrl() + path);
+        QUrlQuery form;
+        form.addQueryItem(
+            QStringLiteral("xml"),
+            QString::fromLatin1(QUrl::toPercentEncoding(QStringLiteral("<Request>%1</Request>").arg(query))));
+        url.setQuery(form);
+        return url;
+    }
+
+    static std::unique_ptr<QNetworkReply> finished(QNetworkReply *reply)
+    {
+        std::unique_ptr<QNetworkReply> owned(reply);
+        if (!reply->isFinished()) {
+            QSignalSpy spy(reply, &QNetworkReply::finished);
+            if (!spy.wait(10000))
+                qWarning("reply did not finish");
+        }
+        return owned;
+    }
+
+    std::unique_ptr<QNetworkReply> get(QNetworkAccessManager &manager, const QUrl &url,
+                                       const QByteArray &session = QByteArray())
+    {
+        QNetworkRequest request(url);
+        if (!session.isNull())
+            request.setRawHeader(HEADER_SESSION, session);
+        return finished(manager.get(request));
+    }
+
+    std::unique_ptr<QNetworkReply> login(TavrelNetworkAccessManager &manager, int transferTimeout = 0)
+    {
+        const QByteArray digest = QCryptographicHash::hash("demo", QCryptographicHash::Md5).toHex();
+        const QByteArray document = "<Request><Login>demo</Login><Password>" + digest + "</Password></Request>";
+        QNetworkRequest request(QUrl(baseUrl() + URL_LOGIN));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+        request.setTransferTimeout(transferTimeout);
+        QBuffer body;
+        body.setData("xml=" + QUrl::toPercentEncoding(QString::fromLatin1(document)));
+        body.open(QIODevice::ReadOnly);
+        return finished(manager.sendByOperation(QNetworkAccessManager::PostOperation, request, &body));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("no_proxy", "127.0.0.1,localhost");
+        QVERIFY(service.start());
+    }
+
+    void init()
+    {
+        service->clearFaults();
+        service->clearRequestLog();
+        service->clearLoginCookies();
+        TavrelNetworkAccessManager manager;
+        manager.dualCache()->clear();
+        manager.tavrelCookieJar()->clearAll();
+    }
+
+    void hangingServerTimesOut()
+    {
+        service->addFault(LocalServiceFault::hang().onPath(URL_LOGIN).once());
+        TavrelNetworkAccessManager manager;
+        QElapsedTimer timer;
+        timer.start();
+        const auto reply = login(manager, 300);
+        QVERIFY(reply->isFinished());
+        QCOMPARE(reply->error(), QNetworkReply::OperationCanceledError);
+        QVERIFY(timer.elapsed() < 10000);
+        QCOMPARE(service->requests(URL_LOGIN).size(), 1);
+
+        // The connection that hung is gone; the next request is answered.
+        const auto next = login(manager, 300);
+        QCOMPARE(next->error(), QNetworkReply::NoError);
+        QVERIFY(next->readAll().contains(S_OK.toLatin1()));
+    }
+
+    void managerGoesWhileAReplyIsBeingCached_data()
+    {
+        QTest::addColumn<QByteArray>("extension");
+        QTest::newRow("memory") << QByteArray("no-save");
+        QTest::newRow("disk") << QByteArray();
+    }
+
+    // The reply's cache device is open in one of the cache's parts when everything is torn down.
+    void managerGoesWhileAReplyIsBeingCached()
+    {
+        QFETCH(QByteArray, extension);
+        service->addFault(LocalServiceFault::extraHeader("Cache-Control", "max-age=600"));
+        if (!extension.isEmpty())
+            service->addFault(LocalServiceFault::extraHeader("cache-extension", extension));
+        service->addFault(LocalServiceFault::partialBody(20).onPath(URL_SUBSCRIPTIONS));
+        auto *manager = new TavrelNetworkAccessManager;
+        QPointer<QNetworkReply> reply = manager->get(QNetworkRequest(apiUrl(URL_SUBSCRIPTIONS)));
+        QTRY_VERIFY(reply->bytesAvailable() > 0);
+        QVERIFY(!reply->isFinished());
+        delete manager;
+        QVERIFY(reply.isNull());
+    }
+
+    void sessionRepliesAreNeverSharedThroughTheCache()
+    {
+        service->addFault(LocalServiceFault::extraHeader("Cache-Control", "max-age=600"));
+        const QByteArray first = service->openSession(QStringLiteral("demo"));
+        const QByteArray second = service->openSession(QStringLiteral("demo"));
+        const QUrl url = apiUrl(URL_FAVOURITES);
+        TavrelNetworkAccessManager manager;
+
+        QCOMPARE(get(manager, url, first)->error(), QNetworkReply::NoError);
+        QCOMPARE(get(manager, url, first)->error(), QNetworkReply::NoError);
+        QCOMPARE(get(manager, url, second)->error(), QNetworkReply::NoError);
+        QCOMPARE(service->requests(URL_FAVOURITES).size(), 3);
+        bool cached = true;
+        manager.reportStatusOfUrlCache(url, cached);
+        QVERIFY(!cached);
+
+        // Without a session the reply may be cached, and served again without one only.
+        auto anonymous = get(manager, url);
+        QVERIFY(anonymous->readAll().contains(E_INVALID_USERNAME_OR_PASSWORD.toLatin1()));
+        QCOMPARE(service->requests(URL_FAVOURITES).size(), 4);
+        auto again = get(manager, url);
+        QVERIFY(again->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool());
+        QCOMPARE(service->requests(URL_FAVOURITES).size(), 4);
+
+        auto withSession = get(manager, url, first);
+        QVERIFY(!withSession->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool());
+        QVERIFY(withSession->readAll().contains("<Result>" + S_OK.toLatin1()));
+        QCOMPARE(service->requests(URL_FAVOURITES).size(), 5);
+    }
+
+    void repliesRouteBetweenMemoryAndDisk_data()
+    {
+        QTest::addColumn<QByteArray>("extension");
+        QTest::addColumn<bool>("survivesRestart");
+        QTest::newRow("no-save") << QByteArray("no-save") << false;
+        QTest::newRow("No-Save") << QByteArray("No-Save") << false;
+        QTest::newRow("other directive") << QByteArray("keep") << true;
+        QTest::newRow("none") << QByteArray() << true;
+    }
+
+    void repliesRouteBetweenMemoryAndDisk()
+    {
+        QFETCH(QByteArray, extension);
+        QFETCH(bool, survivesRestart);
+        service->addFault(LocalServiceFault::extraHeader("Cache-Control", "max-age=600"));
+        if (!extension.isEmpty())
+            service->addFault(LocalServiceFault::extraHeader("cache-extension", extension));
+        const QUrl url = apiUrl(URL_SUBSCRIPTIONS);
+        bool cached = false;
+        {
+            TavrelNetworkAccessManager manager;
+            QCOMPARE(get(manager, url)->error(), QNetworkReply::NoError);
+            manager.reportStatusOfUrlCache(url, cached);
+            QVERIFY(cached);
+        }
+        TavrelNetworkAccessManager restarted;
+        restarted.reportStatusOfUrlCache(url, cached);
+        QCOMPARE(cached, survivesRestart);
+    }
+
+    void cookiesTravelAndPersist()
+    {
+        QNetworkCookie language("lang", "ru");
+        language.setPath(QStringLiteral("/"));
+        language.setExpirationDate(QDateTime::currentDateTimeUtc().addDays(30));
+        service->addLoginCookie(language.toRawForm());
+        const QUrl url = apiUrl(URL_SUBSCRIPTIONS);
+        {
+            TavrelNetworkAccessManager manager;
+            QCOMPARE(login(manager)->error(), QNetworkReply::NoError);
+            QCOMPARE(manager.tavrelCookieJar()->allCookies().size(), 2);
+            get(manager, url);
+            QVERIFY(!service->lastRequest(URL_SUBSCRIPTIONS).cookie(COOKIE_PHP_SESSION.toLatin1()).isEmpty());
+            QCOMPARE(service->lastRequest(URL_SUBSCRIPTIONS).cookie("lang"), QByteArray("ru"));
+        }
+
+        // After a restart only the persistent cookie is left, read from its private file.
+        TavrelNetworkAccessManager restarted;
+        const QString file = restarted.tavrelCookieJar()->cookieDirectory() + QStringLiteral("/127.0.0.1");
+        QVERIFY(QFile::exists(file));
+        QCOMPARE(QFile(file).permissions() & QFileDevice::Permissions(0x0077), QFileDevice::Permissions());
+        get(restarted, url);
+        QVERIFY(service->lastRequest(URL_SUBSCRIPTIONS).cookie(COOKIE_PHP_SESSION.toLatin1()).isEmpty());
+        QCOMPARE(service->lastRequest(URL_SUBSCRIPTIONS).cookie("lang"), QByteArray("ru"));
+    }
+};
+
+TAVREL_TEST_MAIN(TestNetworkOverHttp)
+#include "tst_networkoverhttp.moc"
