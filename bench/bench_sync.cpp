@@ -126,8 +126,9 @@ double measureSync(const QString &file, int pages, QList<LocalServiceRequest> *p
     Client client(file);
     QString outcome;
     QObject receiver;
-    QObject::connect(client.engine.get(), &TavrelSynchronization::authorizationReceived, &receiver,
-                     [&](NetworkRequestContext *result) { outcome = result->result.value(KEY_SYNC_RESULT).toString(); });
+    QObject::connect(
+        client.engine.get(), &TavrelSynchronization::authorizationReceived, &receiver,
+        [&](NetworkRequestContext *result) { outcome = result->result.value(KEY_SYNC_RESULT).toString(); });
     client.engine->login(Login, LocalServiceUser::digest(Password), false);
     if (!waitFor([&]() { return !outcome.isEmpty(); }, 20000) || outcome != S_OK)
         return -1;

@@ -4,10 +4,10 @@
 #include "clock.h"
 #include "constants.h"
 #include "favouriteitem.h"
-#include "order.h"
-#include "orderlist.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
+#include "order.h"
+#include "orderlist.h"
 #include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelsynchronizationtask.h"
@@ -91,14 +91,12 @@ void TavrelSynchronization::setSessionCookie(const QByteArray &token)
     m_sessionCookie = token;
 }
 
-NetworkRequestContext *TavrelSynchronization::login(const QString &login, const QString &passwordDigest,
-                                                    bool remember)
+NetworkRequestContext *TavrelSynchronization::login(const QString &login, const QString &passwordDigest, bool remember)
 {
     return requestAuthorization(login, passwordDigest, remember);
 }
 
-NetworkRequestContext *TavrelSynchronization::requestAuthorization(const QString &login,
-                                                                   const QString &passwordDigest,
+NetworkRequestContext *TavrelSynchronization::requestAuthorization(const QString &login, const QString &passwordDigest,
                                                                    const bool &remember)
 {
     if (TavrelSynchronizationTask *pending = findTask(SyncTaskType::Login)) {
@@ -301,11 +299,10 @@ TavrelSynchronizationTask *TavrelSynchronization::addTask(int type)
 
 void TavrelSynchronization::dropNullTasks()
 {
-    m_tasks.erase(std::remove_if(m_tasks.begin(), m_tasks.end(),
-                                 [](const QPointer<TavrelSynchronizationTask> &task) {
-                                     return task.isNull() || task->m_dead;
-                                 }),
-                  m_tasks.end());
+    m_tasks.erase(
+        std::remove_if(m_tasks.begin(), m_tasks.end(),
+                       [](const QPointer<TavrelSynchronizationTask> &task) { return task.isNull() || task->m_dead; }),
+        m_tasks.end());
     m_dyingTasks.removeAll(nullptr);
 }
 
@@ -515,7 +512,8 @@ NetworkRequestContext *TavrelSynchronization::addOrderListListener(int orderList
     auto *task = new TavrelSynchronizationTask(SyncTaskType::None, nullptr);
     task->init(SyncTaskType::OrderListListener);
     if (NetworkRequestContext *mailbox = task->context())
-        mailbox->parameters.insert(KEY_LIST_TYPE, Entity::OrderList::typeToString(Entity::OrderList::Type(orderListType)));
+        mailbox->parameters.insert(KEY_LIST_TYPE,
+                                   Entity::OrderList::typeToString(Entity::OrderList::Type(orderListType)));
     appendTask(task);
     return task->context();
 }
@@ -589,8 +587,8 @@ bool TavrelSynchronization::askListenersBeforeSync(int listenerType, TavrelSynch
     return delayed;
 }
 
-void TavrelSynchronization::notifyListeners(int listenerType, const QString &key,
-                                            TavrelSynchronizationTask *syncTask, const QString &onlyMode)
+void TavrelSynchronization::notifyListeners(int listenerType, const QString &key, TavrelSynchronizationTask *syncTask,
+                                            const QString &onlyMode)
 {
     const QList<NetworkRequestContext *> mailboxes = listenerMailboxes(listenerType);
     for (NetworkRequestContext *mailbox : mailboxes) {
@@ -700,8 +698,7 @@ NetworkRequestContext *TavrelSynchronization::requestSearch(const QString &searc
         = wrapRequest(requests->searchRequest(searchArea, searchText, morphology, wordsRequired));
     if (!wrapper)
         return nullptr;
-    connect(wrapper, &NetworkRequestContext::replyFinished, this,
-            &TavrelSynchronization::requestSearchResponseRecived);
+    connect(wrapper, &NetworkRequestContext::replyFinished, this, &TavrelSynchronization::requestSearchResponseRecived);
     wrapper->start();
     return wrapper;
 }
@@ -714,8 +711,7 @@ NetworkRequestContext *TavrelSynchronization::requestOrderRead(qint64 orderId)
     NetworkRequestContext *wrapper = wrapRequest(requests->readOrderRequest(orderId));
     if (!wrapper)
         return nullptr;
-    connect(wrapper, &NetworkRequestContext::replyFinished, this,
-            &TavrelSynchronization::requestOrderReadFinished);
+    connect(wrapper, &NetworkRequestContext::replyFinished, this, &TavrelSynchronization::requestOrderReadFinished);
     return wrapper;
 }
 

@@ -1,17 +1,17 @@
 #include "tavrelsynchronizationtask.h"
 
 #include "appsettings.h"
+#include "branchlist.h"
 #include "clock.h"
 #include "constants.h"
 #include "database.h"
-#include "networkrequestconstructor.h"
-#include "networkrequestcontext.h"
-#include "onlinestate.h"
-#include "branchlist.h"
 #include "favouriteitem.h"
 #include "filter.h"
 #include "filterlinklist.h"
 #include "filterlist.h"
+#include "networkrequestconstructor.h"
+#include "networkrequestcontext.h"
+#include "onlinestate.h"
 #include "order.h"
 #include "orderlist.h"
 #include "pagedrequestmanager.h"
@@ -113,9 +113,8 @@ void TavrelSynchronizationTask::init(int type)
     }
     NetworkRequestConstructor *requests = appNetworkRequestConstructor();
     TavrelSynchronization *engine = appSynchronization();
-    auto newMailbox = [requests]() -> NetworkRequestContext * {
-        return requests ? requests->createRequest(0) : nullptr;
-    };
+    auto newMailbox
+        = [requests]() -> NetworkRequestContext * { return requests ? requests->createRequest(0) : nullptr; };
 
     switch (type) {
     case SyncTaskType::Login:
@@ -278,10 +277,13 @@ int TavrelSynchronizationTask::commonTail()
             // A login or re-login still unanswered after its interval is given up: the abort
             // completes it as not answered. It is queued so that its handler, which may end
             // this task, runs outside the scheduler pass.
-            QMetaObject::invokeMethod(m_context.data(), [context = m_context]() {
-                if (context)
-                    context->abort();
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                m_context.data(),
+                [context = m_context]() {
+                    if (context)
+                        context->abort();
+                },
+                Qt::QueuedConnection);
             return m_resultCode;
         }
         TavrelSynchronization *engine = appSynchronization();
@@ -368,8 +370,8 @@ void TavrelSynchronizationTask::newOrdersTaskRequestResult(QObject *sender)
     if (sender && !page)
         return;
     const bool paged = manager && page;
-    NetworkRequestContext *reply = paged ? static_cast<NetworkRequestContext *>(page)
-                                         : qobject_cast<NetworkRequestContext *>(this->sender());
+    NetworkRequestContext *reply
+        = paged ? static_cast<NetworkRequestContext *>(page) : qobject_cast<NetworkRequestContext *>(this->sender());
     if (!reply)
         return;
     QPointer<TavrelSynchronizationTask> self(this);
@@ -556,8 +558,8 @@ int TavrelSynchronizationTask::runFavouritesSync()
     // cannot hold the synchronization back for ever.
     Entity::FavouriteItem *pending = nullptr;
     for (Entity::FavouriteItem *item : qAsConst(favourites.items)) {
-        if (item && (item->state == Entity::FavouriteItemList::New
-                     || item->state == Entity::FavouriteItemList::Deleted)) {
+        if (item
+            && (item->state == Entity::FavouriteItemList::New || item->state == Entity::FavouriteItemList::Deleted)) {
             pending = item;
             break;
         }
@@ -738,8 +740,8 @@ bool isDefiniteRejection(const NetworkRequestContext *outcome, const NetworkRequ
     const QString code = outcome->result.value(KEY_RESULT).toString();
     if (code.isEmpty() || push->networkError != QNetworkReply::NoError || push->httpStatus != 200)
         return false;
-    static const QStringList transient = {S_OK, E_SERVER, E_LOGIN_NOT_RESPOND_SERVER, E_INVALID_USERNAME_OR_PASSWORD,
-                                          E_ABORT_CLIENT};
+    static const QStringList transient
+        = {S_OK, E_SERVER, E_LOGIN_NOT_RESPOND_SERVER, E_INVALID_USERNAME_OR_PASSWORD, E_ABORT_CLIENT};
     return !transient.contains(code);
 }
 
@@ -845,8 +847,8 @@ void TavrelSynchronizationTask::singleFilterChangeFinished(QObject *sender)
         if (isDelete) {
             db->removeFilter(login, QList<qint64>() << localId);
         } else {
-            const qint64 serverId = wrapper->result.contains(KEY_ID) ? wrapper->result.value(KEY_ID).toLongLong()
-                                                                       : knownId;
+            const qint64 serverId
+                = wrapper->result.contains(KEY_ID) ? wrapper->result.value(KEY_ID).toLongLong() : knownId;
             db->setFilterSynchronized(login, localId, serverId);
             // Without the service's id the filter is learned from the list.
             if (serverId < 0)
@@ -916,8 +918,8 @@ void TavrelSynchronizationTask::requestFiltersSyncReceived(QObject *sender)
     for (Entity::Filter *filter : takeUnsynced(local, 10)) {
         const bool arrived = filter->state == Entity::FilterList::New && filter->id < 0
             && std::any_of(service.items.cbegin(), service.items.cend(), [&](const Entity::Filter *remote) {
-                   return remote->name == filter->name && !localIds.contains(remote->id);
-               });
+                                 return remote->name == filter->name && !localIds.contains(remote->id);
+                             });
         if (arrived)
             continue;
         pending.append(filter);

@@ -5,8 +5,8 @@
 #include "constants.h"
 #include "database.h"
 #include "localservice/localservice.h"
-#include "localservicefixture.h"
 #include "localservice/localserviceuser.h"
+#include "localservicefixture.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "onlinestate.h"
@@ -87,8 +87,9 @@ public:
     {
         QString outcome;
         QObject receiver;
-        QObject::connect(engine, &TavrelSynchronization::authorizationReceived, &receiver,
-                         [&](NetworkRequestContext *result) { outcome = result->result.value(KEY_SYNC_RESULT).toString(); });
+        QObject::connect(
+            engine, &TavrelSynchronization::authorizationReceived, &receiver,
+            [&](NetworkRequestContext *result) { outcome = result->result.value(KEY_SYNC_RESULT).toString(); });
         engine->login(login, LocalServiceUser::digest(password), remember);
         if (!QTest::qWaitFor([&]() { return !outcome.isEmpty(); }, 20000))
             return QStringLiteral("no answer");
@@ -114,7 +115,8 @@ public:
         : mailbox(mailbox)
         , delay(answerDelay)
     {
-        connect(mailbox, &NetworkRequestContext::replyFinished, this, [this](QObject *argument) { received(argument); });
+        connect(mailbox, &NetworkRequestContext::replyFinished, this,
+                [this](QObject *argument) { received(argument); });
     }
 
     struct Call

@@ -96,7 +96,8 @@ void TestSyncFavourites::offlineChangesArePushedInOrder()
     const qint64 a = orderId(1), b = orderId(2), c = orderId(3), d = orderId(4);
     fixture.service()->setFavourites(m_login, {c, d});
     synchronize();
-    QCOMPARE(localFavourites(), (QMap<qint64, int>{{c, Entity::FavouriteItemList::Sync}, {d, Entity::FavouriteItemList::Sync}}));
+    QCOMPARE(localFavourites(),
+             (QMap<qint64, int> {{c, Entity::FavouriteItemList::Sync}, {d, Entity::FavouriteItemList::Sync}}));
 
     OnlineState::force(false);
     fixture.service()->clearRequestLog();
@@ -106,10 +107,11 @@ void TestSyncFavourites::offlineChangesArePushedInOrder()
     Clock::advance(1000);
     QVERIFY(fixture.engine->removeFavourite(c));
     // The rows change at once; the pushes give up at their pass while offline.
-    QCOMPARE(localFavourites(), (QMap<qint64, int>{{a, Entity::FavouriteItemList::New},
-                                                   {b, Entity::FavouriteItemList::New},
-                                                   {c, Entity::FavouriteItemList::Deleted},
-                                                   {d, Entity::FavouriteItemList::Sync}}));
+    QCOMPARE(localFavourites(),
+             (QMap<qint64, int> {{a, Entity::FavouriteItemList::New},
+                                 {b, Entity::FavouriteItemList::New},
+                                 {c, Entity::FavouriteItemList::Deleted},
+                                 {d, Entity::FavouriteItemList::Sync}}));
     QTRY_VERIFY_WITH_TIMEOUT(!fixture.engine->findTask(SyncTaskType::FavouriteAdd)
                                  && !fixture.engine->findTask(SyncTaskType::FavouriteRemove),
                              5000);
@@ -118,16 +120,18 @@ void TestSyncFavourites::offlineChangesArePushedInOrder()
     OnlineState::force(true);
     synchronize();
     // Newest change first, one at a time, then the list.
-    QCOMPARE(favouriteTraffic(), QStringList({QStringLiteral("-%1").arg(c), QStringLiteral("+%1").arg(b),
-                                              QStringLiteral("+%1").arg(a), QStringLiteral("list")}));
+    QCOMPARE(favouriteTraffic(),
+             QStringList({QStringLiteral("-%1").arg(c), QStringLiteral("+%1").arg(b), QStringLiteral("+%1").arg(a),
+                          QStringLiteral("list")}));
     QList<qint64> onService = fixture.service()->favourites(m_login);
     std::sort(onService.begin(), onService.end());
-    QList<qint64> expected{a, b, d};
+    QList<qint64> expected {a, b, d};
     std::sort(expected.begin(), expected.end());
     QCOMPARE(onService, expected);
-    QCOMPARE(localFavourites(), (QMap<qint64, int>{{a, Entity::FavouriteItemList::Sync},
-                                                   {b, Entity::FavouriteItemList::Sync},
-                                                   {d, Entity::FavouriteItemList::Sync}}));
+    QCOMPARE(localFavourites(),
+             (QMap<qint64, int> {{a, Entity::FavouriteItemList::Sync},
+                                 {b, Entity::FavouriteItemList::Sync},
+                                 {d, Entity::FavouriteItemList::Sync}}));
     // The orders of the favourites are stored, as viewed ones.
     QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Viewed);
 }
@@ -153,7 +157,7 @@ void TestSyncFavourites::addingCancelsAPendingRemoval()
     });
     QTRY_COMPARE_WITH_TIMEOUT(replies, 1, 10000);
     QCOMPARE(localFavourites().value(a), int(Entity::FavouriteItemList::Sync));
-    QCOMPARE(fixture.service()->favourites(m_login), QList<qint64>{a});
+    QCOMPARE(fixture.service()->favourites(m_login), QList<qint64> {a});
     QCOMPARE(fixture.service()->requests(URL_FAVOURITE_DELETE).size(), 0);
 }
 
@@ -201,8 +205,8 @@ void TestSyncFavourites::badDictionaryReplyWipesNothing()
         : shape == LocalServiceFault::DictionaryWithTwoLists ? LocalServiceFault::dictionaryWithTwoLists()
                                                              : LocalServiceFault::resultCode(E_SERVER);
     fixture.service()->addFault(fault.onPath(URL_GEO_PLACES));
-    QSqlQuery(fixture.dataBase->database).exec(QStringLiteral("DELETE FROM %1 WHERE Id = (SELECT MIN(Id) FROM %1)")
-                                                   .arg(TABLE_BRANCHES));
+    QSqlQuery(fixture.dataBase->database)
+        .exec(QStringLiteral("DELETE FROM %1 WHERE Id = (SELECT MIN(Id) FROM %1)").arg(TABLE_BRANCHES));
     const int geoRequests = fixture.service()->requests(URL_GEO_PLACES).size();
     fixture.engine->syncDictionariesNow();
     QTRY_VERIFY_WITH_TIMEOUT(fixture.service()->requests(URL_GEO_PLACES).size() > geoRequests, 10000);

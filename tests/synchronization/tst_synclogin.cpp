@@ -181,9 +181,8 @@ void TestSyncLogin::supersededLoginIsNotAnswered()
 {
     fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_LOGIN).once());
     QStringList outcomes;
-    connect(engine(), &TavrelSynchronization::authorizationReceived, this, [&](NetworkRequestContext *result) {
-        outcomes << result->result.value(KEY_SYNC_RESULT).toString();
-    });
+    connect(engine(), &TavrelSynchronization::authorizationReceived, this,
+            [&](NetworkRequestContext *result) { outcomes << result->result.value(KEY_SYNC_RESULT).toString(); });
     QPointer<NetworkRequestContext> first
         = engine()->login(QStringLiteral("anna"), LocalServiceUser::digest(QStringLiteral("wrong")), false);
     QTRY_COMPARE(requestsOn(URL_LOGIN), 1);

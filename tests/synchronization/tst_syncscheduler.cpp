@@ -4,8 +4,8 @@
 #include "favouriteitem.h"
 #include "order.h"
 #include "syncfixture.h"
-#include "valuehelpers.h"
 #include "testapplication.h"
+#include "valuehelpers.h"
 
 namespace {
 // Warnings Qt gives when a connection is used from a thread it does not belong to.
