@@ -101,6 +101,29 @@ private slots:
         QVERIFY(next->readAll().contains(S_OK.toLatin1()));
     }
 
+    void managerGoesWhileAReplyIsBeingCached_data()
+    {
+        QTest::addColumn<QByteArray>("extension");
+        QTest::newRow("memory") << QByteArray("no-save");
+        QTest::newRow("disk") << QByteArray();
+    }
+
+    // The reply's cache device is open in one of the cache's parts when everything is torn down.
+    void managerGoesWhileAReplyIsBeingCached()
+    {
+        QFETCH(QByteArray, extension);
+        service->addFault(LocalServiceFault::extraHeader("Cache-Control", "max-age=600"));
+        if (!extension.isEmpty())
+            service->addFault(LocalServiceFault::extraHeader("cache-extension", extension));
+        service->addFault(LocalServiceFault::partialBody(20).onPath(URL_SUBSCRIPTIONS));
+        auto *manager = new TavrelNetworkAccessManager;
+        QPointer<QNetworkReply> reply = manager->get(QNetworkRequest(apiUrl(URL_SUBSCRIPTIONS)));
+        QTRY_VERIFY(reply->bytesAvailable() > 0);
+        QVERIFY(!reply->isFinished());
+        delete manager;
+        QVERIFY(reply.isNull());
+    }
+
     void sessionRepliesAreNeverSharedThroughTheCache()
     {
         service->addFault(LocalServiceFault::extraHeader("Cache-Control", "max-age=600"));
