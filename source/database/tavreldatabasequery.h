@@ -182,6 +182,8 @@ private:
     static QString sortTerm(int sortField, bool ascending);
     static QString idsToJson(const QList<qint64> &ids);
     static Entity::Order *orderFromRow(const QSqlQuery &query);
+    // Binds the columns an order list reply carries (and :Login, :Id, optionally :Type).
+    static void bindListColumns(QSqlQuery &query, const QString &login, const Entity::Order *order, bool withType);
     static QList<qint64> notStoredIds(const QList<qint64> &ids, const QHash<qint64, QString> &storedTypes,
                                       const QString &storedType, int *notStoredCount);
     // The indexes that keep the sorted order lists and the purge fast (CREATE INDEX IF NOT EXISTS).

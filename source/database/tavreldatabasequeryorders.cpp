@@ -230,23 +230,10 @@ bool TavrelDataBaseQuery::updateOrder(const QString &login, Entity::Order *order
     if (order->type == Entity::OrderList::New)
         order->type = Entity::OrderList::Viewed;
     QSqlQuery query = statement(UPDATE_ORDER.arg(TABLE_ORDERS));
-    query.bindValue(QStringLiteral(":Type"), Entity::OrderList::typeToString(order->type));
-    query.bindValue(QStringLiteral(":Login"), login);
-    query.bindValue(QStringLiteral(":Id"), order->id);
-    query.bindValue(QStringLiteral(":FullAccess"), order->fullAccess);
-    query.bindValue(QStringLiteral(":OpeningTime"), order->openingTime);
-    query.bindValue(QStringLiteral(":ClosingTime"), order->closingTime);
-    query.bindValue(QStringLiteral(":ChangeDate"), order->changeDate);
-    query.bindValue(QStringLiteral(":Branch"), order->branch);
-    query.bindValue(QStringLiteral(":Region"), order->region);
-    query.bindValue(QStringLiteral(":PlacementMethod"), order->placementMethod);
-    query.bindValue(QStringLiteral(":Name"), order->name);
-    query.bindValue(QStringLiteral(":Amount"), order->amount);
-    query.bindValue(QStringLiteral(":Url"), order->url);
+    bindListColumns(query, login, order, true);
     query.bindValue(QStringLiteral(":OriginalTitle"), order->originalTitle);
     query.bindValue(QStringLiteral(":GosID"), order->gosId);
     query.bindValue(QStringLiteral(":FinancingSource"), order->financingSource);
-    query.bindValue(QStringLiteral(":CurrencyName"), order->currencyName);
     query.bindValue(QStringLiteral(":Information"), order->information);
     query.bindValue(QStringLiteral(":ApplicationGuarantee"), order->applicationGuarantee);
     query.bindValue(QStringLiteral(":ContractGuarantee"), order->contractGuarantee);

@@ -60,25 +60,6 @@ const SaveVariant SAVE_WITH_TYPE {QString(), &INSERT_ORDER_WITH_TYPE, &UPDATE_WI
 const SaveVariant SAVE_KEEP_NEW_VIEWED {QStringLiteral("newviewed"), &INSERT_ORDER, &UPDATE_KEEP_TYPE_KEEP_NEW_VIEWED,
                                         false};
 
-void bindListColumns(QSqlQuery &query, const QString &login, const Entity::Order *order, bool withType)
-{
-    if (withType)
-        query.bindValue(QStringLiteral(":Type"), Entity::OrderList::typeToString(order->type));
-    query.bindValue(QStringLiteral(":Login"), login);
-    query.bindValue(QStringLiteral(":Id"), order->id);
-    query.bindValue(QStringLiteral(":OpeningTime"), order->openingTime);
-    query.bindValue(QStringLiteral(":ClosingTime"), order->closingTime);
-    query.bindValue(QStringLiteral(":ChangeDate"), order->changeDate);
-    query.bindValue(QStringLiteral(":Branch"), order->branch);
-    query.bindValue(QStringLiteral(":Region"), order->region);
-    query.bindValue(QStringLiteral(":PlacementMethod"), order->placementMethod);
-    query.bindValue(QStringLiteral(":Name"), order->name);
-    query.bindValue(QStringLiteral(":Amount"), order->amount);
-    query.bindValue(QStringLiteral(":CurrencyName"), order->currencyName);
-    query.bindValue(QStringLiteral(":FullAccess"), order->fullAccess);
-    query.bindValue(QStringLiteral(":Url"), order->url);
-}
-
 } // namespace
 
 bool TavrelDataBaseQuery::lookupStoredOrders(const QString &login, const QList<qint64> &ids,
@@ -237,4 +218,24 @@ QList<qint64> TavrelDataBaseQuery::saveOrdersKeepNewViewed(const QString &login,
     QList<qint64> failed;
     bulkSaveOrders(login, orders, BulkSaveKind::KeepNewViewed, notStoredCount, &failed);
     return failed;
+}
+
+void TavrelDataBaseQuery::bindListColumns(QSqlQuery &query, const QString &login, const Entity::Order *order,
+                                          bool withType)
+{
+    if (withType)
+        query.bindValue(QStringLiteral(":Type"), Entity::OrderList::typeToString(order->type));
+    query.bindValue(QStringLiteral(":Login"), login);
+    query.bindValue(QStringLiteral(":Id"), order->id);
+    query.bindValue(QStringLiteral(":OpeningTime"), order->openingTime);
+    query.bindValue(QStringLiteral(":ClosingTime"), order->closingTime);
+    query.bindValue(QStringLiteral(":ChangeDate"), order->changeDate);
+    query.bindValue(QStringLiteral(":Branch"), order->branch);
+    query.bindValue(QStringLiteral(":Region"), order->region);
+    query.bindValue(QStringLiteral(":PlacementMethod"), order->placementMethod);
+    query.bindValue(QStringLiteral(":Name"), order->name);
+    query.bindValue(QStringLiteral(":Amount"), order->amount);
+    query.bindValue(QStringLiteral(":CurrencyName"), order->currencyName);
+    query.bindValue(QStringLiteral(":FullAccess"), order->fullAccess);
+    query.bindValue(QStringLiteral(":Url"), order->url);
 }

@@ -88,27 +88,58 @@ QVariantList splitWords(const QString &text, const QRegularExpression &separator
     return words;
 }
 
-// Whether some element below `root` (not `root` itself) has the tag; stops at the first one.
-bool hasDescendant(const QDomElement &root, const QString &tag)
+// Visits every element below `root` (not `root` itself) in document order until `visit` returns
+// false. For searches that stop early; a full search is faster with elementsByTagName.
+template<typename Visit> void forEachDescendant(const QDomElement &root, Visit visit)
 {
     QDomElement element = root.firstChildElement();
     while (!element.isNull()) {
-        if (element.tagName() == tag) {
-            return true;
+        if (!visit(element)) {
+            return;
         }
         QDomElement next = element.firstChildElement();
-        while (next.isNull() && !element.isNull() && element != root) {
+        while (next.isNull()) {
             next = element.nextSiblingElement();
             if (next.isNull()) {
                 element = element.parentNode().toElement();
+                if (element.isNull() || element == root) {
+                    return;
+                }
             }
-        }
-        if (element == root || element.isNull()) {
-            return false;
         }
         element = next;
     }
-    return false;
+}
+
+bool hasDescendant(const QDomElement &root, const QString &tag)
+{
+    bool found = false;
+    forEachDescendant(root, [&](const QDomElement &element) {
+        found = element.tagName() == tag;
+        return !found;
+    });
+    return found;
+}
+
+// The version status of the "Update" elements that stand directly in an element named like the root.
+void applyVersionUpdates(const QDomElement &root, QVariantMap *result)
+{
+    result->insert(KEY_UPDATE_URL, baseUrl());
+    const QString rootTag = root.tagName();
+    const QDomNodeList updates = root.elementsByTagName(TAG_UPDATE);
+    for (int i = 0; i < updates.count(); ++i) {
+        const QDomElement update = updates.at(i).toElement();
+        if (update.parentNode().toElement().tagName() != rootTag) {
+            continue;
+        }
+        for (QDomElement child = update.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
+            if (child.tagName() == TAG_STATUS) {
+                result->insert(KEY_RESULT, child.text());
+            } else if (child.tagName() == TAG_URL) {
+                result->insert(KEY_UPDATE_URL, child.text());
+            }
+        }
+    }
 }
 
 void callVersionCheck(NetworkRequestContext *context)
@@ -130,8 +161,19 @@ QDomDocument NetworkReplyParser::prepareDocument(const QByteArray &body, Prepara
 {
     // Every body is trimmed: whitespace before the XML declaration would make the whole reply
     // unreadable, and outside the root element it carries nothing.
-    QByteArray data = body.trimmed();
-    if (preparation == Preparation::TrimmedAndCleaned) {
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
+    int begin = 0;
+    int end = body.size();
+    while (begin < end && isBlank(body.at(begin))) {
+        ++begin;
+    }
+    while (end > begin && isBlank(body.at(end - 1))) {
+        --end;
+    }
+    // A view into the body; it is copied only when the marker has to be cut out.
+    QByteArray data = QByteArray::fromRawData(body.constData() + begin, end - begin);
+    if (preparation == Preparation::TrimmedAndCleaned && data.contains(REPLY_NOISE_MARKER)) {
+        data = QByteArray(data.constData(), data.size());
         data.replace(REPLY_NOISE_MARKER, QByteArray());
     }
     QDomDocument document;
@@ -224,22 +266,7 @@ bool NetworkReplyParser::parseResultReply(NetworkRequestContext *context)
 
 void NetworkReplyParser::parseVersionReply(QDomElement &root, NetworkRequestContext *context)
 {
-    context->result.insert(KEY_UPDATE_URL, baseUrl());
-    const QString rootTag = root.tagName();
-    const QDomNodeList updates = root.elementsByTagName(TAG_UPDATE);
-    for (int i = 0; i < updates.count(); ++i) {
-        const QDomElement update = updates.at(i).toElement();
-        if (update.parentNode().toElement().tagName() != rootTag) {
-            continue;
-        }
-        for (QDomElement child = update.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
-            if (child.tagName() == TAG_STATUS) {
-                context->result.insert(KEY_RESULT, child.text());
-            } else if (child.tagName() == TAG_URL) {
-                context->result.insert(KEY_UPDATE_URL, child.text());
-            }
-        }
-    }
+    applyVersionUpdates(root, &context->result);
 }
 
 void NetworkReplyParser::readOrderElement(QDomElement &order, QVariantMap *map)
@@ -346,7 +373,7 @@ void NetworkReplyParser::parseOrderListReply(NetworkRequestContext *context)
         parseVersionReply(root, context);
         return;
     }
-    parseVersionReply(root, context);
+    applyVersionUpdates(root, &result);
     callVersionCheck(context);
     result.insert(KEY_RESULT, S_OK);
     const QDomNodeList orders = root.elementsByTagName(TAG_ORDER);

@@ -18,15 +18,6 @@ double amountOf(const QString &text)
     return clean.toDouble();
 }
 
-QList<qint64> ids(const QDomElement &element)
-{
-    QList<qint64> list;
-    for (QDomElement id = element.firstChildElement(QStringLiteral("ID")); !id.isNull();
-         id = id.nextSiblingElement(QStringLiteral("ID")))
-        list.append(id.text().trimmed().toLongLong());
-    return list;
-}
-
 } // namespace
 
 LocalServiceSearch::LocalServiceSearch(const QDomElement &request, const QDateTime &now)
@@ -39,8 +30,8 @@ LocalServiceSearch::LocalServiceSearch(const QDomElement &request, const QDateTi
                 .split(QLatin1Char(' '), Qt::SkipEmptyParts);
     morphology = isTrue(request.firstChildElement(QStringLiteral("WithMorphology")));
     allWords = isTrue(request.firstChildElement(QStringLiteral("AllWordsRequired")));
-    regions = ids(request.firstChildElement(QStringLiteral("Regions")));
-    branches = ids(request.firstChildElement(QStringLiteral("Branches")));
+    regions = LocalServiceXml::idList(request.firstChildElement(QStringLiteral("Regions")));
+    branches = LocalServiceXml::idList(request.firstChildElement(QStringLiteral("Branches")));
     amountFrom = amountOf(request.firstChildElement(QStringLiteral("AmountOrdersFrom")).text());
     amountTo = amountOf(request.firstChildElement(QStringLiteral("AmountOrdersTo")).text());
     orderType = request.firstChildElement(QStringLiteral("OrderType")).text();

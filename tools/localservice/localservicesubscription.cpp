@@ -10,15 +10,6 @@ bool isDateBound(const QString &tag)
         || tag == QLatin1String("ClosingTimeFrom") || tag == QLatin1String("ClosingTimeTo");
 }
 
-QList<qint64> idList(const QDomElement &element)
-{
-    QList<qint64> ids;
-    for (QDomElement id = element.firstChildElement(QStringLiteral("ID")); !id.isNull();
-         id = id.nextSiblingElement(QStringLiteral("ID")))
-        ids.append(id.text().trimmed().toLongLong());
-    return ids;
-}
-
 } // namespace
 
 QString LocalServiceSubscription::field(const QString &tag) const
@@ -60,9 +51,9 @@ void LocalServiceSubscription::readCriteria(const QDomElement &parent)
         } else if (tag == QLatin1String("WordsExceptions")) {
             words = child.text().split(QLatin1Char(' '), Qt::SkipEmptyParts);
         } else if (tag == QLatin1String("Branches")) {
-            branches = idList(child);
+            branches = LocalServiceXml::idList(child);
         } else if (tag == QLatin1String("Regions")) {
-            regions = idList(child);
+            regions = LocalServiceXml::idList(child);
         } else if (tag == QLatin1String("PlacementMethod")) {
             for (QDomElement flag = child.firstChildElement(); !flag.isNull(); flag = flag.nextSiblingElement())
                 placementMethods.append(qMakePair(flag.tagName(), flag.text()));

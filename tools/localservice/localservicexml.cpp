@@ -35,3 +35,12 @@ void LocalServiceXml::writeUpdate(QXmlStreamWriter &writer, const QString &statu
     writer.writeTextElement(QStringLiteral("Url"), url);
     writer.writeEndElement();
 }
+
+QList<qint64> LocalServiceXml::idList(const QDomElement &element)
+{
+    QList<qint64> ids;
+    for (QDomElement id = element.firstChildElement(QStringLiteral("ID")); !id.isNull();
+         id = id.nextSiblingElement(QStringLiteral("ID")))
+        ids.append(id.text().trimmed().toLongLong());
+    return ids;
+}

@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDomElement>
+#include <QList>
 #include <QString>
 #include <QXmlStreamWriter>
 
@@ -19,6 +21,9 @@ public:
     static QString serverIsoTime(const QDateTime &utc);
     // Reads "dd.MM.yyyy" (optionally followed by a time) as a server-time date; invalid otherwise.
     static QDate serverDate(const QString &text);
+
+    // The numbers of the <ID> children of element, in document order.
+    static QList<qint64> idList(const QDomElement &element);
 
     // <?xml ...?><Response><Result>code</Result></Response>
     static QByteArray resultDocument(const QString &code);
