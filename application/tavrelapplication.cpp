@@ -358,8 +358,8 @@ bool TavrelApplication::processVersionStatus(QObject *senderObject)
         return !unsupportedVersion;
 
     const QString previous = versionStatus;
-    QVariant &code = context->result[KEY_RESULT];
-    versionStatus = code.toString();
+    // A reply without a result code stays without one: its readers tell "absent" from "empty".
+    versionStatus = context->result.value(KEY_RESULT).toString();
 
     // Once the service has declared this version unsupported, nothing that arrives later revives it.
     if (unsupportedVersion)
@@ -368,7 +368,7 @@ bool TavrelApplication::processVersionStatus(QObject *senderObject)
     if (versionDialogScheduled) {
         if (versionStatus == previous || versionStatus != E_VERSION_BAD) {
             if (versionStatus == S_VERSION_GOOD)
-                code = S_OK;
+                context->result.insert(KEY_RESULT, S_OK);
             return true;
         }
         // An unsupported version reported after an outdated one: the new dialog replaces the old.
@@ -405,7 +405,7 @@ bool TavrelApplication::processVersionStatus(QObject *senderObject)
     }
 
     if (versionStatus == S_VERSION_GOOD)
-        code = S_OK;
+        context->result.insert(KEY_RESULT, S_OK);
     return true;
 }
 
