@@ -37,6 +37,10 @@ const QString KEY_NOTIFY_AFTER_SYNC = QStringLiteral("NotifyAfterSync");
 const QString KEY_NOTIFY_ERROR = QStringLiteral("NotifyError");
 const QString KEY_REQUIRE_IMMEDIATE_REACTION = QStringLiteral("RequireImmediateReaction");
 const QString KEY_ORDERS_NOT_IN_DB_COUNT = QStringLiteral("OrdersNotInDbCount");
+const QString KEY_LIST_TYPE = QStringLiteral("Type");
+const QString KEY_WITH_ORDERS = QStringLiteral("WithOrders");
+const QString KEY_MODE = QStringLiteral("Mode");
+const QString KEY_ERROR_PROCESS_UNSYNC_FILTER_REQUEST = QStringLiteral("ErrorProcessUnsyncFilterRequest");
 
 const QString S_OK = QStringLiteral("S_OK");
 const QString S_VERSION_GOOD = QStringLiteral("S_VERSION_GOOD");

@@ -26,6 +26,11 @@ extern const QString KEY_NOTIFY_AFTER_SYNC;
 extern const QString KEY_NOTIFY_ERROR;
 extern const QString KEY_REQUIRE_IMMEDIATE_REACTION;
 extern const QString KEY_ORDERS_NOT_IN_DB_COUNT;
+// Request parameters of a listener's mailbox, and the filters task's mark of a refused push.
+extern const QString KEY_LIST_TYPE;
+extern const QString KEY_WITH_ORDERS;
+extern const QString KEY_MODE;
+extern const QString KEY_ERROR_PROCESS_UNSYNC_FILTER_REQUEST;
 
 // Result codes; each constant's name is its value.
 extern const QString S_OK;

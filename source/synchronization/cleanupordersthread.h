@@ -1,7 +1,10 @@
 #ifndef CLEANUPORDERSTHREAD_H
 #define CLEANUPORDERSTHREAD_H
 
+#include <QPointer>
 #include <QThread>
+
+class TavrelDataBaseQuery;
 
 // Deletes the orders opened more than a month ago that no live favourite keeps.
 // The only work off the GUI thread: the query object runs the statement on a
@@ -13,8 +16,15 @@ class CleanupOrdersThread : public QThread
 public:
     explicit CleanupOrdersThread(QObject *parent = nullptr);
 
+    // Set on the GUI thread before each start; the engine that owns the thread is
+    // destroyed (and waits for it) before the query object goes.
+    void setDataBaseQuery(TavrelDataBaseQuery *query) { m_query = query; }
+
 protected:
     void run() override;
+
+private:
+    TavrelDataBaseQuery *m_query = nullptr;
 };
 
 #endif // CLEANUPORDERSTHREAD_H

@@ -124,6 +124,8 @@ private:
     void logOut();
     void goOfflineAfterRenewalFailure(NetworkRequestContext *wrapper);
     void restoreDictionariesTask();
+    void startCleanup();
+    QList<NetworkRequestContext *> listenerMailboxes(int listenerType);
     NetworkRequestContext *createMailbox();
     NetworkRequestContext *changeFavourite(qint64 orderId, bool add);
 

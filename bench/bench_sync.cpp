@@ -1,0 +1,285 @@
+// A full new-orders synchronization of 10,000 orders in pages of 1,000 from the local stand-in,
+// from the task's start until every page is stored and announced, against the bare parts measured
+// in the same run: the same pages downloaded with a plain QNetworkAccessManager loop, and the
+// same orders written with one prepared INSERT in one transaction.
+//
+//     build/bench/bench_sync [orders] [repetitions]
+#include "constants.h"
+#include "database.h"
+#include "localservice/localservice.h"
+#include "localservice/localservicerequest.h"
+#include "localservice/localserviceuser.h"
+#include "networkrequestconstructor.h"
+#include "networkrequestcontext.h"
+#include "onlinestate.h"
+#include "order.h"
+#include "orderlist.h"
+#include "pagerequestcontext.h"
+#include "tavrelapplication.h"
+#include "tavreldatabasequery.h"
+#include "tavrelmigration.h"
+#include "tavrelnetworkaccessmanager.h"
+#include "tavrelsynchronization.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const QString Login = QStringLiteral("bench");
+const QString Password = QStringLiteral("bench");
+
+// The stand-in runs on a thread of its own, as the real service runs elsewhere: the client's
+// measured time is the client's.
+class ServiceThread
+{
+public:
+    explicit ServiceThread(int orders)
+    {
+        anchor.moveToThread(&thread);
+        thread.start();
+        QMetaObject::invokeMethod(
+            &anchor,
+            [this, orders]() {
+                service = new LocalService();
+                service->start(0);
+                service->generate(orders, 42);
+                service->addUser(Login, Password, true);
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~ServiceThread()
+    {
+        QMetaObject::invokeMethod(
+            &anchor, [this]() { delete service; }, Qt::BlockingQueuedConnection);
+        thread.quit();
+        thread.wait();
+    }
+    template<typename Function> auto call(Function function)
+    {
+        decltype(function()) result;
+        QMetaObject::invokeMethod(
+            &anchor, [&]() { result = function(); }, Qt::BlockingQueuedConnection);
+        return result;
+    }
+    LocalService *service = nullptr;
+
+private:
+    QThread thread;
+    QObject anchor;
+};
+
+bool waitFor(const std::function<bool()> &done, int msecs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > msecs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+struct Client
+{
+    explicit Client(const QString &file)
+    {
+        TavrelApplication *app = TavrelApplication::instance();
+        dataBase = std::make_unique<DataBase>(file);
+        app->dataBase = dataBase.get();
+        TavrelMigration(*dataBase).upToLastMigration();
+        query = std::make_unique<TavrelDataBaseQuery>(dataBase.get());
+        app->dataBaseQuery = query.get();
+        engine = std::make_unique<TavrelSynchronization>();
+        app->synchronization = engine.get();
+    }
+    ~Client()
+    {
+        engine.reset();
+        query.reset();
+        dataBase.reset();
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        }
+    }
+    std::unique_ptr<DataBase> dataBase;
+    std::unique_ptr<TavrelDataBaseQuery> query;
+    std::unique_ptr<TavrelSynchronization> engine;
+};
+
+// One synchronization on a fresh database; returns the milliseconds, or -1.
+double measureSync(const QString &file, int pages, QList<LocalServiceRequest> *pageRequests, ServiceThread &server)
+{
+    Client client(file);
+    QString outcome;
+    QObject receiver;
+    QObject::connect(
+        client.engine.get(), &TavrelSynchronization::authorizationReceived, &receiver,
+        [&](NetworkRequestContext *result) { outcome = result->result.value(KEY_SYNC_RESULT).toString(); });
+    client.engine->login(Login, LocalServiceUser::digest(Password), false);
+    if (!waitFor([&]() { return !outcome.isEmpty(); }, 20000) || outcome != S_OK)
+        return -1;
+    server.call([&]() {
+        server.service->clearRequestLog();
+        return true;
+    });
+
+    int announced = 0;
+    NetworkRequestContext *download = client.engine->newOrdersNow();
+    QObject::connect(download, &NetworkRequestContext::replyFinished, &receiver, [&](QObject *argument) {
+        if (auto *page = qobject_cast<PageRequestContext *>(argument))
+            announced += page->result.value(KEY_RESULT).toString() == S_OK ? 1 : 0;
+    });
+    QElapsedTimer timer;
+    timer.start();
+    client.engine->processTasks();
+    if (!waitFor([&]() { return announced == pages; }, 120000))
+        return -1;
+    const double elapsed = timer.nsecsElapsed() / 1e6;
+    if (client.query->newOrdersCount(Login) != server.call([&]() { return server.service->newOrderIds().size(); }))
+        return -1;
+    *pageRequests = server.call([&]() { return server.service->requests(URL_NEW_ORDERS_PAGE); });
+    return elapsed;
+}
+
+// The same page requests sent one after another by a bare access manager; returns the
+// milliseconds and keeps the bodies.
+double measureDownload(const QList<LocalServiceRequest> &requests, const QString &baseUrl, QList<QByteArray> *bodies)
+{
+    QNetworkAccessManager manager;
+    QElapsedTimer timer;
+    timer.start();
+    for (const LocalServiceRequest &logged : requests) {
+        QNetworkRequest request(QUrl(baseUrl + logged.path));
+        for (const auto &header : logged.headers) {
+            if (header.first.compare("Host", Qt::CaseInsensitive) != 0
+                && header.first.compare("Content-Length", Qt::CaseInsensitive) != 0
+                && header.first.compare("Connection", Qt::CaseInsensitive) != 0)
+                request.setRawHeader(header.first, header.second);
+        }
+        QNetworkReply *reply = manager.post(request, logged.body);
+        waitFor([reply]() { return reply->isFinished(); }, 60000);
+        bodies->append(reply->readAll());
+        reply->deleteLater();
+    }
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// The orders of the downloaded pages written with one prepared statement in one transaction.
+double measureInsert(const QString &file, const QList<QVariantList> &pages)
+{
+    DataBase dataBase(file);
+    TavrelMigration(dataBase).upToLastMigration();
+    QList<Entity::OrderList *> lists;
+    for (const QVariantList &page : pages)
+        lists << new Entity::OrderList(page);
+    QElapsedTimer timer;
+    timer.start();
+    QSqlQuery query(dataBase.database);
+    dataBase.database.transaction();
+    query.prepare(QStringLiteral("INSERT INTO %1 (Id, Login, Type, Name, OpeningTime, ClosingTime, Amount, Region, "
+                                 "Branch, PlacementMethod) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                      .arg(TABLE_ORDERS));
+    for (Entity::OrderList *list : qAsConst(lists)) {
+        for (const Entity::Order *order : qAsConst(list->items)) {
+            query.addBindValue(order->id);
+            query.addBindValue(Login);
+            query.addBindValue(QStringLiteral("New"));
+            query.addBindValue(order->name);
+            query.addBindValue(order->openingTime);
+            query.addBindValue(order->closingTime);
+            query.addBindValue(order->amount);
+            query.addBindValue(order->region);
+            query.addBindValue(order->branch);
+            query.addBindValue(order->placementMethod);
+            if (!query.exec())
+                std::fprintf(stderr, "insert: %s\n", qPrintable(query.lastError().text()));
+        }
+    }
+    dataBase.database.commit();
+    const double elapsed = timer.nsecsElapsed() / 1e6;
+    for (Entity::OrderList *list : qAsConst(lists)) {
+        list->clear();
+        delete list;
+    }
+    return elapsed;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values.at(values.size() / 2);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir dir;
+    const int orders = argc > 1 ? qMax(1000, atoi(argv[1])) : 10000;
+    const int repetitions = argc > 2 ? qMax(1, atoi(argv[2])) : 3;
+    const int pages = (orders - 1) / TavrelSynchronization::NewOrdersRowsPerPage + 1;
+
+    // The settings of a bench run stay out of the user's own.
+    qputenv("HOME", dir.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    TavrelApplication app(argc, argv);
+    ServiceThread server(orders);
+    const QString url = server.call([&]() { return server.service->url(); });
+    qputenv("TAVREL_BASE_URL", url.toUtf8());
+    OnlineState::force(true);
+    TavrelNetworkAccessManager accessManager;
+    app.networkAccessManager = &accessManager;
+    NetworkRequestConstructor constructor;
+    app.requestConstructor = &constructor;
+
+    QList<double> syncTimes, downloadTimes, insertTimes;
+    for (int run = 0; run < repetitions; ++run) {
+        QList<LocalServiceRequest> requests;
+        const double sync = measureSync(dir.filePath(QStringLiteral("sync%1.Dat").arg(run)), pages, &requests, server);
+        if (sync < 0) {
+            std::fprintf(stderr, "the synchronization did not complete\n");
+            return 1;
+        }
+        QList<QByteArray> bodies;
+        const double download = measureDownload(requests, url, &bodies);
+        // The orders the bare loop received, parsed outside the measurement.
+        QList<QVariantList> parsed;
+        for (const QByteArray &body : qAsConst(bodies)) {
+            NetworkRequestContext *page = constructor.createRequest(10);
+            page->result.insert(KEY_BYTE_ARRAY, body);
+            constructor.parseResponse(page);
+            parsed << page->result.value(KEY_ORDERS).toList();
+            delete page;
+        }
+        const double insert = measureInsert(dir.filePath(QStringLiteral("raw%1.Dat").arg(run)), parsed);
+        syncTimes << sync;
+        downloadTimes << download;
+        insertTimes << insert;
+        std::printf("run %d: sync %.1f ms, bare download %.1f ms (%d pages), raw insert %.1f ms\n", run + 1, sync,
+                    download, int(requests.size()), insert);
+    }
+    const double sync = median(syncTimes);
+    const double bare = median(downloadTimes) + median(insertTimes);
+    std::printf("new-orders synchronization of %d orders in %d pages: %.1f ms, %.0f orders/s\n", orders, pages, sync,
+                orders / (sync / 1000.0));
+    std::printf("bare parts: download %.1f ms + insert %.1f ms = %.1f ms, %.0f orders/s\n", median(downloadTimes),
+                median(insertTimes), bare, orders / (bare / 1000.0));
+    std::printf("ratio (target <= 2): %.2f\n", sync / bare);
+    return 0;
+}

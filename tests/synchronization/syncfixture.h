@@ -1,0 +1,148 @@
+#ifndef SYNCFIXTURE_H
+#define SYNCFIXTURE_H
+
+#include "clock.h"
+#include "constants.h"
+#include "database.h"
+#include "localservice/localservice.h"
+#include "localservice/localserviceuser.h"
+#include "localservicefixture.h"
+#include "networkrequestconstructor.h"
+#include "networkrequestcontext.h"
+#include "onlinestate.h"
+#include "tavrelapplication.h"
+#include "tavreldatabasequery.h"
+#include "tavrelmigration.h"
+#include "tavrelnetworkaccessmanager.h"
+#include "tavrelsynchronization.h"
+#include "tavrelsynchronizationtask.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QtTest>
+
+#include <memory>
+
+// The application's long-lived objects as start-up makes them, published through the application
+// object, with a fresh engine per test.
+class SyncFixture
+{
+public:
+    // Starts the stand-in first: nothing may read the base URL before it.
+    void setUp()
+    {
+        QVERIFY(server.start());
+        TavrelApplication *app = TavrelApplication::instance();
+        accessManager = std::make_unique<TavrelNetworkAccessManager>();
+        app->networkAccessManager = accessManager.get();
+        dataBase = std::make_unique<DataBase>(QDir::current().absoluteFilePath(QStringLiteral("Tavrel.Dat")));
+        app->dataBase = dataBase.get();
+        migration = std::make_unique<TavrelMigration>(*dataBase);
+        migration->upToLastMigration();
+        constructor = std::make_unique<NetworkRequestConstructor>();
+        app->requestConstructor = constructor.get();
+        query = std::make_unique<TavrelDataBaseQuery>(dataBase.get());
+        app->dataBaseQuery = query.get();
+        OnlineState::force(true);
+    }
+
+    void tearDown()
+    {
+        destroyEngine();
+        query.reset();
+        constructor.reset();
+        migration.reset();
+        dataBase.reset();
+        accessManager.reset();
+        flushDeletions();
+        OnlineState::clearForced();
+    }
+
+    TavrelSynchronization *createEngine()
+    {
+        destroyEngine();
+        engine = new TavrelSynchronization();
+        TavrelApplication::instance()->synchronization = engine;
+        return engine;
+    }
+
+    void destroyEngine()
+    {
+        delete engine.data();
+        flushDeletions();
+        Clock::reset();
+    }
+
+    static void flushDeletions()
+    {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        }
+    }
+
+    // Logs in and waits for the engine's answer; returns "SyncXMLResponseResult".
+    QString login(const QString &login, const QString &password, bool remember = true)
+    {
+        QString outcome;
+        QObject receiver;
+        QObject::connect(
+            engine, &TavrelSynchronization::authorizationReceived, &receiver,
+            [&](NetworkRequestContext *result) { outcome = result->result.value(KEY_SYNC_RESULT).toString(); });
+        engine->login(login, LocalServiceUser::digest(password), remember);
+        if (!QTest::qWaitFor([&]() { return !outcome.isEmpty(); }, 20000))
+            return QStringLiteral("no answer");
+        return outcome;
+    }
+
+    LocalService *service() { return server.service(); }
+
+    LocalServiceFixture server;
+    std::unique_ptr<TavrelNetworkAccessManager> accessManager;
+    std::unique_ptr<DataBase> dataBase;
+    std::unique_ptr<TavrelMigration> migration;
+    std::unique_ptr<NetworkRequestConstructor> constructor;
+    std::unique_ptr<TavrelDataBaseQuery> query;
+    QPointer<TavrelSynchronization> engine;
+};
+
+// Counts the emissions a mailbox makes and keeps each one's argument and keys.
+class MailboxSpy : public QObject
+{
+public:
+    explicit MailboxSpy(NetworkRequestContext *mailbox, bool answerDelay = false)
+        : mailbox(mailbox)
+        , delay(answerDelay)
+    {
+        connect(mailbox, &NetworkRequestContext::replyFinished, this,
+                [this](QObject *argument) { received(argument); });
+    }
+
+    struct Call
+    {
+        QObject *argument;
+        QStringList keys;
+    };
+
+    int count(const QString &key) const
+    {
+        int n = 0;
+        for (const Call &call : calls)
+            n += call.keys.contains(key) ? 1 : 0;
+        return n;
+    }
+
+    QPointer<NetworkRequestContext> mailbox;
+    bool delay;
+    QList<Call> calls;
+
+    void received(QObject *argument)
+    {
+        calls.append({argument, mailbox->result.keys()});
+        if (delay && mailbox->result.contains(KEY_NOTIFY_BEFORE_SYNC))
+            mailbox->result.insert(KEY_DELAY_SYNC, true);
+    }
+};
+
+#endif // SYNCFIXTURE_H

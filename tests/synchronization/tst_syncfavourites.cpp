@@ -1,0 +1,220 @@
+// Favourites changed locally at once and pushed one at a time, the favourites list, and the two
+// dictionaries, end to end against the stand-in service.
+#include "favouriteitem.h"
+#include "filterlinklist.h"
+#include "localservice/localservicefault.h"
+#include "regionlist.h"
+#include "syncfixture.h"
+#include "testapplication.h"
+
+#include <QSqlQuery>
+
+namespace {
+const QString Password = QStringLiteral("pw");
+} // namespace
+
+class TestSyncFavourites : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        fixture.setUp();
+        fixture.service()->generate(50, 21);
+    }
+    void cleanupTestCase() { fixture.tearDown(); }
+    void init()
+    {
+        m_login = QString::fromLatin1(QTest::currentTestFunction()).toLower();
+        fixture.service()->addUser(m_login, Password, true);
+        fixture.service()->clearFaults();
+        fixture.service()->clearRequestLog();
+        fixture.createEngine();
+        QCOMPARE(fixture.login(m_login, Password), S_OK);
+        listener = std::make_unique<MailboxSpy>(fixture.engine->addFavouritesListener());
+    }
+    void cleanup()
+    {
+        listener.reset();
+        fixture.destroyEngine();
+        OnlineState::force(true);
+    }
+
+    void offlineChangesArePushedInOrder();
+    void addingCancelsAPendingRemoval();
+    void delaySyncAndAfterSyncNotice();
+    void badDictionaryReplyWipesNothing_data();
+    void badDictionaryReplyWipesNothing();
+
+private:
+    qint64 orderId(int index) { return fixture.service()->data().orders().at(index).id; }
+    // Local favourite rows: order id -> state.
+    QMap<qint64, int> localFavourites()
+    {
+        QMap<qint64, int> rows;
+        for (Entity::FavouriteItem *item : fixture.query->favourites(m_login, false)) {
+            rows.insert(item->id, int(item->state));
+            delete item;
+        }
+        return rows;
+    }
+    void synchronize()
+    {
+        const int notices = listener->count(KEY_NOTIFY_AFTER_SYNC);
+        fixture.engine->syncFavouritesNow();
+        QTRY_VERIFY_WITH_TIMEOUT(listener->count(KEY_NOTIFY_AFTER_SYNC) > notices, 15000);
+    }
+    // The favourite pushes and list downloads the service saw, in order: "+id", "-id", "list".
+    QStringList favouriteTraffic()
+    {
+        QStringList traffic;
+        for (const LocalServiceRequest &request : fixture.service()->requestLog()) {
+            if (request.path == URL_FAVOURITE_CREATE)
+                traffic << QLatin1Char('+') + request.field(QStringLiteral("ID"));
+            else if (request.path == URL_FAVOURITE_DELETE)
+                traffic << QLatin1Char('-') + request.field(QStringLiteral("ID"));
+            else if (request.path == URL_FAVOURITES)
+                traffic << QStringLiteral("list");
+        }
+        return traffic;
+    }
+    int rowCount(const QString &table)
+    {
+        QSqlQuery query(fixture.dataBase->database);
+        query.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table));
+        return query.next() ? query.value(0).toInt() : -1;
+    }
+
+    SyncFixture fixture;
+    std::unique_ptr<MailboxSpy> listener;
+    QString m_login;
+};
+
+void TestSyncFavourites::offlineChangesArePushedInOrder()
+{
+    const qint64 a = orderId(1), b = orderId(2), c = orderId(3), d = orderId(4);
+    fixture.service()->setFavourites(m_login, {c, d});
+    synchronize();
+    QCOMPARE(localFavourites(),
+             (QMap<qint64, int> {{c, Entity::FavouriteItemList::Sync}, {d, Entity::FavouriteItemList::Sync}}));
+
+    OnlineState::force(false);
+    fixture.service()->clearRequestLog();
+    QVERIFY(fixture.engine->addFavourite(a));
+    Clock::advance(1000);
+    QVERIFY(fixture.engine->addFavourite(b));
+    Clock::advance(1000);
+    QVERIFY(fixture.engine->removeFavourite(c));
+    // The rows change at once; the pushes give up at their pass while offline.
+    QCOMPARE(localFavourites(),
+             (QMap<qint64, int> {{a, Entity::FavouriteItemList::New},
+                                 {b, Entity::FavouriteItemList::New},
+                                 {c, Entity::FavouriteItemList::Deleted},
+                                 {d, Entity::FavouriteItemList::Sync}}));
+    QTRY_VERIFY_WITH_TIMEOUT(!fixture.engine->findTask(SyncTaskType::FavouriteAdd)
+                                 && !fixture.engine->findTask(SyncTaskType::FavouriteRemove),
+                             5000);
+    QVERIFY(favouriteTraffic().isEmpty());
+
+    OnlineState::force(true);
+    synchronize();
+    // Newest change first, one at a time, then the list.
+    QCOMPARE(favouriteTraffic(),
+             QStringList({QStringLiteral("-%1").arg(c), QStringLiteral("+%1").arg(b), QStringLiteral("+%1").arg(a),
+                          QStringLiteral("list")}));
+    QList<qint64> onService = fixture.service()->favourites(m_login);
+    std::sort(onService.begin(), onService.end());
+    QList<qint64> expected {a, b, d};
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(onService, expected);
+    QCOMPARE(localFavourites(),
+             (QMap<qint64, int> {{a, Entity::FavouriteItemList::Sync},
+                                 {b, Entity::FavouriteItemList::Sync},
+                                 {d, Entity::FavouriteItemList::Sync}}));
+    // The orders of the favourites are stored, as viewed ones.
+    QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Viewed);
+}
+
+void TestSyncFavourites::addingCancelsAPendingRemoval()
+{
+    const qint64 a = orderId(7);
+    fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_FAVOURITE_CREATE).once());
+    NetworkRequestContext *first = fixture.engine->addFavourite(a);
+    QCOMPARE(fixture.engine->addFavourite(a), first);
+    NetworkRequestContext *removal = fixture.engine->removeFavourite(a);
+    QVERIFY(removal && removal != first);
+    QVERIFY(!fixture.engine->findOrderTask(SyncTaskType::FavouriteAdd, a));
+    QCOMPARE(localFavourites().value(a), int(Entity::FavouriteItemList::Deleted));
+    NetworkRequestContext *again = fixture.engine->addFavourite(a);
+    QVERIFY(!fixture.engine->findOrderTask(SyncTaskType::FavouriteRemove, a));
+    QCOMPARE(localFavourites().value(a), int(Entity::FavouriteItemList::New));
+    int replies = 0;
+    QObject receiver;
+    connect(again, &NetworkRequestContext::replyFinished, &receiver, [&](QObject *argument) {
+        if (argument)
+            ++replies;
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(replies, 1, 10000);
+    QCOMPARE(localFavourites().value(a), int(Entity::FavouriteItemList::Sync));
+    QCOMPARE(fixture.service()->favourites(m_login), QList<qint64> {a});
+    QCOMPARE(fixture.service()->requests(URL_FAVOURITE_DELETE).size(), 0);
+}
+
+void TestSyncFavourites::delaySyncAndAfterSyncNotice()
+{
+    listener->delay = true;
+    fixture.engine->syncFavouritesNow();
+    QTRY_VERIFY_WITH_TIMEOUT(listener->count(KEY_NOTIFY_BEFORE_SYNC) >= 2, 10000);
+    QCOMPARE(fixture.service()->requests(URL_FAVOURITES).size(), 0);
+    QCOMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), 0);
+    listener->delay = false;
+    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_AFTER_SYNC), 1, 10000);
+    QCOMPARE(fixture.service()->requests(URL_FAVOURITES).size(), 1);
+    const MailboxSpy::Call last = listener->calls.last();
+    QCOMPARE(last.argument, static_cast<QObject *>(fixture.engine->findTask(SyncTaskType::FavouritesSync)));
+    QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_AFTER_SYNC));
+
+    // A failed list is told as an error and changes nothing.
+    fixture.service()->addFault(LocalServiceFault::resultCode(E_SERVER).onPath(URL_FAVOURITES));
+    fixture.engine->syncFavouritesNow();
+    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_ERROR), 1, 10000);
+}
+
+void TestSyncFavourites::badDictionaryReplyWipesNothing_data()
+{
+    QTest::addColumn<int>("shape");
+    QTest::newRow("no list") << int(LocalServiceFault::DictionaryWithoutList);
+    QTest::newRow("two lists") << int(LocalServiceFault::DictionaryWithTwoLists);
+    QTest::newRow("server error") << int(LocalServiceFault::ResultCode);
+}
+
+void TestSyncFavourites::badDictionaryReplyWipesNothing()
+{
+    QFETCH(int, shape);
+    // A good download first.
+    fixture.engine->syncDictionariesNow();
+    QTRY_VERIFY_WITH_TIMEOUT(rowCount(TABLE_REGIONS) > 0 && rowCount(TABLE_BRANCHES) > 0, 10000);
+    const int regions = rowCount(TABLE_REGIONS);
+    const int branches = rowCount(TABLE_BRANCHES);
+    const int mapped = Entity::FilterLinkList::regionMap().size();
+    QVERIFY(mapped > 0);
+
+    LocalServiceFault fault = shape == LocalServiceFault::DictionaryWithoutList
+        ? LocalServiceFault::dictionaryWithoutList()
+        : shape == LocalServiceFault::DictionaryWithTwoLists ? LocalServiceFault::dictionaryWithTwoLists()
+                                                             : LocalServiceFault::resultCode(E_SERVER);
+    fixture.service()->addFault(fault.onPath(URL_GEO_PLACES));
+    QSqlQuery(fixture.dataBase->database)
+        .exec(QStringLiteral("DELETE FROM %1 WHERE Id = (SELECT MIN(Id) FROM %1)").arg(TABLE_BRANCHES));
+    const int geoRequests = fixture.service()->requests(URL_GEO_PLACES).size();
+    fixture.engine->syncDictionariesNow();
+    QTRY_VERIFY_WITH_TIMEOUT(fixture.service()->requests(URL_GEO_PLACES).size() > geoRequests, 10000);
+    // The sectors, answered well, are replaced (the deleted row is back); the regions stay.
+    QTRY_COMPARE_WITH_TIMEOUT(rowCount(TABLE_BRANCHES), branches, 10000);
+    QCOMPARE(rowCount(TABLE_REGIONS), regions);
+    QCOMPARE(Entity::FilterLinkList::regionMap().size(), mapped);
+}
+
+TAVREL_TEST_MAIN(TestSyncFavourites)
+#include "tst_syncfavourites.moc"

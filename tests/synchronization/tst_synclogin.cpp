@@ -1,0 +1,212 @@
+// Login, offline let-in, re-login and the session, end to end against the stand-in service.
+#include "appsettings.h"
+#include "localservice/localservicefault.h"
+#include "syncfixture.h"
+#include "testapplication.h"
+
+class TestSyncLogin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { fixture.setUp(); }
+    void cleanupTestCase() { fixture.tearDown(); }
+    void init()
+    {
+        fixture.service()->clearFaults();
+        if (!fixture.service()->isListening())
+            fixture.service()->resumeListening();
+        fixture.service()->addUser(QStringLiteral("anna"), QStringLiteral("secret"), true);
+        fixture.service()->clearRequestLog();
+        fixture.createEngine();
+    }
+    void cleanup() { fixture.destroyEngine(); }
+
+    void loginAccepted();
+    void wrongPassword();
+    void serviceDown_data();
+    void serviceDown();
+    void hungLogin_data();
+    void hungLogin();
+    void serviceComesBack();
+    void refusedReLoginIsReported();
+    void supersededLoginIsNotAnswered();
+    void dictionariesComeBackAfterARefusal();
+
+private:
+    TavrelSynchronization *engine() { return fixture.engine.data(); }
+    TavrelDataBaseQuery *query() { return fixture.query.get(); }
+    // A user who has logged in on this machine before.
+    void rememberUser(const QString &login, const QString &password)
+    {
+        query()->saveUser(login, LocalServiceUser::digest(password), false);
+    }
+    int requestsOn(const QString &path) { return fixture.service()->requests(path).size(); }
+
+    SyncFixture fixture;
+};
+
+void TestSyncLogin::loginAccepted()
+{
+    QVERIFY(engine()->sessionCookie().isNull());
+    QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("secret")), S_OK);
+    QCOMPARE(engine()->currentLogin(), QStringLiteral("anna"));
+    QCOMPARE(engine()->passwordHash(), LocalServiceUser::digest(QStringLiteral("secret")));
+    QVERIFY(fixture.service()->sessions().contains(engine()->sessionCookie()));
+    QVERIFY(!engine()->findTask(SyncTaskType::Login));
+    // The first login on this machine keeps the display name and the paid-access flag in the row.
+    QVERIFY(query()->isUserExists(QStringLiteral("anna"), LocalServiceUser::digest(QStringLiteral("secret"))));
+    QVERIFY(TavrelApplication::instance()->fullAccess);
+    QVERIFY(!query()->userName(QStringLiteral("anna")).isEmpty());
+    QCOMPARE(query()->rememberedLogins(), QStringList() << QStringLiteral("anna"));
+}
+
+void TestSyncLogin::wrongPassword()
+{
+    QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("wrong")), E_INVALID_USERNAME_OR_PASSWORD);
+    QVERIFY(engine()->currentLogin().isEmpty());
+    QVERIFY(engine()->passwordHash().isNull());
+    QVERIFY(engine()->sessionCookie().isEmpty());
+    QVERIFY(!engine()->findTask(SyncTaskType::Login));
+    QVERIFY(!query()->isUserExists(QStringLiteral("anna"), LocalServiceUser::digest(QStringLiteral("wrong"))));
+}
+
+void TestSyncLogin::serviceDown_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<bool>("known");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("known user is let in") << QString(QTest::currentTestFunction()) + "-known" << true << S_OK;
+    QTest::newRow("unknown user is refused")
+        << QString(QTest::currentTestFunction()) + "-unknown" << false << E_INVALID_USERNAME_OR_PASSWORD;
+}
+
+void TestSyncLogin::serviceDown()
+{
+    QFETCH(QString, login);
+    QFETCH(bool, known);
+    QFETCH(QString, outcome);
+    if (known)
+        rememberUser(login, QStringLiteral("pw"));
+    fixture.service()->stopListening();
+    QCOMPARE(fixture.login(login, QStringLiteral("pw")), outcome);
+    if (known) {
+        QCOMPARE(engine()->currentLogin(), login);
+        QVERIFY(!engine()->sessionCookie().isNull());
+        QVERIFY(engine()->sessionCookie().isEmpty());
+        TavrelSynchronizationTask *relogin = engine()->findTask(SyncTaskType::Login);
+        QVERIFY(relogin);
+        QVERIFY(relogin->hasRun());
+    } else {
+        QVERIFY(engine()->currentLogin().isEmpty());
+        QVERIFY(!engine()->findTask(SyncTaskType::Login));
+    }
+    // Logins are compared exactly: the same login in other letters is another user.
+    fixture.createEngine();
+    QCOMPARE(fixture.login(login.toUpper(), QStringLiteral("pw")), E_INVALID_USERNAME_OR_PASSWORD);
+}
+
+void TestSyncLogin::hungLogin_data()
+{
+    serviceDown_data();
+}
+
+void TestSyncLogin::hungLogin()
+{
+    QFETCH(QString, login);
+    QFETCH(bool, known);
+    QFETCH(QString, outcome);
+    if (known)
+        rememberUser(login, QStringLiteral("pw"));
+    fixture.service()->addFault(LocalServiceFault::hang().onPath(URL_LOGIN));
+    QString answer;
+    int answers = 0;
+    connect(engine(), &TavrelSynchronization::authorizationReceived, this, [&](NetworkRequestContext *result) {
+        answer = result->result.value(KEY_SYNC_RESULT).toString();
+        ++answers;
+    });
+    engine()->login(login, LocalServiceUser::digest(QStringLiteral("pw")), false);
+    QTRY_COMPARE(requestsOn(URL_LOGIN), 1);
+    QTest::qWait(700);
+    QCOMPARE(answers, 0);
+    // Past the login's 15 s the request is given up and answered as not answered.
+    Clock::advance(15001);
+    QTRY_COMPARE_WITH_TIMEOUT(answers, 1, 10000);
+    QCOMPARE(answer, outcome);
+    QTest::qWait(700);
+    QCOMPARE(answers, 1);
+    QCOMPARE(requestsOn(URL_LOGIN), 1);
+}
+
+void TestSyncLogin::serviceComesBack()
+{
+    rememberUser(QStringLiteral("anna"), QStringLiteral("secret"));
+    fixture.service()->stopListening();
+    QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("secret")), S_OK);
+    NetworkRequestContext *orders = engine()->newOrdersNow();
+    QVERIFY(orders);
+    QTest::qWait(1200);
+    // Held behind the pending re-login: nothing is fetched while offline.
+    QVERIFY(engine()->findTask(SyncTaskType::NewOrders)->lastRun().isNull());
+
+    fixture.service()->clearRequestLog();
+    QVERIFY(fixture.service()->resumeListening());
+    Clock::advance(15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!engine()->findTask(SyncTaskType::Login), 10000);
+    QCOMPARE(requestsOn(URL_LOGIN), 1);
+    QVERIFY(fixture.service()->sessions().contains(engine()->sessionCookie()));
+    QCOMPARE(engine()->currentLogin(), QStringLiteral("anna"));
+    // Then the queued work runs with the new session.
+    QTRY_VERIFY_WITH_TIMEOUT(query()->newOrdersCount(QStringLiteral("anna")) > 0, 15000);
+    QCOMPARE(fixture.service()->lastRequest(URL_NEW_ORDERS_PAGE).header(HEADER_SESSION), engine()->sessionCookie());
+}
+
+void TestSyncLogin::refusedReLoginIsReported()
+{
+    rememberUser(QStringLiteral("anna"), QStringLiteral("secret"));
+    fixture.service()->stopListening();
+    QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("secret")), S_OK);
+    fixture.service()->setPassword(QStringLiteral("anna"), QStringLiteral("changed"));
+    QVERIFY(fixture.service()->resumeListening());
+    QString outcome;
+    connect(engine(), &TavrelSynchronization::authorizationReceived, this,
+            [&](NetworkRequestContext *result) { outcome = result->result.value(KEY_SYNC_RESULT).toString(); });
+    Clock::advance(15000);
+    QTRY_COMPARE_WITH_TIMEOUT(outcome, E_INVALID_USERNAME_OR_PASSWORD, 10000);
+    QVERIFY(engine()->currentLogin().isEmpty());
+    QVERIFY(!engine()->findTask(SyncTaskType::Login));
+}
+
+void TestSyncLogin::supersededLoginIsNotAnswered()
+{
+    fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_LOGIN).once());
+    QStringList outcomes;
+    connect(engine(), &TavrelSynchronization::authorizationReceived, this,
+            [&](NetworkRequestContext *result) { outcomes << result->result.value(KEY_SYNC_RESULT).toString(); });
+    QPointer<NetworkRequestContext> first
+        = engine()->login(QStringLiteral("anna"), LocalServiceUser::digest(QStringLiteral("wrong")), false);
+    QTRY_COMPARE(requestsOn(URL_LOGIN), 1);
+    QCOMPARE(first->result.value(KEY_SYNC_RESULT).toString(), QString());
+    QString abortedCode;
+    engine()->login(QStringLiteral("anna"), LocalServiceUser::digest(QStringLiteral("secret")), false);
+    if (first)
+        abortedCode = first->result.value(KEY_SYNC_RESULT).toString();
+    QCOMPARE(abortedCode, E_ABORT_CLIENT);
+    QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 1, 10000);
+    QTest::qWait(2000);
+    QCOMPARE(outcomes, QStringList() << S_OK);
+    QCOMPARE(engine()->currentLogin(), QStringLiteral("anna"));
+}
+
+void TestSyncLogin::dictionariesComeBackAfterARefusal()
+{
+    engine()->syncDictionariesNow();
+    QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("wrong")), E_INVALID_USERNAME_OR_PASSWORD);
+    QVERIFY(!engine()->findTask(SyncTaskType::DictionariesSync));
+    QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("secret")), S_OK);
+    QVERIFY(engine()->findTask(SyncTaskType::DictionariesSync));
+    QTRY_VERIFY_WITH_TIMEOUT(requestsOn(URL_GEO_PLACES) > 0 && requestsOn(URL_ECONOMIC_SECTORS) > 0, 10000);
+}
+
+TAVREL_TEST_MAIN(TestSyncLogin)
+#include "tst_synclogin.moc"

@@ -1,0 +1,275 @@
+// New orders downloaded page by page and merged by the day's rules, the server search and the
+// reading of one order, end to end against the stand-in service.
+#include "appsettings.h"
+#include "localservice/localservicefault.h"
+#include "order.h"
+#include "pagerequestcontext.h"
+#include "syncfixture.h"
+#include "testapplication.h"
+
+namespace {
+const QString Password = QStringLiteral("pw");
+} // namespace
+
+// Follows the new-orders download as the main window does: the engine's announcements come with
+// "SyncXMLResponseResult" in the download's map (the download's own report of a page does not).
+class DownloadSpy : public QObject
+{
+public:
+    explicit DownloadSpy(NetworkRequestContext *download)
+        : download(download)
+    {
+        connect(download, &NetworkRequestContext::replyFinished, this, [this](QObject *argument) {
+            auto *page = qobject_cast<PageRequestContext *>(argument);
+            if (!page || !this->download->result.contains(KEY_SYNC_RESULT))
+                return;
+            if (page->result.value(KEY_RESULT).toString() == S_OK) {
+                pages << page->pageNumber;
+                counts << this->download->result.value(KEY_ORDERS_NOT_IN_DB_COUNT).toInt();
+            } else {
+                ++failures;
+            }
+        });
+    }
+    QPointer<NetworkRequestContext> download;
+    QList<int> pages;
+    QList<int> counts;
+    int failures = 0;
+};
+
+class TestSyncOrders : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { fixture.setUp(); }
+    void cleanupTestCase() { fixture.tearDown(); }
+    // Each case is a subscriber of its own, with no order stored before it.
+    void init()
+    {
+        m_login = QString::fromLatin1(QTest::currentTestFunction()).toLower();
+        fixture.service()->addUser(m_login, Password, true);
+        fixture.service()->clearFaults();
+    }
+    void cleanup() { fixture.destroyEngine(); }
+
+    void sessionExpiresInTheMiddleOfADownload();
+    void newDayRule();
+    void failedPageRetriesAtOnceOnlyWhenNothingWasNew();
+    void searchKeepsStoredTypes();
+    void readingAnUnknownOrderStoresIt();
+
+private:
+    TavrelSynchronization *startEngine(bool newDay)
+    {
+        AppSettings::setTodayDate(newDay ? Clock::currentDateTime().addDays(-1) : Clock::currentDateTime());
+        TavrelSynchronization *engine = fixture.createEngine();
+        if (fixture.login(m_login, Password) != S_OK)
+            return nullptr;
+        return engine;
+    }
+    QList<qint64> serviceOrderIds(int from, int count)
+    {
+        QList<qint64> ids;
+        const auto &orders = fixture.service()->data().orders();
+        for (int i = from; i < from + count && i < orders.size(); ++i)
+            ids << orders.at(i).id;
+        return ids;
+    }
+    Entity::OrderList::Type typeOf(qint64 id)
+    {
+        return fixture.query->orderType(m_login, id, Entity::OrderList::Error);
+    }
+    void setType(qint64 id, Entity::OrderList::Type type)
+    {
+        Entity::Order *order = fixture.query->order(m_login, id);
+        QVERIFY(order);
+        order->type = type;
+        QVERIFY(fixture.query->updateOrder(m_login, order));
+        delete order;
+    }
+    // One download: asks for it and waits until its last page has been announced.
+    void download(DownloadSpy &spy, int pages)
+    {
+        fixture.engine->newOrdersNow();
+        QTRY_COMPARE_WITH_TIMEOUT(spy.pages.size(), pages, 30000);
+    }
+
+    SyncFixture fixture;
+    QString m_login;
+};
+
+void TestSyncOrders::sessionExpiresInTheMiddleOfADownload()
+{
+    fixture.service()->generate(2500, 7);
+    TavrelSynchronization *engine = startEngine(false);
+    QVERIFY(engine);
+    fixture.service()->clearRequestLog();
+    // The service forgets every session just before the second page.
+    fixture.service()->addFault(LocalServiceFault::expireSessions().onPath(URL_NEW_ORDERS_PAGE).onPage(2).once());
+    DownloadSpy spy(engine->newOrdersNow());
+    download(spy, 3);
+    QCOMPARE(spy.pages, QList<int>() << 0 << 1 << 2);
+    QCOMPARE(spy.counts, QList<int>() << 1000 << 1000 << 500);
+    QCOMPARE(spy.failures, 0);
+    QCOMPARE(fixture.service()->requests(URL_LOGIN).size(), 1);
+    QCOMPARE(fixture.service()->requests(URL_NEW_ORDERS_PAGE).size(), 4);
+    QCOMPARE(fixture.query->newOrdersCount(m_login), 2500);
+    QTest::qWait(1200);
+    QCOMPARE(spy.pages.size(), 3);
+    QVERIFY(!engine->firstSyncDownloadRunning());
+}
+
+void TestSyncOrders::newDayRule()
+{
+    fixture.service()->generate(20, 3);
+    const QList<qint64> id = serviceOrderIds(0, 7);
+
+    // Day one, first download: everything is new.
+    fixture.service()->setNewOrderIds({id[1], id[2], id[3], id[4]});
+    TavrelSynchronization *engine = startEngine(true);
+    QVERIFY(engine);
+    QVERIFY(engine->firstSyncToday());
+    DownloadSpy day1(engine->newOrdersNow());
+    download(day1, 1);
+    QCOMPARE(day1.counts.last(), 4);
+    QVERIFY(!engine->firstSyncToday());
+    for (qint64 order : {id[1], id[2], id[3], id[4]})
+        QCOMPARE(typeOf(order), Entity::OrderList::New);
+
+    // The user looks at two orders; a later download the same day keeps "Viewed".
+    setType(id[1], Entity::OrderList::Viewed);
+    setType(id[2], Entity::OrderList::NewViewed);
+    fixture.service()->setNewOrderIds({id[1], id[2], id[5]});
+    Clock::advance(601 * 1000);
+    download(day1, 2);
+    QCOMPARE(day1.counts.last(), 1);
+    QCOMPARE(typeOf(id[1]), Entity::OrderList::Viewed);
+    QCOMPARE(typeOf(id[2]), Entity::OrderList::New);
+    QCOMPARE(typeOf(id[5]), Entity::OrderList::New);
+    QCOMPARE(typeOf(id[3]), Entity::OrderList::New);
+
+    // Day two: the first download resets the marks of everything it does not bring.
+    setType(id[4], Entity::OrderList::NewViewed);
+    fixture.destroyEngine();
+    fixture.service()->setNewOrderIds({id[1], id[3], id[6]});
+    engine = startEngine(true);
+    QVERIFY(engine);
+    QVERIFY(engine->firstSyncToday());
+    DownloadSpy day2(engine->newOrdersNow());
+    download(day2, 1);
+    QCOMPARE(day2.counts.last(), 1);
+    QCOMPARE(typeOf(id[1]), Entity::OrderList::New);
+    QCOMPARE(typeOf(id[3]), Entity::OrderList::New);
+    QCOMPARE(typeOf(id[6]), Entity::OrderList::New);
+    QCOMPARE(typeOf(id[2]), Entity::OrderList::Viewed);
+    QCOMPARE(typeOf(id[5]), Entity::OrderList::Viewed);
+    QCOMPARE(typeOf(id[4]), Entity::OrderList::NewViewed);
+    QCOMPARE(typeOf(id[0]), Entity::OrderList::Error);
+    QVERIFY(!engine->firstSyncDownloadRunning());
+
+    // A second start on the same day resets nothing.
+    fixture.destroyEngine();
+    engine = startEngine(false);
+    QVERIFY(engine);
+    QVERIFY(!engine->firstSyncToday());
+}
+
+void TestSyncOrders::failedPageRetriesAtOnceOnlyWhenNothingWasNew()
+{
+    fixture.service()->generate(2100, 11);
+    TavrelSynchronization *engine = startEngine(false);
+    QVERIFY(engine);
+    fixture.service()->addFault(LocalServiceFault::failPage(3).onPath(URL_NEW_ORDERS_PAGE).once());
+    DownloadSpy spy(engine->newOrdersNow());
+    QTRY_COMPARE_WITH_TIMEOUT(spy.failures, 1, 30000);
+    QCOMPARE(spy.pages, QList<int>() << 0 << 1);
+    // The pages before the failure had new orders: the next download waits for the interval.
+    QTest::qWait(1500);
+    QCOMPARE(spy.pages.size(), 2);
+    QCOMPARE(fixture.query->newOrdersCount(m_login), 2000);
+
+    // Now nothing of the first pages is new, so a failure of the last one is retried at once.
+    fixture.service()->addFault(LocalServiceFault::failPage(3).onPath(URL_NEW_ORDERS_PAGE).once());
+    engine->newOrdersNow();
+    QTRY_COMPARE_WITH_TIMEOUT(spy.failures, 2, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(spy.pages.size(), 7, 30000);
+    QCOMPARE(spy.pages.mid(2), QList<int>() << 0 << 1 << 0 << 1 << 2);
+    QCOMPARE(spy.counts.last(), 100);
+    QCOMPARE(fixture.query->newOrdersCount(m_login), 2100);
+}
+
+void TestSyncOrders::searchKeepsStoredTypes()
+{
+    fixture.service()->generate(40, 5);
+    const QList<qint64> stored = serviceOrderIds(0, 10);
+    fixture.service()->setNewOrderIds(stored);
+    TavrelSynchronization *engine = startEngine(false);
+    QVERIFY(engine);
+    DownloadSpy spy(engine->newOrdersNow());
+    download(spy, 1);
+    for (qint64 orderId : stored) {
+        if (orderId != stored[1])
+            setType(orderId, Entity::OrderList::Viewed);
+    }
+    int calls = 0;
+    QObject receiver;
+    NetworkRequestContext *search = engine->requestSearch(SEARCH_AREA_CURRENT_ORDERS, QString(), false, false);
+    const QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> release(search);
+    QList<QObject *> arguments;
+    connect(search, &NetworkRequestContext::replyFinished, &receiver, [&](QObject *argument) {
+        ++calls;
+        arguments << argument;
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(calls, 2, 15000);
+    QCOMPARE(arguments.first(), static_cast<QObject *>(engine));
+    QCOMPARE(arguments.last(), nullptr);
+    QCOMPARE(search->result.value(KEY_SYNC_RESULT).toString(), S_OK);
+    const QVariantList found = search->result.value(KEY_ORDERS).toList();
+    QVERIFY(!found.isEmpty());
+    int searchRows = 0;
+    for (const QVariant &map : found) {
+        const qint64 orderId = map.toMap().value(KEY_ID).toLongLong();
+        const Entity::OrderList::Type type = typeOf(orderId);
+        if (orderId == stored[1])
+            QCOMPARE(type, Entity::OrderList::New);
+        else if (stored.contains(orderId))
+            QCOMPARE(type, Entity::OrderList::Viewed);
+        else
+            QCOMPARE(type, Entity::OrderList::Search);
+        searchRows += type == Entity::OrderList::Search ? 1 : 0;
+    }
+    QVERIFY(searchRows > 0);
+}
+
+void TestSyncOrders::readingAnUnknownOrderStoresIt()
+{
+    fixture.service()->generate(10, 9);
+    fixture.service()->setNewOrderIds({});
+    TavrelSynchronization *engine = startEngine(false);
+    QVERIFY(engine);
+    const qint64 orderId = serviceOrderIds(4, 1).first();
+    QCOMPARE(typeOf(orderId), Entity::OrderList::Error);
+    NetworkRequestContext *read = engine->requestOrderRead(orderId);
+    const QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> release(read);
+    QTest::qWait(300);
+    QCOMPARE(fixture.service()->requests(URL_ORDER_READ).size(), 0);
+    QString storedName;
+    int calls = 0;
+    QObject receiver;
+    connect(read, &NetworkRequestContext::replyFinished, &receiver, [&](QObject *argument) {
+        ++calls;
+        if (argument == engine) {
+            Entity::Order *order = fixture.query->order(m_login, orderId);
+            storedName = order ? order->subjectFullName : QString();
+            delete order;
+        }
+    });
+    read->start();
+    QTRY_COMPARE_WITH_TIMEOUT(calls, 2, 15000);
+    QCOMPARE(typeOf(orderId), Entity::OrderList::Viewed);
+    QCOMPARE(storedName, fixture.service()->data().order(orderId)->customerFullName);
+}
+
+TAVREL_TEST_MAIN(TestSyncOrders)
+#include "tst_syncorders.moc"

@@ -1,0 +1,321 @@
+// The engine's task list, scheduler pass, listener protocol and purge thread, driven by direct
+// passes and the settable clock; nothing here needs the service.
+#include "appsettings.h"
+#include "favouriteitem.h"
+#include "order.h"
+#include "syncfixture.h"
+#include "testapplication.h"
+#include "valuehelpers.h"
+
+namespace {
+// Warnings Qt gives when a connection is used from a thread it does not belong to.
+QStringList crossThreadWarnings;
+QtMessageHandler previousHandler = nullptr;
+void recordCrossThreadUse(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.contains(QLatin1String("does not belong to the calling thread"))
+        || message.contains(QLatin1String("database not open")))
+        crossThreadWarnings << message;
+    previousHandler(type, context, message);
+}
+} // namespace
+
+class TestSyncScheduler : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { fixture.setUp(); }
+    void cleanupTestCase() { fixture.tearDown(); }
+    void init() { fixture.createEngine(); }
+    void cleanup() { fixture.destroyEngine(); }
+
+    void refreshInterval_data();
+    void refreshInterval();
+    void intervalCountsFromTheClock();
+    void requireImmediateRunsBeforeTheInterval();
+    void pendingLoginHoldsLaterPhases();
+    void failedLoginFailsLaterPhasesOnce();
+    void failTaskOnNonGatingTaskDeliversOnlyTheOtherContext();
+    void listenerFirstDeliveryHappensOnce();
+    void listenerRegisteredDuringAPassWaitsForTheNext();
+    void deletedMailboxEndsItsListener();
+    void favouritesLoadTaskDeliversOnceAndEnds();
+    void ensureTaskIsIdempotent();
+    void offlineFiltersAndDictionariesLookAgainAtOnce();
+    void purgeRemovesOldOrdersAndKeepsFavourites();
+
+private:
+    TavrelSynchronization *engine() { return fixture.engine.data(); }
+    int countOfType(int type)
+    {
+        int n = 0;
+        for (TavrelSynchronizationTask *task : engine()->taskList())
+            n += task->type() == type ? 1 : 0;
+        return n;
+    }
+
+    SyncFixture fixture;
+};
+
+void TestSyncScheduler::refreshInterval_data()
+{
+    QTest::addColumn<int>("given");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("user's choice") << 900 << 900;
+    QTest::newRow("zero is the default, not every tick") << 0 << 600;
+    QTest::newRow("negative is the default") << -30 << 600;
+}
+
+void TestSyncScheduler::refreshInterval()
+{
+    QFETCH(int, given);
+    QFETCH(int, expected);
+    OnlineState::force(false);
+    engine()->setNewOrdersRefreshInterval(1200);
+    engine()->newOrdersNow();
+    engine()->setNewOrdersRefreshInterval(given);
+    QCOMPARE(engine()->newOrdersRefreshInterval(), expected);
+    QCOMPARE(engine()->findTask(SyncTaskType::NewOrders)->interval(), expected);
+    OnlineState::force(true);
+}
+
+void TestSyncScheduler::intervalCountsFromTheClock()
+{
+    // Offline the new-orders task sends nothing, but each run still counts.
+    OnlineState::force(false);
+    const QDateTime noon(QDate(2026, 3, 2), QTime(12, 0), Qt::UTC);
+    Clock::setFixed(noon);
+    engine()->newOrdersNow();
+    TavrelSynchronizationTask *task = engine()->findTask(SyncTaskType::NewOrders);
+    engine()->processTasks();
+    QCOMPARE(task->lastRun(), noon);
+
+    Clock::setFixed(noon.addSecs(599));
+    engine()->processTasks();
+    QCOMPARE(task->lastRun(), noon);
+
+    Clock::setFixed(noon.addSecs(600));
+    engine()->processTasks();
+    QCOMPARE(task->lastRun(), noon.addSecs(600));
+    OnlineState::force(true);
+}
+
+void TestSyncScheduler::requireImmediateRunsBeforeTheInterval()
+{
+    OnlineState::force(false);
+    const QDateTime start(QDate(2026, 3, 2), QTime(8, 0), Qt::UTC);
+    Clock::setFixed(start);
+    engine()->newOrdersNow();
+    engine()->processTasks();
+    Clock::setFixed(start.addSecs(5));
+    engine()->newOrdersNow();
+    engine()->processTasks();
+    QCOMPARE(engine()->findTask(SyncTaskType::NewOrders)->lastRun(), start.addSecs(5));
+    OnlineState::force(true);
+}
+
+void TestSyncScheduler::pendingLoginHoldsLaterPhases()
+{
+    OnlineState::force(false);
+    TavrelSynchronizationTask *login = engine()->ensureTask(SyncTaskType::Login, false);
+    engine()->newOrdersNow();
+    NetworkRequestContext *mailbox = engine()->addFiltersListener();
+    MailboxSpy spy(mailbox);
+    engine()->processTasks();
+    // The login sorts first, holds phase 2; a phase-1 listener after it in the list still runs.
+    QVERIFY(login->hasRun());
+    QCOMPARE(spy.calls.size(), 1);
+    QVERIFY(engine()->findTask(SyncTaskType::NewOrders)->lastRun().isNull());
+    OnlineState::force(true);
+}
+
+void TestSyncScheduler::failedLoginFailsLaterPhasesOnce()
+{
+    OnlineState::force(false);
+    engine()->ensureCleanupTask();
+    TavrelSynchronizationTask *login = engine()->ensureTask(SyncTaskType::Login, false);
+    NetworkRequestContext *orders = engine()->newOrdersNow();
+    NetworkRequestContext *listenerBox = engine()->addFiltersListener();
+    engine()->processTasks(); // the listener has its first delivery and goes dormant
+    MailboxSpy ordersSpy(orders);
+    MailboxSpy listenerSpy(listenerBox);
+
+    engine()->failTask(login, nullptr);
+    QCOMPARE(ordersSpy.calls.size(), 1);
+    QCOMPARE(ordersSpy.calls.first().argument, static_cast<QObject *>(engine()));
+    QVERIFY(!engine()->findTask(SyncTaskType::Login));
+    QVERIFY(!engine()->findTask(SyncTaskType::NewOrders));
+    // A dormant listener is not touched; the purge, sorted before the login, stays.
+    QCOMPARE(listenerSpy.calls.size(), 0);
+    QVERIFY(engine()->findTask(SyncTaskType::FiltersListener));
+    QVERIFY(engine()->findTask(SyncTaskType::CleanupOrders));
+
+    engine()->processTasks();
+    QCOMPARE(ordersSpy.calls.size(), 1);
+    QVERIFY(engine()->newOrdersNow() != nullptr);
+    OnlineState::force(true);
+}
+
+void TestSyncScheduler::failTaskOnNonGatingTaskDeliversOnlyTheOtherContext()
+{
+    OnlineState::force(false);
+    NetworkRequestContext *orders = engine()->newOrdersNow();
+    QPointer<NetworkRequestContext> other = fixture.constructor->createRequest(0);
+    MailboxSpy ordersSpy(orders);
+    MailboxSpy otherSpy(other);
+    engine()->failTask(engine()->findTask(SyncTaskType::NewOrders), other);
+    QCOMPARE(otherSpy.calls.size(), 1);
+    QCOMPARE(ordersSpy.calls.size(), 0);
+    QVERIFY(!engine()->findTask(SyncTaskType::NewOrders));
+
+    engine()->failTask(nullptr, other);
+    QCOMPARE(otherSpy.calls.size(), 2);
+    delete other.data();
+    OnlineState::force(true);
+}
+
+void TestSyncScheduler::listenerFirstDeliveryHappensOnce()
+{
+    NetworkRequestContext *mailbox = engine()->addOrderListListener(Entity::OrderList::Viewed);
+    QCOMPARE(mailbox->parameters.value(KEY_LIST_TYPE).toString(), QStringLiteral("Viewed"));
+    MailboxSpy spy(mailbox);
+    engine()->processTasks();
+    QCOMPARE(spy.calls.size(), 1);
+    QCOMPARE(spy.calls.first().argument, static_cast<QObject *>(mailbox));
+    QVERIFY(spy.calls.first().keys.contains(KEY_SYNC_RESULT));
+    QVERIFY(!mailbox->result.contains(KEY_SYNC_RESULT));
+
+    mailbox->result.insert(KEY_SYNC_RESULT, S_OK);
+    engine()->processTasks();
+    QCOMPARE(spy.calls.size(), 1);
+    QVERIFY(engine()->findTask(SyncTaskType::OrderListListener));
+}
+
+void TestSyncScheduler::listenerRegisteredDuringAPassWaitsForTheNext()
+{
+    NetworkRequestContext *first = engine()->addFavouritesListener();
+    QPointer<NetworkRequestContext> second;
+    QObject context;
+    connect(first, &NetworkRequestContext::replyFinished, &context,
+            [&]() { second = engine()->addFavouritesListener(); });
+    engine()->processTasks();
+    QVERIFY(second);
+    MailboxSpy spy(second);
+    QCOMPARE(spy.calls.size(), 0);
+    engine()->processTasks();
+    QCOMPARE(spy.calls.size(), 1);
+}
+
+void TestSyncScheduler::deletedMailboxEndsItsListener()
+{
+    for (int i = 0; i < 3; ++i)
+        delete engine()->addFiltersListener();
+    NetworkRequestContext *kept = engine()->addFiltersListener();
+    engine()->processTasks();
+    QCOMPARE(countOfType(SyncTaskType::FiltersListener), 1);
+    QCOMPARE(engine()->findTask(SyncTaskType::FiltersListener)->context(), kept);
+}
+
+void TestSyncScheduler::favouritesLoadTaskDeliversOnceAndEnds()
+{
+    NetworkRequestContext *mailbox = engine()->addFavouritesLoadTask();
+    QVERIFY(variantIsTrue(mailbox->parameters.value(KEY_WITH_ORDERS)));
+    QPointer<NetworkRequestContext> guard(mailbox);
+    int calls = 0;
+    int kind = -1;
+    QObject context;
+    connect(mailbox, &NetworkRequestContext::replyFinished, &context, [&](QObject *argument) {
+        ++calls;
+        kind = guard->kind;
+        QCOMPARE(argument, static_cast<QObject *>(guard.data()));
+        QCOMPARE(guard->result.value(KEY_SYNC_RESULT).toString(), S_OK);
+    });
+    engine()->processTasks();
+    QCOMPARE(calls, 1);
+    QCOMPARE(kind, 3);
+    QVERIFY(!engine()->findTask(SyncTaskType::FavouritesLoad));
+    SyncFixture::flushDeletions();
+    QVERIFY(!guard);
+}
+
+void TestSyncScheduler::ensureTaskIsIdempotent()
+{
+    engine()->ensureCleanupTask();
+    engine()->ensureCleanupTask();
+    QCOMPARE(countOfType(SyncTaskType::CleanupOrders), 1);
+    TavrelSynchronizationTask *filters = engine()->ensureTask(SyncTaskType::FiltersSync, false);
+    filters->setAlive(false);
+    QCOMPARE(engine()->ensureTask(SyncTaskType::FiltersSync, true), filters);
+    QCOMPARE(engine()->findTask(SyncTaskType::FiltersSync), filters);
+    QVERIFY(!filters->hasRun());
+}
+
+void TestSyncScheduler::offlineFiltersAndDictionariesLookAgainAtOnce()
+{
+    OnlineState::force(false);
+    engine()->syncFiltersNow();
+    engine()->syncDictionariesNow();
+    engine()->processTasks();
+    QVERIFY(!engine()->findTask(SyncTaskType::FiltersSync)->hasRun());
+    QVERIFY(!engine()->findTask(SyncTaskType::DictionariesSync)->hasRun());
+    OnlineState::force(true);
+}
+
+void TestSyncScheduler::purgeRemovesOldOrdersAndKeepsFavourites()
+{
+    const QString login = QStringLiteral("purge");
+    const QDateTime now = Clock::currentDateTimeUtc();
+    struct Row
+    {
+        qint64 id;
+        QDateTime opened;
+        int favourite; // -1 none, else the favourite's state
+        bool survives;
+    };
+    const QList<Row> rows = {
+        {1, now.addMonths(-2), -1, false},
+        {2, now.addMonths(-2), Entity::FavouriteItemList::Sync, true},
+        {3, now.addMonths(-2), Entity::FavouriteItemList::New, true},
+        {4, now.addMonths(-2), Entity::FavouriteItemList::Deleted, false},
+        {5, now.addDays(-3), -1, true},
+    };
+    QList<Entity::Order *> orders;
+    for (const Row &row : rows) {
+        auto *order = new Entity::Order();
+        order->id = row.id;
+        order->openingTime = row.opened;
+        order->name = QStringLiteral("order %1").arg(row.id);
+        orders << order;
+        if (row.favourite >= 0) {
+            Entity::FavouriteItem item;
+            item.id = row.id;
+            item.login = login;
+            item.state = Entity::FavouriteItemList::State(row.favourite);
+            item.changed = true;
+            item.changeDate = now;
+            QVERIFY(fixture.query->saveFavourite(login, &item));
+        }
+    }
+    fixture.query->saveOrdersWithType(login, orders);
+    qDeleteAll(orders);
+
+    crossThreadWarnings.clear();
+    previousHandler = qInstallMessageHandler(recordCrossThreadUse);
+    engine()->ensureCleanupTask();
+    engine()->processTasks();
+    QTRY_VERIFY_WITH_TIMEOUT(!engine()->isCleanupRunning(), 10000);
+    qInstallMessageHandler(previousHandler);
+    QVERIFY2(crossThreadWarnings.isEmpty(), qPrintable(crossThreadWarnings.join(QLatin1Char('\n'))));
+
+    for (const Row &row : rows) {
+        Entity::Order *order = fixture.query->order(login, row.id);
+        QVERIFY2(bool(order) == row.survives, qPrintable(QStringLiteral("order %1").arg(row.id)));
+        delete order;
+    }
+    // The GUI connection goes on working after the purge.
+    QCOMPARE(fixture.query->favouritesCount(login), 2);
+}
+
+TAVREL_TEST_MAIN(TestSyncScheduler)
+#include "tst_syncscheduler.moc"
