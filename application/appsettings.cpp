@@ -200,12 +200,17 @@ void AppSettings::setAutoEnterTimeout(int seconds)
 
 int AppSettings::newOrdersRefreshIntervalTime()
 {
+    if (TavrelSynchronization *sync = engine())
+        return sync->newOrdersRefreshInterval();
     return state().refreshIntervalWithoutEngine;
 }
 
 void AppSettings::setNewOrdersRefreshIntervalTime(int seconds)
 {
-    state().refreshIntervalWithoutEngine = seconds;
+    if (TavrelSynchronization *sync = engine())
+        sync->setNewOrdersRefreshInterval(seconds);
+    else
+        state().refreshIntervalWithoutEngine = seconds;
 }
 
 bool AppSettings::isFullAccess()

@@ -1,9 +1,11 @@
-#include <QCoreApplication>
-#include <QTextStream>
+#include "tavrelapplication.h"
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QTextStream(stdout) << "Tavrel " << TAVREL_VERSION << '\n';
-    return 0;
+    int exitCode = 0;
+    {
+        TavrelApplication app(argc, argv);
+        exitCode = app.start();
+    }
+    return exitCode;
 }

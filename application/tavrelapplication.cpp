@@ -1,10 +1,33 @@
 #include "tavrelapplication.h"
 
 #include "appsettings.h"
+#include "authorizationform.h"
+#include "constants.h"
+#include "database.h"
+#include "mainwindow.h"
+#include "networkrequestconstructor.h"
+#include "networkrequestcontext.h"
+#include "tavreldatabasequery.h"
+#include "tavrelmigration.h"
+#include "tavrelnetworkaccessmanager.h"
+#include "tavrelsynchronization.h"
+#include "ui_versionform.h"
 
+#include <QDataStream>
+#include <QDebug>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QNetworkConfigurationManager>
 #include <QSettings>
+#include <QUrl>
+
+#include <memory>
 
 static void initTavrelResources()
 {
@@ -12,15 +35,79 @@ static void initTavrelResources()
     Q_INIT_RESOURCE(resources);
 }
 
+namespace {
+
+const int kProbeTimeoutMs = 1000;
+const int kListenRetryMs = 2000;
+// A later start sends its two bytes at once; a connection that stays silent is dropped after this.
+const int kIncomingMessageTimeoutMs = 2000;
+// The second instance leaves even if the running one never closes the connection.
+const int kSecondInstanceExitMs = 3000;
+const qint16 kActivateMessage = 1;
+
+#ifndef Q_OS_WIN
+// On Unix the server is a socket file that outlives a crashed process. A file that refuses connections
+// belongs to nobody: it may be removed, so that the guard keeps working after a crash.
+bool isStaleServer(const QString &name)
+{
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (probe.waitForConnected(kProbeTimeoutMs)) {
+        probe.abort();
+        return false;
+    }
+    return probe.error() == QLocalSocket::ConnectionRefusedError;
+}
+#endif
+
+} // namespace
+
 TavrelApplication::TavrelApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     initTavrelResources();
     setOrganizationName(AppSettings::organizationNameUpper());
     migrateSettings();
+
     const QStringList args = arguments();
     if (args.size() > 2 && args.at(1) == QLatin1String("-path"))
         QDir::setCurrent(args.at(2));
+
+    connect(&trayIcon, &QSystemTrayIcon::activated, this, &TavrelApplication::trayActivated);
+
+    fullAccess = false;
+    versionDialogScheduled = false;
+
+    versionTimer.setInterval(0);
+    versionTimer.setSingleShot(true);
+    connect(&versionTimer, &QTimer::timeout, this, &TavrelApplication::showVersionStatusDialog);
+}
+
+TavrelApplication::~TavrelApplication()
+{
+    trayIcon.hide();
+    if (localServer) {
+        localServer->close();
+        delete localServer;
+        localServer = nullptr;
+    }
+}
+
+TavrelApplication *TavrelApplication::instance()
+{
+    return qobject_cast<TavrelApplication *>(QCoreApplication::instance());
+}
+
+QString TavrelApplication::localServerName()
+{
+    return QStringLiteral("QUORVIN_") + QCoreApplication::applicationName();
+}
+
+void TavrelApplication::writeActivateMessage(QByteArray *data)
+{
+    QDataStream out(data, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_4_6); // stream version 12
+    out << kActivateMessage;
 }
 
 void TavrelApplication::migrateSettings()
@@ -39,8 +126,160 @@ void TavrelApplication::migrateSettings()
     oldSettings.sync();
 }
 
+bool TavrelApplication::activateRunningInstance()
+{
+    const QString name = localServerName();
+    auto *probe = new QLocalSocket(this);
+    probe->connectToServer(name, QIODevice::ReadWrite);
+    if (probe->waitForConnected(kProbeTimeoutMs)) {
+        QByteArray message;
+        writeActivateMessage(&message);
+        probe->write(message);
+        probe->flush();
+        probe->waitForBytesWritten(kProbeTimeoutMs);
+        connect(probe, &QLocalSocket::disconnected, probe, &QObject::deleteLater);
+        connect(probe, &QObject::destroyed, this, [] { QCoreApplication::exit(0); });
+        QTimer::singleShot(kSecondInstanceExitMs, this, [] { QCoreApplication::exit(0); });
+        probe->disconnectFromServer();
+        return true;
+    }
+
+    const QLocalSocket::LocalSocketError error = probe->error();
+    delete probe;
+    if (error == QLocalSocket::ServerNotFoundError) {
+        tryListenNamedPipe();
+    }
+#ifndef Q_OS_WIN
+    else if (error == QLocalSocket::ConnectionRefusedError) {
+        QLocalServer::removeServer(name);
+        tryListenNamedPipe();
+    }
+#endif
+    return false;
+}
+
+void TavrelApplication::tryListenNamedPipe()
+{
+    const QString name = localServerName();
+    localServer = new QLocalServer(this);
+    localServer->setSocketOptions(QLocalServer::UserAccessOption);
+    bool listening = localServer->listen(name);
+#ifndef Q_OS_WIN
+    if (!listening && localServer->serverError() == QAbstractSocket::AddressInUseError && isStaleServer(name)) {
+        QLocalServer::removeServer(name);
+        listening = localServer->listen(name);
+    }
+#endif
+    if (listening) {
+        connect(localServer, &QLocalServer::newConnection, this, &TavrelApplication::acceptIncomingMessage);
+        return;
+    }
+    qDebug() << "Cannot listen as" << name << localServer->errorString();
+    delete localServer;
+    localServer = nullptr;
+    QTimer::singleShot(kListenRetryMs, this, &TavrelApplication::tryListenNamedPipe);
+}
+
+void TavrelApplication::acceptIncomingMessage()
+{
+    if (!localServer)
+        return;
+    while (QLocalSocket *socket = localServer->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readActivationMessage(socket); });
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(kIncomingMessageTimeoutMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        if (socket->bytesAvailable() > 0)
+            readActivationMessage(socket);
+    }
+}
+
+void TavrelApplication::readActivationMessage(QLocalSocket *socket)
+{
+    if (socket->bytesAvailable() < 2)
+        return;
+    QDataStream in(socket);
+    in.setVersion(QDataStream::Qt_4_6);
+    while (socket->bytesAvailable() >= 2) {
+        qint16 value = 0;
+        in >> value;
+        if (value == kActivateMessage) {
+            qDebug() << "Another start asked this instance to come to the front.";
+            trayActivated();
+        }
+    }
+    socket->close();
+    socket->deleteLater();
+}
+
+int TavrelApplication::start()
+{
+    if (activateRunningInstance())
+        return exec();
+
+    setQuitOnLastWindowClosed(false);
+
+    auto loginForm = std::make_unique<AuthorizationForm>(nullptr);
+    auto accessManager = std::make_unique<TavrelNetworkAccessManager>(nullptr);
+
+    const QString databaseName = applicationName() + QStringLiteral(".Dat");
+    if (!QFileInfo::exists(databaseName)) {
+        // Created owner-only before SQLite sees it: it holds the users' password digests.
+        QFile file(databaseName);
+        if (file.open(QIODevice::WriteOnly))
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    auto db = std::make_unique<DataBase>(databaseName, QString(), QString());
+    QFile::setPermissions(databaseName, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    auto migration = std::make_unique<TavrelMigration>(*db, nullptr);
+    // Qt marks the bearer classes deprecated; the engine still asks this one for the online state.
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    auto configurationManager = std::make_unique<QNetworkConfigurationManager>(nullptr);
+    QT_WARNING_POP
+    auto constructor = std::make_unique<NetworkRequestConstructor>(nullptr);
+    auto query = std::make_unique<TavrelDataBaseQuery>(db.get(), nullptr);
+
+    dataBase = db.get();
+    dataBaseQuery = query.get();
+    authorizationForm = loginForm.get();
+    networkAccessManager = accessManager.get();
+    networkConfigurationManager = configurationManager.get();
+    requestConstructor = constructor.get();
+
+    auto engine = std::make_unique<TavrelSynchronization>(nullptr);
+    synchronization = engine.get();
+
+    migration->upToLastMigration();
+    loginForm->loadLastSavedUser();
+
+    auto window = std::make_unique<MainWindow>(nullptr);
+    mainWindow = window.get();
+
+    loginForm->show();
+    AppSettings::loadSettings();
+    engine->syncDictionariesNow();
+    setTrayVisible(AppSettings::isTrayMode());
+
+    const int exitCode = exec();
+
+    window.reset();
+    engine.reset();
+    query.reset();
+    constructor.reset();
+    configurationManager.reset();
+    migration.reset();
+    db.reset();
+    accessManager.reset();
+    loginForm.reset();
+    return exitCode;
+}
+
 void TavrelApplication::setTrayVisible(bool visible)
 {
+    // Where the desktop has no tray the icon is never shown, and nothing may hide a window into it.
     trayVisible = visible && QSystemTrayIcon::isSystemTrayAvailable();
     if (trayVisible) {
         trayIcon.setIcon(QIcon(QStringLiteral(":/resources/tray_icon.png")));
@@ -51,23 +290,163 @@ void TavrelApplication::setTrayVisible(bool visible)
     }
 }
 
-TavrelApplication::~TavrelApplication()
+void TavrelApplication::trayActivated()
 {
-    trayIcon.hide();
-}
-
-TavrelApplication *TavrelApplication::instance()
-{
-    return qobject_cast<TavrelApplication *>(QCoreApplication::instance());
+    if (!authorizationForm)
+        return;
+    if (authorizationForm->isVisible()) {
+        authorizationForm->setFocus(Qt::ActiveWindowFocusReason);
+        authorizationForm->raise();
+        authorizationForm->setWindowState(Qt::WindowActive);
+        authorizationForm->activateWindow();
+        return;
+    }
+    if (!mainWindow)
+        return;
+    mainWindow->show();
+    mainWindow->setWindowState(Qt::WindowActive);
+    mainWindow->raise();
+    mainWindow->activateWindow();
 }
 
 void TavrelApplication::setFullAccess(bool value)
 {
+    if (!synchronization || !dataBaseQuery) {
+        fullAccess = value;
+        return;
+    }
+    const QString login = synchronization->currentLogin();
+    if (dataBaseQuery->isFullAccess(login) == value) {
+        // The stored flag already says so; keep the in-memory flag in step with it.
+        fullAccess = value;
+        return;
+    }
+    dataBaseQuery->setFullAccess(login, value);
     fullAccess = value;
+    if (mainWindow && mainWindow->isVisible())
+        mainWindow->switchPage();
 }
 
-bool TavrelApplication::processVersionStatus(QObject *sender)
+void TavrelApplication::showLoadingIndicator()
 {
-    Q_UNUSED(sender)
+    if (mainWindow)
+        mainWindow->showLoadingIndicator();
+}
+
+void TavrelApplication::stopLoadingIndicator()
+{
+    if (mainWindow)
+        mainWindow->stopLoadingIndicator();
+}
+
+void TavrelApplication::closeApp()
+{
+    versionForm.done(0);
+    if (authorizationForm)
+        authorizationForm->close();
+    if (mainWindow)
+        mainWindow->close();
+    QCoreApplication::exit(0);
+}
+
+bool TavrelApplication::processVersionStatus(QObject *senderObject)
+{
+    auto *context = qobject_cast<NetworkRequestContext *>(sender());
+    if (!context)
+        context = qobject_cast<NetworkRequestContext *>(senderObject);
+    if (!context)
+        return !unsupportedVersion;
+
+    const QString previous = versionStatus;
+    // A reply without a result code stays without one: its readers tell "absent" from "empty".
+    versionStatus = context->result.value(KEY_RESULT).toString();
+
+    // Once the service has declared this version unsupported, nothing that arrives later revives it.
+    if (unsupportedVersion)
+        return false;
+
+    if (versionDialogScheduled) {
+        if (versionStatus == previous || versionStatus != E_VERSION_BAD) {
+            if (versionStatus == S_VERSION_GOOD)
+                context->result.insert(KEY_RESULT, S_OK);
+            return true;
+        }
+        // An unsupported version reported after an outdated one: the new dialog replaces the old.
+        versionTimer.stop();
+        versionForm.done(0);
+    }
+
+    Ui::VersionForm *ui = versionForm.ui;
+    ui->lbBadVersion->disconnect(this);
+    ui->lbOldVersion->disconnect(this);
+    versionForm.setResult(0);
+
+    const bool bad = versionStatus == E_VERSION_BAD;
+    if (bad || versionStatus == S_VERSION_OLD) {
+        versionForm.retranslateUi();
+        versionForm.setModal(true);
+        QLabel *shown = bad ? ui->lbBadVersion : ui->lbOldVersion;
+        QLabel *hidden = bad ? ui->lbOldVersion : ui->lbBadVersion;
+        shown->show();
+        hidden->hide();
+        // The link comes from the server: escaped before it goes into rich text.
+        const QString link = context->result.value(KEY_UPDATE_URL).toString().toHtmlEscaped();
+        QString text = shown->text();
+        text.replace(QStringLiteral("%1"), AppSettings::appVersion());
+        text.replace(QStringLiteral("%2"), link);
+        shown->setText(text);
+        connect(shown, &QLabel::linkActivated, this, &TavrelApplication::execUpdateUrl);
+        versionDialogScheduled = true;
+        versionTimer.start();
+        if (bad) {
+            unsupportedVersion = true;
+            return false;
+        }
+    }
+
+    if (versionStatus == S_VERSION_GOOD)
+        context->result.insert(KEY_RESULT, S_OK);
     return true;
+}
+
+void TavrelApplication::resetVersionCheckForTesting()
+{
+    versionTimer.stop();
+    versionForm.done(0);
+    versionForm.ui->lbBadVersion->disconnect(this);
+    versionForm.ui->lbOldVersion->disconnect(this);
+    versionDialogScheduled = false;
+    unsupportedVersion = false;
+    versionStatus.clear();
+}
+
+void TavrelApplication::showVersionStatusDialog()
+{
+    // A dialog that was closed to make way for another has not returned from its own loop yet: wait
+    // for it, since a dialog cannot run twice at once.
+    if (versionDialogRunning) {
+        versionTimer.start();
+        return;
+    }
+    versionDialogRunning = true;
+    versionForm.exec();
+    versionDialogRunning = false;
+    // When an unsupported version was reported while the outdated notice was up, the notice was closed
+    // to make way: the unsupported dialog follows on the timer and ends the program itself.
+    if (versionTimer.isActive())
+        return;
+    if (unsupportedVersion)
+        closeApp();
+}
+
+void TavrelApplication::execUpdateUrl(const QString &url)
+{
+    QUrl target(url, QUrl::TolerantMode);
+    const QString scheme = target.scheme().toLower();
+    // Only web links are opened: a link of any other scheme could start a local program.
+    if (!target.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        target = QUrl(baseUrl());
+    QDesktopServices::openUrl(target);
+    versionForm.done(0);
+    closeApp();
 }

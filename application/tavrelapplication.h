@@ -1,9 +1,14 @@
 #ifndef TAVRELAPPLICATION_H
 #define TAVRELAPPLICATION_H
 
+#include "tooltipbaloonset.h"
+#include "versionform.h"
+
 #include <QApplication>
 #include <QPointer>
+#include <QString>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 class MainWindow;
 class AuthorizationForm;
@@ -14,9 +19,14 @@ class TavrelDataBaseQuery;
 class QNetworkConfigurationManager;
 class TavrelSynchronization;
 class ProxySettingsWidget;
+class QLocalServer;
+class QLocalSocket;
 
 // The one application object: the meeting point through which every part of the program reaches
-// the long-lived objects. It does not own them; each pointer turns null when its object goes.
+// the long-lived objects. Those objects belong to start(), which creates them in a fixed order and
+// destroys them in reverse order when the event loop ends; each pointer turns null when its object goes.
+// The application object itself owns the tray icon, the balloon stack, the version dialog and the
+// single-instance server.
 class TavrelApplication : public QApplication
 {
     Q_OBJECT
@@ -28,11 +38,26 @@ public:
     // The running application object, or null when there is none or it is of another class.
     static TavrelApplication *instance();
 
+    // The start-up, the event loop and the tear-down; returns the loop's exit code.
+    int start();
+
+    void setTrayVisible(bool visible);
     // Records the paid-access flag the service reported for the logged-in user.
     void setFullAccess(bool value);
-    void setTrayVisible(bool visible);
+    void showLoadingIndicator();
+    void stopLoadingIndicator();
+
+    // "QUORVIN_" followed by the application name.
+    static QString localServerName();
+    // The message a later start sends: a 16-bit value 1 in a data stream of version 12 (bytes 00 01).
+    static void writeActivateMessage(QByteArray *data);
     // Copies settings left in a file without organisation name into the organisation's file, once.
     static void migrateSettings();
+
+    // Whether the service declared this client version unsupported; never reset during a run.
+    bool isVersionUnsupported() const { return unsupportedVersion; }
+    // Test seam: forgets the version status seen so far and closes the dialog.
+    void resetVersionCheckForTesting();
 
     QPointer<MainWindow> mainWindow;
     QPointer<AuthorizationForm> authorizationForm;
@@ -44,14 +69,36 @@ public:
     QPointer<TavrelSynchronization> synchronization;
     QPointer<ProxySettingsWidget> proxySettingsWidget;
 
+    ToolTipBaloonSet baloonSet;
+    bool versionDialogScheduled = false;
+    VersionForm versionForm;
     QSystemTrayIcon trayIcon;
     // True while the tray icon is really shown: never where the desktop has no tray.
     bool trayVisible = false;
     bool fullAccess = false;
+    QString versionStatus;
+    QTimer versionTimer;
+    QLocalServer *localServer = nullptr;
 
 public slots:
+    void execUpdateUrl(const QString &url);
     // Reads the version status of a finished reply's context; false when the client must stop.
     bool processVersionStatus(QObject *sender);
+    void trayActivated();
+    void closeApp();
+
+private slots:
+    void showVersionStatusDialog();
+    void acceptIncomingMessage();
+    void tryListenNamedPipe();
+
+private:
+    // Probes for a running instance. Returns true when one answered and was asked to come to the front.
+    bool activateRunningInstance();
+    void readActivationMessage(QLocalSocket *socket);
+
+    bool unsupportedVersion = false;
+    bool versionDialogRunning = false;
 };
 
 #endif // TAVRELAPPLICATION_H

@@ -88,7 +88,7 @@ void TestAppSettings::init()
     file.reset();
     clearRows();
     AppSettings::resetForTesting();
-    AppSettings::setNewOrdersRefreshIntervalTime(AppSettings::DEFAULT_REFRESH_INTERVAL);
+    engine->setNewOrdersRefreshInterval(AppSettings::DEFAULT_REFRESH_INTERVAL);
     AutoStart::setEnabled(false);
     QNetworkProxy::setApplicationProxy(QNetworkProxy());
     Clock::reset();
@@ -178,6 +178,7 @@ void TestAppSettings::perUserRowWinsOverTheFile()
 
     AppSettings::loadSettings();
     QCOMPARE(AppSettings::newOrdersRefreshIntervalTime(), 1800);
+    QCOMPARE(engine->newOrdersRefreshInterval(), 1800);
     QCOMPARE(AppSettings::isTrayMode(), true);
     QCOMPARE(AppSettings::useAutoEnter(), false);
     QCOMPARE(AppSettings::autoEnterTimeout(), 5);

@@ -89,6 +89,33 @@ inline bool addFailingTrigger(const QSqlDatabase &db, const QString &name, const
                     .arg(name, event, table, condition));
 }
 
+// Makes the outermost COMMIT fail although every statement ran: a deferred foreign key, checked only
+// then, that a row in CommitGuard breaks. With a table, a trigger writes that row after each matching
+// event; without one, the caller inserts it.
+inline bool addCommitGuard(const QSqlDatabase &db, const QString &event = QString(), const QString &table = QString(),
+                           const QString &when = QStringLiteral("1"))
+{
+    if (!exec(db, QStringLiteral("PRAGMA foreign_keys = ON"))
+        || !exec(db, QStringLiteral("CREATE TABLE IF NOT EXISTS CommitGuardParent (Id INTEGER PRIMARY KEY)"))
+        || !exec(db,
+                 QStringLiteral("CREATE TABLE IF NOT EXISTS CommitGuard (ParentId INTEGER REFERENCES "
+                                "CommitGuardParent(Id) DEFERRABLE INITIALLY DEFERRED)")))
+        return false;
+    return table.isEmpty()
+        || exec(db,
+                QStringLiteral("CREATE TRIGGER break_commit AFTER %1 ON \"%2\" WHEN %3 BEGIN INSERT INTO "
+                               "CommitGuard VALUES (1); END")
+                    .arg(event, table, when));
+}
+
+inline void removeCommitGuard(const QSqlDatabase &db)
+{
+    exec(db, QStringLiteral("DROP TRIGGER IF EXISTS break_commit"));
+    exec(db, QStringLiteral("DROP TABLE IF EXISTS CommitGuard"));
+    exec(db, QStringLiteral("DROP TABLE IF EXISTS CommitGuardParent"));
+    exec(db, QStringLiteral("PRAGMA foreign_keys = OFF"));
+}
+
 // Re-runs this test binary in a child mode chosen by environment variables and returns the finished
 // process (the caller checks its exit code and output).
 struct ChildResult

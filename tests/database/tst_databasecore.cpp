@@ -99,7 +99,6 @@ private slots:
     void emptyHistoryCountsAsFirstStep();
     void upMigrationBounds();
     void failingStepLeavesFileUntouched();
-    void migrationNames();
 
     void fatalExits_data();
     void fatalExits();
@@ -216,16 +215,11 @@ void TestDataBaseCore::nestedLevelsAreInvisibleUntilOutermostCommit()
 
 void TestDataBaseCore::failedOutermostCommitRollsBack()
 {
-    // A deferred foreign key makes the COMMIT itself fail.
-    QVERIFY(DbTest::exec(db->database, QStringLiteral("PRAGMA foreign_keys = ON")));
-    QVERIFY(DbTest::exec(db->database, QStringLiteral("CREATE TABLE P (id INTEGER PRIMARY KEY)")));
-    QVERIFY(DbTest::exec(db->database,
-                         QStringLiteral("CREATE TABLE C (p INTEGER REFERENCES P(id) DEFERRABLE "
-                                        "INITIALLY DEFERRED)")));
+    QVERIFY(DbTest::addCommitGuard(db->database));
     QVERIFY(db->beginTransaction());
     QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO T VALUES ('lost')")));
     QVERIFY(db->beginTransaction());
-    QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO C VALUES (42)")));
+    QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO CommitGuard VALUES (42)")));
     QVERIFY(db->commitOrRollback()); // the inner level cannot see the violation yet
     QVERIFY(!db->commitOrRollback());
     QCOMPARE(db->transactionDepth, 0);
@@ -256,16 +250,12 @@ void TestDataBaseCore::commitAndSetResults()
     QFETCH(bool, value);
     QFETCH(bool, expectedFlag);
 
-    QVERIFY(DbTest::exec(db->database, QStringLiteral("PRAGMA foreign_keys = ON")));
-    QVERIFY(DbTest::exec(db->database, QStringLiteral("CREATE TABLE P (id INTEGER PRIMARY KEY)")));
-    QVERIFY(DbTest::exec(db->database,
-                         QStringLiteral("CREATE TABLE C (p INTEGER REFERENCES P(id) DEFERRABLE "
-                                        "INITIALLY DEFERRED)")));
+    QVERIFY(DbTest::addCommitGuard(db->database));
     bool first = !expectedFlag;
     bool second = !expectedFlag;
     QVERIFY(db->beginTransaction());
     if (commitFails)
-        QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO C VALUES (7)")));
+        QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO CommitGuard VALUES (7)")));
     QCOMPARE(db->commitAndSetResults({&first, nullptr, &second}, value), !commitFails);
     QCOMPARE(first, expectedFlag);
     QCOMPARE(second, expectedFlag);
@@ -410,39 +400,13 @@ void TestDataBaseCore::freshFileReachesLastMigration()
                  .toInt(),
              0);
 
-    const QStringList orderColumns = {"Type",
-                                      "Id",
-                                      "OpeningTime",
-                                      "ClosingTime",
-                                      "ChangeDate",
-                                      "Branch",
-                                      "Region",
-                                      "PlacementMethod",
-                                      "Name",
-                                      "Amount",
-                                      "Url",
-                                      "Login",
-                                      "GosID",
-                                      "StartPrice",
-                                      "FinancingSource",
-                                      "CurrencyName",
-                                      "GeoPlaceName",
-                                      "Information",
-                                      "ApplicationGuarantee",
-                                      "ContractGuarantee",
-                                      "SubjectFullName",
-                                      "Commercial",
-                                      "SubjectShortName",
-                                      "LegalFormName",
-                                      "OGRN_INN_KPP",
-                                      "OrderSourceUri",
-                                      "DocNames",
-                                      "DocUrls",
-                                      "ContactNames",
-                                      "EconomicSectorParentName",
-                                      "ContactValues",
-                                      "FullAccess",
-                                      "OriginalTitle"};
+    const QStringList orderColumns
+        = QStringLiteral(
+              "Type Id OpeningTime ClosingTime ChangeDate Branch Region PlacementMethod Name Amount Url Login GosID "
+              "StartPrice FinancingSource CurrencyName GeoPlaceName Information ApplicationGuarantee ContractGuarantee "
+              "SubjectFullName Commercial SubjectShortName LegalFormName OGRN_INN_KPP OrderSourceUri DocNames DocUrls "
+              "ContactNames EconomicSectorParentName ContactValues FullAccess OriginalTitle")
+              .split(QLatin1Char(' '));
     QCOMPARE(DbTest::tableColumns(db->database, TABLE_ORDERS), orderColumns);
     QCOMPARE(DbTest::tableColumns(db->database, TABLE_USER),
              (QStringList {"Name", "Login", "Password", "PasswordSaveDate", "FullAccess"}));
@@ -569,16 +533,6 @@ void TestDataBaseCore::failingStepLeavesFileUntouched()
     QCOMPARE(DbTest::tableColumns(db->database, TABLE_ORDERS), columnsBefore);
     QVERIFY(!db->isTableExists(TABLE_USER_SETTINGS));
     QVERIFY(!db->isTableExists(TABLE_PROXY_SETTINGS));
-}
-
-void TestDataBaseCore::migrationNames()
-{
-    TavrelMigration migration(*db);
-    QCOMPARE(migration.nameOf(TavrelMigration::Empty), QStringLiteral("20131028-0000-Empty"));
-    QCOMPARE(migration.nameOf(TavrelMigration::AddProxySettings), QStringLiteral("20140425_0000_AddProxySettings"));
-    QCOMPARE(migration.nameOf(TavrelMigration::NoMigration), QString());
-    QCOMPARE(migration.valueOf(QStringLiteral("20131101-0000-Orders")), TavrelMigration::Orders);
-    QCOMPARE(migration.valueOf(QStringLiteral("unknown")), TavrelMigration::NoMigration);
 }
 
 // How the parent prepares the file before the child runs, and what the child must print.

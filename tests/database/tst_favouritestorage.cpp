@@ -1,10 +1,11 @@
 // Favourite storage on a real SQLite file: single and whole-list saves, soft deletion, reading with
 // orders, the comparators, the favourites of one list, list clearing and the sorted favourite ids.
 
+#include "constants.h"
 #include "database.h"
+#include "databasefixture.h"
 #include "favouriteitem.h"
 #include "order.h"
-#include "orderstoragefixture.h"
 #include "tavreldatabasequery.h"
 #include "testapplication.h"
 
@@ -37,9 +38,9 @@ QList<qint64> idsOf(const Favourites &items)
 // A favourite holding an order with the given amount and opening time, or none when amount is null.
 std::unique_ptr<Entity::FavouriteItem> withOrder(qint64 id, const QString &amount, const QDateTime &opening)
 {
-    std::unique_ptr<Entity::FavouriteItem> item(OrderStorageFixture::makeFavourite(id, 0, false));
+    std::unique_ptr<Entity::FavouriteItem> item(DatabaseFixture::makeFavourite(id, 0, false));
     if (!amount.isNull())
-        item->order = OrderStorageFixture::makeOrder(id, 1, opening, amount);
+        item->order = DatabaseFixture::makeOrder(id, 1, opening, amount);
     return item;
 }
 
@@ -50,7 +51,7 @@ class TestFavouriteStorage : public QObject
     Q_OBJECT
 
 private:
-    OrderStorageFixture fixture;
+    DatabaseFixture fixture;
     TavrelDataBaseQuery *query = nullptr;
 
     int favouriteRows(const QString &login) const
@@ -71,7 +72,7 @@ private slots:
 
     void saveOneFavourite()
     {
-        std::unique_ptr<Entity::FavouriteItem> item(OrderStorageFixture::makeFavourite(7, 0, false, BASE));
+        std::unique_ptr<Entity::FavouriteItem> item(DatabaseFixture::makeFavourite(7, 0, false, BASE));
         item->login = BOB; // the login argument decides the row
         QVERIFY(query->saveFavourite(ALICE, item.get()));
         QCOMPARE(favouriteRows(ALICE), 0);
@@ -96,8 +97,8 @@ private slots:
         fixture.insertFavourite(BOB, 1, QStringLiteral("Sync"), BASE);
 
         FavouriteBatch batch;
-        batch.items = {OrderStorageFixture::makeFavourite(2, 1, true, BASE.addDays(1)),
-                       OrderStorageFixture::makeFavourite(3, 0, false, BASE)};
+        batch.items = {DatabaseFixture::makeFavourite(2, 1, true, BASE.addDays(1)),
+                       DatabaseFixture::makeFavourite(3, 0, false, BASE)};
         QVERIFY(query->saveFavourites(ALICE, batch.items, false));
         QCOMPARE(fixture.column(QStringLiteral("SELECT OrderId || State FROM Favourites WHERE Login = 'alice' "
                                                "ORDER BY OrderId")),
@@ -122,7 +123,7 @@ private slots:
         fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"), BASE);
         fixture.failOn(QStringLiteral("INSERT"), QStringLiteral("Favourites"), QStringLiteral("OrderId"), 5);
         FavouriteBatch batch;
-        batch.items = {OrderStorageFixture::makeFavourite(4, 0, true), OrderStorageFixture::makeFavourite(5, 0, true)};
+        batch.items = {DatabaseFixture::makeFavourite(4, 0, true), DatabaseFixture::makeFavourite(5, 0, true)};
         QVERIFY(!query->saveFavourites(ALICE, batch.items, true));
         QVERIFY(!query->saveFavourites(ALICE, batch.items, false));
         QCOMPARE(fixture.column(QStringLiteral("SELECT OrderId FROM Favourites ORDER BY OrderId")),
@@ -130,8 +131,7 @@ private slots:
 
         fixture.failOn(QStringLiteral("DELETE"), QStringLiteral("Favourites"), QStringLiteral("OrderId"), 2);
         FavouriteBatch removal;
-        removal.items
-            = {OrderStorageFixture::makeFavourite(1, 0, false), OrderStorageFixture::makeFavourite(2, 0, false)};
+        removal.items = {DatabaseFixture::makeFavourite(1, 0, false), DatabaseFixture::makeFavourite(2, 0, false)};
         QVERIFY(!query->removeFavouriteInTransaction(ALICE, removal.items));
         QCOMPARE(favouriteRows(ALICE), 2);
         QCOMPARE(fixture.dataBase()->transactionDepth, 0);
@@ -210,27 +210,26 @@ private slots:
         QTest::addColumn<QString>("firstAmount");
         QTest::addColumn<QString>("secondAmount");
         QTest::addColumn<bool>("byAmount");
+        QTest::addColumn<QDateTime>("firstOpening"); // the second order opens at BASE + 1 day
         QTest::addColumn<bool>("firstBeforeSecond");
-        QTest::newRow("amount with currency word") << "200 руб"
-                                                   << "1500.50 руб" << true << true;
-        QTest::newRow("amount, reversed") << "1500.50 руб"
-                                          << "200 руб" << true << false;
-        QTest::newRow("digit groups: the first group only") << "1 500 000"
-                                                            << "2" << true << true;
-        QTest::newRow("an empty amount counts as 0") << ""
-                                                     << "0.5" << true << true;
-        QTest::newRow("a text amount counts as 0") << "abc"
-                                                   << "0" << true << false;
-        QTest::newRow("not a number counts as 0") << "nan"
-                                                  << "1" << true << true;
-        QTest::newRow("infinity counts as 0") << "inf"
-                                              << "1" << true << true;
-        QTest::newRow("equal amounts") << "5"
-                                       << "5.0 руб" << true << false;
-        QTest::newRow("first without order never sorts before") << QString() << "1" << true << false;
-        QTest::newRow("second without order sorts last") << "1" << QString() << true << true;
-        QTest::newRow("neither has an order") << QString() << QString() << false << false;
-        QTest::newRow("date: second without order sorts last") << "1" << QString() << false << true;
+        const auto row
+            = [](const char *name, const QString &first, const QString &second, bool byAmount, const QDateTime &opening,
+                 bool before) { QTest::newRow(name) << first << second << byAmount << opening << before; };
+        row("amount with currency word", "200 руб", "1500.50 руб", true, BASE, true);
+        row("amount, reversed", "1500.50 руб", "200 руб", true, BASE, false);
+        row("digit groups: the first group only", "1 500 000", "2", true, BASE, true);
+        row("an empty amount counts as 0", "", "0.5", true, BASE, true);
+        row("a text amount counts as 0", "abc", "0", true, BASE, false);
+        row("not a number counts as 0", "nan", "1", true, BASE, true);
+        row("infinity counts as 0", "inf", "1", true, BASE, true);
+        row("equal amounts", "5", "5.0 руб", true, BASE, false);
+        row("first without order never sorts before", QString(), "1", true, BASE, false);
+        row("second without order sorts last", "1", QString(), true, BASE, true);
+        row("neither has an order", QString(), QString(), false, BASE, false);
+        row("date: second without order sorts last", "1", QString(), false, BASE, true);
+        row("date: earlier opening first", "1", "1", false, BASE.addSecs(86399), true);
+        row("date: later opening second", "1", "1", false, BASE.addSecs(86401), false);
+        row("date: an undated order first", "1", "1", false, QDateTime(), true);
     }
 
     void comparators()
@@ -238,23 +237,13 @@ private slots:
         QFETCH(QString, firstAmount);
         QFETCH(QString, secondAmount);
         QFETCH(bool, byAmount);
+        QFETCH(QDateTime, firstOpening);
         QFETCH(bool, firstBeforeSecond);
-        const auto first = withOrder(1, firstAmount, BASE);
+        const auto first = withOrder(1, firstAmount, firstOpening);
         const auto second = withOrder(2, secondAmount, BASE.addDays(1));
         const auto less = byAmount ? lessThanByAmount : lessThanByDate;
         QCOMPARE(less(first.get(), second.get()), firstBeforeSecond);
         QVERIFY(!less(first.get(), first.get()));
-    }
-
-    void lessThanByDateComparesOpeningTimes()
-    {
-        const auto early = withOrder(1, QStringLiteral("1"), BASE);
-        const auto late = withOrder(2, QStringLiteral("1"), BASE.addSecs(1));
-        const auto undated = withOrder(3, QStringLiteral("1"), QDateTime());
-        QVERIFY(lessThanByDate(early.get(), late.get()));
-        QVERIFY(!lessThanByDate(late.get(), early.get()));
-        QVERIFY(lessThanByDate(undated.get(), early.get()));
-        QVERIFY(!lessThanByDate(early.get(), undated.get()));
     }
 
     void favouritesOfOneList()
@@ -280,102 +269,73 @@ private slots:
         QCOMPARE(query->favouritesOfTypeCount(BOB, QStringLiteral("New")), 0);
     }
 
-    void clearingKeepsFavouritesOfTheList()
+    // Orders and favourites of alice as "id:Type" and "id:State"; bob's order 1 is always there too.
+    void clearingALists_data()
     {
-        for (qint64 id = 1; id <= 5; ++id)
-            fixture.insertOrder(ALICE, id, QStringLiteral("New"), BASE);
-        fixture.insertOrder(ALICE, 6, QStringLiteral("NewViewed"), BASE);
+        QTest::addColumn<QStringList>("orders");
+        QTest::addColumn<QStringList>("favourites");
+        QTest::addColumn<bool>("viewedList");
+        QTest::addColumn<QString>("fault"); // "UPDATE n" / "DELETE n" on OrderTable, or "unreadable"
+        QTest::addColumn<QStringList>("ordersAfter");
+        QTest::addColumn<QStringList>("favouritesAfter");
+        const QStringList fourNew {"1:New", "2:New", "3:New", "4:New"};
+
+        QTest::newRow("the New list keeps its favourites' orders")
+            << (fourNew + QStringList {"5:New", "6:NewViewed"}) << QStringList {"2:Sync", "4:Deleted"} << false
+            << QString() << QStringList {"2:New", "4:New", "6:NewViewed"} << QStringList {"2:Sync", "4:Deleted"};
+        QTest::newRow("a list of favourites only: they are marked Deleted, other lists' stay")
+            << QStringList {"1:New", "2:New", "3:New", "4:Viewed"}
+            << QStringList {"1:Sync", "2:Sync", "3:Sync", "4:Sync"} << false << QString() << QStringList {"4:Viewed"}
+            << QStringList {"1:Deleted", "2:Deleted", "3:Deleted", "4:Sync"};
+        QTest::newRow("the Viewed list") << QStringList {"1:Viewed", "2:Viewed", "3:NewViewed", "4:New"}
+                                         << QStringList {"2:Deleted", "4:Sync"} << true << QString()
+                                         << QStringList {"2:Viewed", "3:NewViewed", "4:New"}
+                                         << QStringList {"2:Deleted", "4:Sync"};
+        QTest::newRow("no favourite in the list")
+            << QStringList {"1:New", "2:Viewed"} << QStringList {"2:Sync"} << false << QString()
+            << QStringList {"2:Viewed"} << QStringList {"2:Sync"};
+        QTest::newRow("protecting the second favourite fails")
+            << fourNew << QStringList {"1:Sync", "3:Sync"} << false << "UPDATE 3" << fourNew
+            << QStringList {"1:Sync", "3:Sync"};
+        QTest::newRow("the favourites' orders cannot be read")
+            << fourNew << QStringList {"1:Sync"} << false << "unreadable" << fourNew << QStringList {"1:Sync"};
+        QTest::newRow("a delete fails") << fourNew << QStringList {"1:Sync"} << false << "DELETE 2" << fourNew
+                                        << QStringList {"1:Sync"};
+    }
+
+    void clearingALists()
+    {
+        QFETCH(QStringList, orders);
+        QFETCH(QStringList, favourites);
+        QFETCH(bool, viewedList);
+        QFETCH(QString, fault);
+        QFETCH(QStringList, ordersAfter);
+        QFETCH(QStringList, favouritesAfter);
+
+        for (const QString &order : orders)
+            fixture.insertOrder(ALICE, order.section(':', 0, 0).toLongLong(), order.section(':', 1), BASE);
+        for (const QString &favourite : favourites)
+            fixture.insertFavourite(ALICE, favourite.section(':', 0, 0).toLongLong(), favourite.section(':', 1));
         fixture.insertOrder(BOB, 1, QStringLiteral("New"), BASE);
-        fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"));
-        fixture.insertFavourite(ALICE, 4, QStringLiteral("Deleted"));
+        if (fault == QLatin1String("unreadable")) // a table shadowing the function the id lists are read through
+            QVERIFY(fixture.exec(QStringLiteral("CREATE TABLE json_each (value INTEGER)")));
+        else if (!fault.isEmpty())
+            fixture.failOn(fault.section(' ', 0, 0), TABLE_ORDERS, QStringLiteral("Id"),
+                           fault.section(' ', 1).toLongLong());
 
-        QVERIFY(query->removeAllNewOrders(ALICE));
-        QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable WHERE Login = 'alice' ORDER BY Id")),
-                 (QVariantList {"2New", "4New", "6NewViewed"}));
-        QCOMPARE(fixture.stateOf(ALICE, 2), QStringLiteral("Sync"));
-        QCOMPARE(fixture.stateOf(ALICE, 4), QStringLiteral("Deleted"));
+        QCOMPARE(viewedList ? query->removeAllViewedOrders(ALICE) : query->removeAllNewOrders(ALICE), fault.isEmpty());
+        QCOMPARE(fixture.dataBase()->transactionDepth, 0);
+        const auto rows = [this](const QString &sql) {
+            QStringList result;
+            for (const QVariant &value : fixture.column(sql))
+                result << value.toString();
+            return result;
+        };
+        QCOMPARE(rows(QStringLiteral("SELECT Id || ':' || Type FROM OrderTable WHERE Login = 'alice' ORDER BY Id")),
+                 ordersAfter);
+        QCOMPARE(rows(QStringLiteral("SELECT OrderId || ':' || State FROM Favourites ORDER BY OrderId")),
+                 favouritesAfter);
         QCOMPARE(fixture.typeOf(BOB, 1), QStringLiteral("New"));
-        QCOMPARE(fixture.dataBase()->transactionDepth, 0);
-    }
-
-    void clearingAListOfFavouritesOnly()
-    {
-        for (qint64 id = 1; id <= 3; ++id) {
-            fixture.insertOrder(ALICE, id, QStringLiteral("New"), BASE);
-            fixture.insertFavourite(ALICE, id, QStringLiteral("Sync"), BASE);
-        }
-        fixture.insertOrder(ALICE, 4, QStringLiteral("Viewed"), BASE);
-        fixture.insertFavourite(ALICE, 4, QStringLiteral("Sync"), BASE);
-
-        QVERIFY(query->removeAllNewOrders(ALICE));
-        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable WHERE Login = 'alice'")), (QVariantList {4}));
-        for (qint64 id = 1; id <= 3; ++id)
-            QCOMPARE(fixture.stateOf(ALICE, id), QStringLiteral("Deleted"));
-        // A favourite in another list is not touched by clearing this one.
-        QCOMPARE(fixture.stateOf(ALICE, 4), QStringLiteral("Sync"));
-        QCOMPARE(fixture.column(QStringLiteral("SELECT ChangeDate FROM Favourites WHERE OrderId = 1")).size(), 1);
-    }
-
-    void clearingTheViewedList()
-    {
-        fixture.insertOrder(ALICE, 1, QStringLiteral("Viewed"), BASE);
-        fixture.insertOrder(ALICE, 2, QStringLiteral("Viewed"), BASE);
-        fixture.insertOrder(ALICE, 3, QStringLiteral("NewViewed"), BASE);
-        fixture.insertOrder(ALICE, 4, QStringLiteral("New"), BASE);
-        fixture.insertFavourite(ALICE, 2, QStringLiteral("Deleted"));
-        fixture.insertFavourite(ALICE, 4, QStringLiteral("Sync"));
-
-        QVERIFY(query->removeAllViewedOrders(ALICE));
-        QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
-                 (QVariantList {"2Viewed", "3NewViewed", "4New"}));
-        QCOMPARE(fixture.stateOf(ALICE, 4), QStringLiteral("Sync"));
-
-        // No favourite among the list's orders: the list goes, every favourite keeps its state.
-        fixture.clearTables();
-        fixture.insertOrder(ALICE, 1, QStringLiteral("New"), BASE);
-        fixture.insertOrder(ALICE, 2, QStringLiteral("Viewed"), BASE);
-        fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"));
-        QVERIFY(query->removeAllNewOrders(ALICE));
-        QCOMPARE(fixture.column(QStringLiteral("SELECT Id FROM OrderTable")), (QVariantList {2}));
-        QCOMPARE(fixture.stateOf(ALICE, 2), QStringLiteral("Sync"));
-    }
-
-    void failedClearingChangesNothing()
-    {
-        for (qint64 id = 1; id <= 4; ++id)
-            fixture.insertOrder(ALICE, id, QStringLiteral("New"), BASE);
-        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"), BASE.addDays(1));
-        fixture.insertFavourite(ALICE, 3, QStringLiteral("Sync"), BASE);
-        // Protecting the second favourite's order fails after the first was protected.
-        fixture.failOn(QStringLiteral("UPDATE"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 3);
-        QVERIFY(!query->removeAllNewOrders(ALICE));
-        QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
-                 (QVariantList {"1New", "2New", "3New", "4New"}));
-        QCOMPARE(fixture.dataBase()->transactionDepth, 0);
-
-        // When the favourites' orders cannot be read, nothing tells which orders to keep: no clearing.
-        fixture.clearTables();
-        fixture.insertOrder(ALICE, 1, QStringLiteral("New"), BASE);
-        fixture.insertOrder(ALICE, 2, QStringLiteral("New"), BASE);
-        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"));
-        QVERIFY(fixture.exec(QStringLiteral("CREATE TABLE json_each (value INTEGER)")));
-        QVERIFY(!query->removeAllNewOrders(ALICE));
-        FavouriteBatch unread;
-        unread.items = query->favourites(ALICE, true);
-        QVERIFY(unread.items.isEmpty());
-        QVERIFY(fixture.exec(QStringLiteral("DROP TABLE json_each")));
-        QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
-                 (QVariantList {"1New", "2New"}));
-
-        // A failing delete leaves the list too.
-        fixture.clearTables();
-        fixture.insertOrder(ALICE, 1, QStringLiteral("New"), BASE);
-        fixture.insertOrder(ALICE, 2, QStringLiteral("New"), BASE);
-        fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"));
-        fixture.failOn(QStringLiteral("DELETE"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 2);
-        QVERIFY(!query->removeAllNewOrders(ALICE));
-        QCOMPARE(fixture.column(QStringLiteral("SELECT Id || Type FROM OrderTable ORDER BY Id")),
-                 (QVariantList {"1New", "2New"}));
     }
 
     void favouriteOrderIds_data()

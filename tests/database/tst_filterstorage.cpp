@@ -1,8 +1,8 @@
 #include "clock.h"
 #include "constants.h"
+#include "databasefixture.h"
 #include "filter.h"
 #include "filterlist.h"
-#include "querytestfixture.h"
 #include "testapplication.h"
 
 namespace {
@@ -64,7 +64,7 @@ private slots:
     void failedRemoveDeletesNothing();
 
 private:
-    QueryTestFixture f;
+    DatabaseFixture f;
 };
 
 void TestFilterStorage::init()
@@ -103,12 +103,12 @@ void TestFilterStorage::roundTrip()
     filter->regions = {21, 22};
     saved << filter;
 
-    QVERIFY(f.query->saveFilters(LOGIN, saved.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, saved.list, false));
     QVERIFY(!filter->changed);
     QVERIFY(filter->localId >= 0);
 
     Filters loaded;
-    loaded.list = f.query->filters(LOGIN);
+    loaded.list = f.query()->filters(LOGIN);
     QCOMPARE(loaded.list.items.size(), 1);
     const Entity::Filter *back = loaded.at(0);
     QCOMPARE(back->localId, filter->localId);
@@ -143,10 +143,10 @@ void TestFilterStorage::roundTrip()
     // No excluded words are stored as NULL and load as an empty list.
     filter->wordsExceptions.clear();
     filter->changed = true;
-    QVERIFY(f.query->saveFilters(LOGIN, saved.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, saved.list, false));
     QVERIFY(DbTest::scalar(f.sql(), QStringLiteral("SELECT WordsExceptions FROM Filters")).isNull());
     Filters reloaded;
-    reloaded.list = f.query->filters(LOGIN);
+    reloaded.list = f.query()->filters(LOGIN);
     QVERIFY(reloaded.at(0)->wordsExceptions.isEmpty());
 }
 
@@ -156,19 +156,19 @@ void TestFilterStorage::savedAgainKeepsLocalIdAndReplacesLinks()
     saved << newFilter(QStringLiteral("one"), 1) << newFilter(QStringLiteral("two"), 2);
     saved.at(0)->regions = {1, 2, 3};
     saved.at(0)->branches = {4};
-    QVERIFY(f.query->saveFilters(LOGIN, saved.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, saved.list, false));
     const qint64 firstId = saved.at(0)->localId;
     QVERIFY(saved.at(1)->localId != firstId);
 
     saved.at(0)->regions = {3, 9};
     saved.at(0)->branches.clear();
     saved.at(0)->changed = true;
-    QVERIFY(f.query->saveFilters(LOGIN, saved.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, saved.list, false));
     QCOMPARE(saved.at(0)->localId, firstId);
     QCOMPARE(DbTest::scalar(f.sql(), QStringLiteral("SELECT COUNT(*) FROM Filters")).toInt(), 2);
 
     Filters loaded;
-    loaded.list = f.query->filters(LOGIN);
+    loaded.list = f.query()->filters(LOGIN);
     QCOMPARE(loaded.at(0)->localId, firstId);
     QList<qint64> regions = loaded.at(0)->regions;
     std::sort(regions.begin(), regions.end());
@@ -182,9 +182,9 @@ void TestFilterStorage::duplicateLinkIdsAreStoredOnce()
     saved << newFilter(QStringLiteral("dup"));
     saved.at(0)->branches = {5, 6, 5, 7};
     saved.at(0)->regions = {8, 8};
-    QVERIFY(f.query->saveFilters(LOGIN, saved.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, saved.list, false));
     Filters loaded;
-    loaded.list = f.query->filters(LOGIN);
+    loaded.list = f.query()->filters(LOGIN);
     QList<qint64> branches = loaded.at(0)->branches;
     std::sort(branches.begin(), branches.end());
     QCOMPARE(branches, (QList<qint64> {5, 6, 7}));
@@ -207,16 +207,16 @@ void TestFilterStorage::nothingChangedWritesNothing()
 
     Filters stored;
     stored << newFilter(QStringLiteral("stored"));
-    QVERIFY(f.query->saveFilters(LOGIN, stored.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, stored.list, false));
 
     Filters given;
     if (!emptyList) {
         given << newFilter(QStringLiteral("unchanged"));
         given.at(0)->changed = false;
     }
-    QVERIFY(f.query->saveFilters(LOGIN, given.list, replaceAll));
+    QVERIFY(f.query()->saveFilters(LOGIN, given.list, replaceAll));
     QCOMPARE(storedNames(f.sql()), QStringList {"stored"});
-    QCOMPARE(f.db->transactionDepth, 0);
+    QCOMPARE(f.dataBase()->transactionDepth, 0);
 }
 
 void TestFilterStorage::replaceAll()
@@ -224,16 +224,16 @@ void TestFilterStorage::replaceAll()
     Filters stored;
     stored << newFilter(QStringLiteral("MyFilter"), 5) << newFilter(QStringLiteral("Gone"), 1);
     stored.at(1)->regions = {1};
-    QVERIFY(f.query->saveFilters(LOGIN, stored.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, stored.list, false));
     Filters otherLogin;
     otherLogin << newFilter(QStringLiteral("other"), 1);
-    QVERIFY(f.query->saveFilters(QStringLiteral("other"), otherLogin.list, false));
+    QVERIFY(f.query()->saveFilters(QStringLiteral("other"), otherLogin.list, false));
 
     Filters received;
     received << newFilter(QStringLiteral("fresh"), 2) << newFilter(QStringLiteral("myfilter"), 0);
     for (Entity::Filter *filter : received.list.items)
         filter->state = Entity::FilterList::Sync;
-    QVERIFY(f.query->saveFilters(LOGIN, received.list, true));
+    QVERIFY(f.query()->saveFilters(LOGIN, received.list, true));
 
     QCOMPARE(storedNames(f.sql()), (QStringList {"fresh", "myfilter"}));
     QCOMPARE(received.at(1)->displayOrder, 5); // carried over by name, ignoring case
@@ -244,7 +244,7 @@ void TestFilterStorage::replaceAll()
     QCOMPARE(storedNames(f.sql(), QStringLiteral("other")), QStringList {"other"});
 
     Filters loaded;
-    loaded.list = f.query->filters(LOGIN);
+    loaded.list = f.query()->filters(LOGIN);
     QCOMPARE(loaded.list.items.size(), 2);
     for (const Entity::Filter *filter : loaded.list.items) {
         QCOMPARE(filter->state, Entity::FilterList::Sync);
@@ -257,7 +257,7 @@ void TestFilterStorage::replaceAllWritesUnchangedRecords()
     Filters received;
     received << newFilter(QStringLiteral("changed")) << newFilter(QStringLiteral("unchanged"));
     received.at(1)->changed = false;
-    QVERIFY(f.query->saveFilters(LOGIN, received.list, true));
+    QVERIFY(f.query()->saveFilters(LOGIN, received.list, true));
     QCOMPARE(storedNames(f.sql()), (QStringList {"changed", "unchanged"}));
 }
 
@@ -265,15 +265,15 @@ void TestFilterStorage::failedRowWriteRollsBack()
 {
     Filters stored;
     stored << newFilter(QStringLiteral("stored"));
-    QVERIFY(f.query->saveFilters(LOGIN, stored.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, stored.list, false));
     QVERIFY(DbTest::addFailingTrigger(f.sql(), QStringLiteral("fail"), QStringLiteral("INSERT"), TABLE_FILTERS,
                                       QStringLiteral("NEW.Name = 'bad'")));
 
     for (bool replaceAll : {false, true}) {
         Filters given;
         given << newFilter(QStringLiteral("good")) << newFilter(QStringLiteral("bad"));
-        QVERIFY(!f.query->saveFilters(LOGIN, given.list, replaceAll));
-        QCOMPARE(f.db->transactionDepth, 0);
+        QVERIFY(!f.query()->saveFilters(LOGIN, given.list, replaceAll));
+        QCOMPARE(f.dataBase()->transactionDepth, 0);
         QCOMPARE(storedNames(f.sql()), QStringList {"stored"});
         QVERIFY(given.at(0)->changed);
         QVERIFY(given.at(1)->changed);
@@ -285,25 +285,18 @@ void TestFilterStorage::failedRowWriteRollsBack()
 
 void TestFilterStorage::failedCommitMarksRecordsChanged()
 {
-    // A deferred foreign-key violation, written by a trigger, makes the COMMIT fail.
-    QVERIFY(DbTest::exec(f.sql(), QStringLiteral("PRAGMA foreign_keys = ON")));
-    QVERIFY(DbTest::exec(f.sql(), QStringLiteral("CREATE TABLE P (id INTEGER PRIMARY KEY)")));
-    QVERIFY(DbTest::exec(f.sql(),
-                         QStringLiteral("CREATE TABLE C (p INTEGER REFERENCES P(id) DEFERRABLE INITIALLY "
-                                        "DEFERRED)")));
-    QVERIFY(DbTest::exec(f.sql(),
-                         QStringLiteral("CREATE TRIGGER late AFTER INSERT ON Filters WHEN NEW.Name = "
-                                        "'late' BEGIN INSERT INTO C VALUES (1); END")));
+    QVERIFY(
+        DbTest::addCommitGuard(f.sql(), QStringLiteral("INSERT"), TABLE_FILTERS, QStringLiteral("NEW.Name = 'late'")));
     Filters stored;
     stored << newFilter(QStringLiteral("stored"));
-    QVERIFY(f.query->saveFilters(LOGIN, stored.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, stored.list, false));
     const qint64 storedId = stored.at(0)->localId;
 
     Filters given;
     given << newFilter(QStringLiteral("late")) << stored.at(0);
     stored.list.items.clear();
     given.at(1)->changed = true;
-    QVERIFY(!f.query->saveFilters(LOGIN, given.list, false));
+    QVERIFY(!f.query()->saveFilters(LOGIN, given.list, false));
     QVERIFY(given.at(0)->changed);
     QVERIFY(given.at(1)->changed);
     QCOMPARE(given.at(0)->localId, -1);
@@ -318,7 +311,7 @@ void TestFilterStorage::failedLinkWriteFailsTheSave()
     Filters given;
     given << newFilter(QStringLiteral("links"));
     given.at(0)->branches = {12, 13};
-    QVERIFY(!f.query->saveFilters(LOGIN, given.list, false));
+    QVERIFY(!f.query()->saveFilters(LOGIN, given.list, false));
     QVERIFY(given.at(0)->changed);
     QCOMPARE(given.at(0)->localId, -1);
     QCOMPARE(DbTest::scalar(f.sql(), QStringLiteral("SELECT COUNT(*) FROM FilterBranches")).toInt(), 0);
@@ -329,14 +322,14 @@ void TestFilterStorage::failedSaveInsideCallerTransaction()
 {
     QVERIFY(DbTest::addFailingTrigger(f.sql(), QStringLiteral("fail"), QStringLiteral("INSERT"), TABLE_FILTERS,
                                       QStringLiteral("NEW.Name = 'bad'")));
-    QVERIFY(f.db->beginTransaction());
+    QVERIFY(f.dataBase()->beginTransaction());
     Filters first;
     first << newFilter(QStringLiteral("outer"));
-    QVERIFY(f.query->saveFilters(LOGIN, first.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, first.list, false));
     Filters second;
     second << newFilter(QStringLiteral("inner")) << newFilter(QStringLiteral("bad"));
-    QVERIFY(!f.query->saveFilters(LOGIN, second.list, true));
-    QVERIFY(f.db->commitOrRollback());
+    QVERIFY(!f.query()->saveFilters(LOGIN, second.list, true));
+    QVERIFY(f.dataBase()->commitOrRollback());
     QCOMPARE(storedNames(f.sql()), QStringList {"outer"});
 }
 
@@ -344,13 +337,13 @@ void TestFilterStorage::unknownStateLoadsAsError()
 {
     Filters saved;
     saved << newFilter(QStringLiteral("odd"));
-    QVERIFY(f.query->saveFilters(LOGIN, saved.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, saved.list, false));
     QVERIFY(DbTest::exec(f.sql(), QStringLiteral("UPDATE Filters SET State = 'Bogus'")));
     Filters loaded;
-    loaded.list = f.query->filters(LOGIN);
+    loaded.list = f.query()->filters(LOGIN);
     QCOMPARE(loaded.at(0)->state, Entity::FilterList::Error);
     loaded.at(0)->changed = true;
-    QVERIFY(f.query->saveFilters(LOGIN, loaded.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, loaded.list, false));
     QCOMPARE(DbTest::strings(f.sql(), QStringLiteral("SELECT State FROM Filters")), QStringList {"Error"});
 }
 
@@ -358,14 +351,14 @@ void TestFilterStorage::loginsAreComparedExactly()
 {
     Filters saved;
     saved << newFilter(QStringLiteral("mine"));
-    QVERIFY(f.query->saveFilters(LOGIN, saved.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, saved.list, false));
     Filters loaded;
-    loaded.list = f.query->filters(LOGIN.toUpper());
+    loaded.list = f.query()->filters(LOGIN.toUpper());
     QVERIFY(loaded.list.items.isEmpty());
 
     Filters received;
     received << newFilter(QStringLiteral("theirs"));
-    QVERIFY(f.query->saveFilters(LOGIN.toUpper(), received.list, true));
+    QVERIFY(f.query()->saveFilters(LOGIN.toUpper(), received.list, true));
     QCOMPARE(storedNames(f.sql()), QStringList {"mine"});
 }
 
@@ -373,21 +366,21 @@ void TestFilterStorage::setFilterSynchronized()
 {
     Filters saved;
     saved << newFilter(QStringLiteral("pushed"));
-    QVERIFY(f.query->saveFilters(LOGIN, saved.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, saved.list, false));
     const qint64 localId = saved.at(0)->localId;
     const QDateTime now(QDate(2026, 12, 6), QTime(21, 30), Qt::UTC);
     Clock::setFixed(now);
 
-    QVERIFY(f.query->setFilterSynchronized(QStringLiteral("intruder"), localId, 999));
-    QVERIFY(f.query->setFilterSynchronized(LOGIN, localId + 100, 999));
+    QVERIFY(f.query()->setFilterSynchronized(QStringLiteral("intruder"), localId, 999));
+    QVERIFY(f.query()->setFilterSynchronized(LOGIN, localId + 100, 999));
     Filters unchanged;
-    unchanged.list = f.query->filters(LOGIN);
+    unchanged.list = f.query()->filters(LOGIN);
     QCOMPARE(unchanged.at(0)->id, -1);
     QCOMPARE(unchanged.at(0)->state, Entity::FilterList::New);
 
-    QVERIFY(f.query->setFilterSynchronized(LOGIN, localId, 4242));
+    QVERIFY(f.query()->setFilterSynchronized(LOGIN, localId, 4242));
     Filters loaded;
-    loaded.list = f.query->filters(LOGIN);
+    loaded.list = f.query()->filters(LOGIN);
     QCOMPARE(loaded.at(0)->id, 4242);
     QCOMPARE(loaded.at(0)->state, Entity::FilterList::Sync);
     QCOMPARE(loaded.at(0)->filterChangeDate, now);
@@ -398,27 +391,27 @@ void TestFilterStorage::removeFilter()
     Filters saved;
     saved << newFilter(QStringLiteral("a"), 1) << newFilter(QStringLiteral("b"), 2)
           << newFilter(QStringLiteral("c"), 3);
-    QVERIFY(f.query->saveFilters(LOGIN, saved.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, saved.list, false));
     Filters other;
     other << newFilter(QStringLiteral("theirs"));
-    QVERIFY(f.query->saveFilters(QStringLiteral("other"), other.list, false));
+    QVERIFY(f.query()->saveFilters(QStringLiteral("other"), other.list, false));
 
-    QVERIFY(f.query->removeFilter(LOGIN, {saved.at(0)->localId, saved.at(2)->localId, 12345, other.at(0)->localId}));
+    QVERIFY(f.query()->removeFilter(LOGIN, {saved.at(0)->localId, saved.at(2)->localId, 12345, other.at(0)->localId}));
     QCOMPARE(storedNames(f.sql()), QStringList {"b"});
     QCOMPARE(storedNames(f.sql(), QStringLiteral("other")), QStringList {"theirs"});
-    QVERIFY(f.query->removeFilter(LOGIN, {}));
-    QCOMPARE(f.db->transactionDepth, 0);
+    QVERIFY(f.query()->removeFilter(LOGIN, {}));
+    QCOMPARE(f.dataBase()->transactionDepth, 0);
 }
 
 void TestFilterStorage::failedRemoveDeletesNothing()
 {
     Filters saved;
     saved << newFilter(QStringLiteral("a"), 1) << newFilter(QStringLiteral("b"), 2);
-    QVERIFY(f.query->saveFilters(LOGIN, saved.list, false));
+    QVERIFY(f.query()->saveFilters(LOGIN, saved.list, false));
     QVERIFY(DbTest::addFailingTrigger(f.sql(), QStringLiteral("fail"), QStringLiteral("DELETE"), TABLE_FILTERS,
                                       QStringLiteral("OLD.Name = 'b'")));
-    QVERIFY(!f.query->removeFilter(LOGIN, {saved.at(0)->localId, saved.at(1)->localId}));
-    QCOMPARE(f.db->transactionDepth, 0);
+    QVERIFY(!f.query()->removeFilter(LOGIN, {saved.at(0)->localId, saved.at(1)->localId}));
+    QCOMPARE(f.dataBase()->transactionDepth, 0);
     QCOMPARE(storedNames(f.sql()), (QStringList {"a", "b"}));
 }
 

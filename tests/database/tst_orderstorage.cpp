@@ -1,9 +1,10 @@
 // Order storage on a real SQLite file: the lists by kind and sort, single records, counters and list
 // moves, the four bulk writers, the purge of old orders and the crash safety of a large bulk save.
 
+#include "constants.h"
 #include "database.h"
+#include "databasefixture.h"
 #include "order.h"
-#include "orderstoragefixture.h"
 #include "realisticorders.h"
 #include "tavreldatabasequery.h"
 #include "tavrelmigration.h"
@@ -51,7 +52,7 @@ class TestOrderStorage : public QObject
     Q_OBJECT
 
 private:
-    OrderStorageFixture fixture;
+    DatabaseFixture fixture;
     TavrelDataBaseQuery *query = nullptr;
 
     // Seven orders of alice in every list kind, and one of bob.
@@ -82,10 +83,10 @@ private:
     {
         Orders orders;
         for (qint64 id = 10; id <= 15; ++id)
-            orders.append(OrderStorageFixture::makeOrder(id, type, BASE.addDays(1), QStringLiteral("777"),
-                                                         QStringLiteral("received %1").arg(id)));
-        orders.append(OrderStorageFixture::makeOrder(15, type, BASE.addDays(1), QStringLiteral("778"),
-                                                     QStringLiteral("received again 15")));
+            orders.append(DatabaseFixture::makeOrder(id, type, BASE.addDays(1), QStringLiteral("777"),
+                                                     QStringLiteral("received %1").arg(id)));
+        orders.append(DatabaseFixture::makeOrder(15, type, BASE.addDays(1), QStringLiteral("778"),
+                                                 QStringLiteral("received again 15")));
         return orders;
     }
 
@@ -244,7 +245,7 @@ private slots:
         QVERIFY(query->updateOrder(ALICE, newViewed.get()));
         QCOMPARE(fixture.typeOf(ALICE, 2), QStringLiteral("NewViewed"));
 
-        std::unique_ptr<Entity::Order> unknown(OrderStorageFixture::makeOrder(99, 1, BASE, QStringLiteral("1")));
+        std::unique_ptr<Entity::Order> unknown(DatabaseFixture::makeOrder(99, 1, BASE, QStringLiteral("1")));
         QVERIFY(query->updateOrder(ALICE, unknown.get()));
         QCOMPARE(fixture.orderCount(ALICE), 7);
     }
@@ -253,8 +254,8 @@ private slots:
     {
         seedLists();
         OrderBatch present;
-        present.items = {OrderStorageFixture::makeOrder(5, 1, BASE, QString()),
-                         OrderStorageFixture::makeOrder(7, 1, BASE, QString())};
+        present.items
+            = {DatabaseFixture::makeOrder(5, 1, BASE, QString()), DatabaseFixture::makeOrder(7, 1, BASE, QString())};
         query->updateOrdersNotPresentInDB(ALICE, present.items);
         QCOMPARE(fixture.typeOf(ALICE, 5), QStringLiteral("Search"));
         QCOMPARE(fixture.typeOf(ALICE, 7), QStringLiteral("NewViewed"));
@@ -372,20 +373,13 @@ private slots:
     void bulkSaveWhoseCommitFails()
     {
         seedStoredForBulkSave();
-        // A deferred foreign key that the insert of order 15 breaks: every statement runs, the COMMIT fails.
-        QVERIFY(fixture.exec(QStringLiteral("PRAGMA foreign_keys = ON")));
-        QVERIFY(fixture.exec(QStringLiteral("CREATE TABLE CommitGuardParent (Id INTEGER PRIMARY KEY)")));
-        QVERIFY(fixture.exec(QStringLiteral("CREATE TABLE CommitGuard (ParentId INTEGER REFERENCES "
-                                            "CommitGuardParent(Id) DEFERRABLE INITIALLY DEFERRED)")));
-        QVERIFY(fixture.exec(QStringLiteral("CREATE TRIGGER break_commit AFTER INSERT ON OrderTable WHEN NEW.Id = 15 "
-                                            "BEGIN INSERT INTO CommitGuard VALUES (1); END")));
+        // Every statement runs, but the insert of order 15 makes the COMMIT fail.
+        QVERIFY(DbTest::addCommitGuard(fixture.sql(), QStringLiteral("INSERT"), TABLE_ORDERS,
+                                       QStringLiteral("NEW.Id = 15")));
         OrderBatch batch;
         batch.items = receivedForBulkSave(2);
         int notStored = -1;
         const QList<qint64> failed = query->saveOrdersWithType(ALICE, batch.items, &notStored);
-        QVERIFY(fixture.exec(QStringLiteral("DROP TABLE CommitGuard")));
-        QVERIFY(fixture.exec(QStringLiteral("DROP TABLE CommitGuardParent")));
-        QVERIFY(fixture.exec(QStringLiteral("PRAGMA foreign_keys = OFF")));
         QCOMPARE(failed, idsOf(batch.items));
         QCOMPARE(notStored, 0);
         QCOMPARE(fixture.dataBase()->transactionDepth, 0);

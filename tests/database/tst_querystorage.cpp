@@ -2,8 +2,8 @@
 #include "branchlist.h"
 #include "clock.h"
 #include "constants.h"
+#include "databasefixture.h"
 #include "filterlinklist.h"
-#include "querytestfixture.h"
 #include "region.h"
 #include "regionlist.h"
 #include "testapplication.h"
@@ -58,7 +58,6 @@ private slots:
     // users
     void rememberedStateFollowsLastSave();
     void newestRememberedUser();
-    void noRememberedUser();
     void savingKnownUserKeepsStoredValues();
     void newUserStoresNulls();
     void isUserExists_data();
@@ -69,11 +68,9 @@ private slots:
     // settings rows
     void userSettingsRow_data();
     void userSettingsRow();
-    void userSettingsRejectedKeysWriteNothing_data();
-    void userSettingsRejectedKeysWriteNothing();
     void proxyRowIsReplaced();
-    void failedProxyWriteKeepsOldRow_data();
-    void failedProxyWriteKeepsOldRow();
+    void failedSettingsWriteKeepsOldRow_data();
+    void failedSettingsWriteKeepsOldRow();
 
     // dictionaries
     void dictionariesOnFreshFileAreEmpty();
@@ -85,7 +82,7 @@ private slots:
     void failedReaderRunsAgainLater();
 
 private:
-    QueryTestFixture f;
+    DatabaseFixture f;
 };
 
 void TestQueryStorage::init()
@@ -101,59 +98,54 @@ void TestQueryStorage::cleanup()
 
 void TestQueryStorage::rememberedStateFollowsLastSave()
 {
-    QVERIFY(f.query->saveUser(QStringLiteral("anna"), QStringLiteral("d1"), true));
-    QCOMPARE(f.query->rememberedLogins(), QStringList {"anna"});
-    QCOMPARE(f.query->lastRememberedUser(), qMakePair(QStringLiteral("anna"), QStringLiteral("d1")));
+    QVERIFY(f.query()->lastRememberedUser().first.isNull());
+    QVERIFY(f.query()->lastRememberedUser().second.isNull());
+    QVERIFY(f.query()->userPassword(QStringLiteral("anna")).isNull());
 
-    QVERIFY(f.query->saveUser(QStringLiteral("anna"), QString(), false));
-    QCOMPARE(f.query->rememberedLogins(), QStringList());
-    QVERIFY(f.query->lastRememberedUser().first.isNull());
-    QCOMPARE(f.query->userPassword(QStringLiteral("anna")), QStringLiteral("d1")); // a null digest keeps it
+    QVERIFY(f.query()->saveUser(QStringLiteral("anna"), QStringLiteral("d1"), true));
+    QCOMPARE(f.query()->rememberedLogins(), QStringList {"anna"});
+    QCOMPARE(f.query()->lastRememberedUser(), qMakePair(QStringLiteral("anna"), QStringLiteral("d1")));
+
+    QVERIFY(f.query()->saveUser(QStringLiteral("anna"), QString(), false));
+    QCOMPARE(f.query()->rememberedLogins(), QStringList());
+    QVERIFY(f.query()->lastRememberedUser().first.isNull());
+    QCOMPARE(f.query()->userPassword(QStringLiteral("anna")), QStringLiteral("d1")); // a null digest keeps it
     QVERIFY(DbTest::scalar(f.sql(), QStringLiteral("SELECT PasswordSaveDate FROM User")).isNull());
 }
 
 void TestQueryStorage::newestRememberedUser()
 {
     Clock::setFixed(QDateTime(QDate(2026, 1, 1), QTime(10, 0), Qt::UTC));
-    QVERIFY(f.query->saveUser(QStringLiteral("zoe"), QStringLiteral("dz"), true));
+    QVERIFY(f.query()->saveUser(QStringLiteral("zoe"), QStringLiteral("dz"), true));
     Clock::advance(60 * 1000);
-    QVERIFY(f.query->saveUser(QStringLiteral("bob"), QStringLiteral("db"), true));
-    QVERIFY(f.query->saveUser(QStringLiteral("carl"), QStringLiteral("dc"), false));
+    QVERIFY(f.query()->saveUser(QStringLiteral("bob"), QStringLiteral("db"), true));
+    QVERIFY(f.query()->saveUser(QStringLiteral("carl"), QStringLiteral("dc"), false));
 
-    QCOMPARE(f.query->lastRememberedUser(), qMakePair(QStringLiteral("bob"), QStringLiteral("db")));
-    QCOMPARE(f.query->rememberedLogins(), (QStringList {"bob", "zoe"}));
+    QCOMPARE(f.query()->lastRememberedUser(), qMakePair(QStringLiteral("bob"), QStringLiteral("db")));
+    QCOMPARE(f.query()->rememberedLogins(), (QStringList {"bob", "zoe"}));
     QCOMPARE(
         DbTest::scalar(f.sql(), QStringLiteral("SELECT PasswordSaveDate FROM User WHERE Login = 'bob'")).toLongLong(),
         Clock::currentDateTimeUtc().toSecsSinceEpoch());
 }
 
-void TestQueryStorage::noRememberedUser()
-{
-    const auto user = f.query->lastRememberedUser();
-    QVERIFY(user.first.isNull());
-    QVERIFY(user.second.isNull());
-    QCOMPARE(f.query->rememberedLogins(), QStringList());
-    QVERIFY(f.query->userPassword(QStringLiteral("nobody")).isNull());
-}
-
 void TestQueryStorage::savingKnownUserKeepsStoredValues()
 {
-    QVERIFY(f.query->saveUser(QStringLiteral("paid"), QStringLiteral("d"), true));
-    f.query->setFullAccess(QStringLiteral("paid"), true);
-    f.query->setUserName(QStringLiteral("paid"), QStringLiteral("Анна"));
-    QVERIFY(f.query->saveUser(QStringLiteral("paid"), QStringLiteral("d2"), true));
-    QVERIFY(f.query->isFullAccess(QStringLiteral("paid")));
-    QCOMPARE(f.query->userName(QStringLiteral("paid")), QStringLiteral("Анна"));
-    QCOMPARE(f.query->userPassword(QStringLiteral("paid")), QStringLiteral("d2"));
+    QVERIFY(f.query()->saveUser(QStringLiteral("paid"), QStringLiteral("d"), true));
+    f.query()->setFullAccess(QStringLiteral("paid"), true);
+    f.query()->setUserName(QStringLiteral("paid"), QStringLiteral("Анна"));
+    QVERIFY(f.query()->saveUser(QStringLiteral("paid"), QStringLiteral("d2"), true));
+    QVERIFY(f.query()->isFullAccess(QStringLiteral("paid")));
+    QCOMPARE(f.query()->userName(QStringLiteral("paid")), QStringLiteral("Анна"));
+    QCOMPARE(f.query()->userPassword(QStringLiteral("paid")), QStringLiteral("d2"));
 
-    QVERIFY(f.query->saveUser(QStringLiteral("paid"), QString(), true, QStringLiteral("Anna")));
-    QCOMPARE(f.query->userName(QStringLiteral("paid")), QStringLiteral("Anna"));
-    QCOMPARE(f.query->userPassword(QStringLiteral("paid")), QStringLiteral("d2"));
+    QVERIFY(f.query()->saveUser(QStringLiteral("paid"), QString(), true, QStringLiteral("Anna")));
+    QCOMPARE(f.query()->userName(QStringLiteral("paid")), QStringLiteral("Anna"));
+    QCOMPARE(f.query()->userPassword(QStringLiteral("paid")), QStringLiteral("d2"));
 
     // A stored NULL flag is written back as 0.
-    QVERIFY(f.query->saveUser(QStringLiteral("free"), QStringLiteral("d"), false));
+    QVERIFY(f.query()->saveUser(QStringLiteral("free"), QStringLiteral("d"), false));
     QVERIFY(DbTest::scalar(f.sql(), QStringLiteral("SELECT FullAccess FROM User WHERE Login = 'free'")).isNull());
-    QVERIFY(f.query->saveUser(QStringLiteral("free"), QStringLiteral("d"), false));
+    QVERIFY(f.query()->saveUser(QStringLiteral("free"), QStringLiteral("d"), false));
     const QVariant flag = DbTest::scalar(f.sql(), QStringLiteral("SELECT FullAccess FROM User WHERE Login = 'free'"));
     QVERIFY(!flag.isNull());
     QCOMPARE(flag.toInt(), 0);
@@ -161,15 +153,15 @@ void TestQueryStorage::savingKnownUserKeepsStoredValues()
 
 void TestQueryStorage::newUserStoresNulls()
 {
-    QVERIFY(f.query->saveUser(QStringLiteral("new"), QString(), false, QStringLiteral("ignored for new users")));
+    QVERIFY(f.query()->saveUser(QStringLiteral("new"), QString(), false, QStringLiteral("ignored for new users")));
     QSqlQuery row(f.sql());
     QVERIFY(row.exec(QStringLiteral("SELECT Name, Password, PasswordSaveDate, FullAccess FROM User")));
     QVERIFY(row.next());
     for (int i = 0; i < 4; ++i)
         QVERIFY2(row.value(i).isNull(), qPrintable(QString::number(i)));
-    QCOMPARE(f.query->userName(QStringLiteral("new")), QString(""));
-    QVERIFY(!f.query->userName(QStringLiteral("new")).isNull());
-    QVERIFY(!f.query->isFullAccess(QStringLiteral("new")));
+    QCOMPARE(f.query()->userName(QStringLiteral("new")), QString(""));
+    QVERIFY(!f.query()->userName(QStringLiteral("new")).isNull());
+    QVERIFY(!f.query()->isFullAccess(QStringLiteral("new")));
 }
 
 void TestQueryStorage::isUserExists_data()
@@ -179,24 +171,15 @@ void TestQueryStorage::isUserExists_data()
     QTest::addColumn<QString>("given");
     QTest::addColumn<bool>("expected");
 
-    QTest::newRow("right digest") << "abc"
-                                  << "u"
-                                  << "abc" << true;
-    QTest::newRow("wrong digest") << "abc"
-                                  << "u"
-                                  << "abd" << false;
-    QTest::newRow("digest differs in case") << "abc"
-                                            << "u"
-                                            << "ABC" << false;
-    QTest::newRow("other login") << "abc"
-                                 << "v"
-                                 << "abc" << false;
-    QTest::newRow("null digest, none stored") << QString() << "u" << QString() << false;
-    QTest::newRow("empty digest, empty stored") << ""
-                                                << "u"
-                                                << "" << false;
-    QTest::newRow("null digest, one stored") << "abc"
-                                             << "u" << QString() << false;
+    const auto row = [](const char *name, const QString &stored, const char *login, const QString &given,
+                        bool expected) { QTest::newRow(name) << stored << QString(login) << given << expected; };
+    row("right digest", "abc", "u", "abc", true);
+    row("wrong digest", "abc", "u", "abd", false);
+    row("digest differs in case", "abc", "u", "ABC", false);
+    row("other login", "abc", "v", "abc", false);
+    row("null digest, none stored", QString(), "u", QString(), false);
+    row("empty digest, empty stored", "", "u", "", false);
+    row("null digest, one stored", "abc", "u", QString(), false);
 }
 
 void TestQueryStorage::isUserExists()
@@ -205,26 +188,26 @@ void TestQueryStorage::isUserExists()
     QFETCH(QString, login);
     QFETCH(QString, given);
     QFETCH(bool, expected);
-    QVERIFY(f.query->saveUser(QStringLiteral("u"), stored, false));
-    QCOMPARE(f.query->isUserExists(login, given), expected);
+    QVERIFY(f.query()->saveUser(QStringLiteral("u"), stored, false));
+    QCOMPARE(f.query()->isUserExists(login, given), expected);
 }
 
 void TestQueryStorage::updatesNeverCreateRows()
 {
-    f.query->setUserName(QStringLiteral("ghost"), QStringLiteral("name"));
-    f.query->setFullAccess(QStringLiteral("ghost"), true);
+    f.query()->setUserName(QStringLiteral("ghost"), QStringLiteral("name"));
+    f.query()->setFullAccess(QStringLiteral("ghost"), true);
     QCOMPARE(DbTest::scalar(f.sql(), QStringLiteral("SELECT COUNT(*) FROM User")).toInt(), 0);
-    QVERIFY(!f.query->isFullAccess(QStringLiteral("ghost")));
+    QVERIFY(!f.query()->isFullAccess(QStringLiteral("ghost")));
 }
 
 void TestQueryStorage::failedUserWriteKeepsRow()
 {
-    QVERIFY(f.query->saveUser(QStringLiteral("u"), QStringLiteral("d"), true));
+    QVERIFY(f.query()->saveUser(QStringLiteral("u"), QStringLiteral("d"), true));
     QVERIFY(DbTest::addFailingTrigger(f.sql(), QStringLiteral("no_replace"), QStringLiteral("INSERT"), TABLE_USER));
-    QVERIFY(!f.query->saveUser(QStringLiteral("u"), QStringLiteral("other"), false));
-    QVERIFY(!f.query->saveUser(QStringLiteral("v"), QStringLiteral("d"), false));
-    QCOMPARE(f.query->userPassword(QStringLiteral("u")), QStringLiteral("d"));
-    QCOMPARE(f.query->rememberedLogins(), QStringList {"u"});
+    QVERIFY(!f.query()->saveUser(QStringLiteral("u"), QStringLiteral("other"), false));
+    QVERIFY(!f.query()->saveUser(QStringLiteral("v"), QStringLiteral("d"), false));
+    QCOMPARE(f.query()->userPassword(QStringLiteral("u")), QStringLiteral("d"));
+    QCOMPARE(f.query()->rememberedLogins(), QStringList {"u"});
 }
 
 void TestQueryStorage::userSettingsRow_data()
@@ -257,24 +240,42 @@ void TestQueryStorage::userSettingsRow()
     QFETCH(QVariantMap, second);
     QFETCH(QVariantMap, expected);
 
-    QVERIFY(f.query->saveUserSettings(QStringLiteral("me"), first));
+    QVERIFY(f.query()->saveUserSettings(QStringLiteral("me"), first));
     const QVariantMap passed = second;
-    QVERIFY(f.query->saveUserSettings(QStringLiteral("me"), second));
+    QVERIFY(f.query()->saveUserSettings(QStringLiteral("me"), second));
     QCOMPARE(second, passed); // the caller's map is not changed
     QCOMPARE(DbTest::scalar(f.sql(), QStringLiteral("SELECT COUNT(*) FROM UserSettings")).toInt(), 1);
 
-    const QVariantMap row = f.query->userSettings(QStringLiteral("me"));
+    const QVariantMap row = f.query()->userSettings(QStringLiteral("me"));
     QCOMPARE(row.keys(), expected.keys());
     for (auto it = expected.constBegin(); it != expected.constEnd(); ++it) {
         QCOMPARE(row.value(it.key()).isNull(), it.value().isNull());
         if (!it.value().isNull())
             QCOMPARE(row.value(it.key()).toString(), it.value().toString());
     }
-    QVERIFY(f.query->userSettings(QStringLiteral("someone")).isEmpty());
+    QVERIFY(f.query()->userSettings(QStringLiteral("someone")).isEmpty());
 }
 
-void TestQueryStorage::userSettingsRejectedKeysWriteNothing_data()
+void TestQueryStorage::proxyRowIsReplaced()
 {
+    QVERIFY(f.query()->proxySettings().isEmpty());
+    QVERIFY(f.query()->saveProxySettings(proxy(3, QStringLiteral("proxy.local"))));
+    QVariantMap row = f.query()->proxySettings();
+    QCOMPARE(row.keys(), (QStringList {"AuthLogin", "AuthPassword", "HostName", "Port", "ProxyType"}));
+    QCOMPARE(row.value(PROXY_HOST_NAME).toString(), QStringLiteral("proxy.local"));
+    QCOMPARE(row.value(PROXY_PORT).toInt(), 3128);
+
+    QVERIFY(f.query()->saveProxySettings(proxy(1, QStringLiteral("other.local"))));
+    QCOMPARE(DbTest::scalar(f.sql(), QStringLiteral("SELECT COUNT(*) FROM ProxySettings")).toInt(), 1);
+    row = f.query()->proxySettings();
+    QCOMPARE(row.value(PROXY_TYPE).toInt(), 1);
+    QCOMPARE(row.value(PROXY_HOST_NAME).toString(), QStringLiteral("other.local"));
+}
+
+// Each settings row is written whole or not at all; a key that is not a known column writes nothing.
+void TestQueryStorage::failedSettingsWriteKeepsOldRow_data()
+{
+    QTest::addColumn<bool>("proxyRow");
     QTest::addColumn<QVariantMap>("values");
     QTest::addColumn<QString>("trigger");
 
@@ -282,65 +283,38 @@ void TestQueryStorage::userSettingsRejectedKeysWriteNothing_data()
     withBoot.insert(SETTING_AUTO_BOOT_APP, true);
     QVariantMap injected = appSettings(300);
     injected.insert(QStringLiteral("Login) VALUES ('x'); DROP TABLE User; --"), 1);
-    QTest::newRow("a setting kept outside the database") << withBoot << QString();
-    QTest::newRow("a key that is SQL text") << injected << QString();
-    QTest::newRow("the write fails") << appSettings(300) << QStringLiteral("INSERT");
-}
-
-void TestQueryStorage::userSettingsRejectedKeysWriteNothing()
-{
-    QFETCH(QVariantMap, values);
-    QFETCH(QString, trigger);
-
-    QVERIFY(f.query->saveUserSettings(QStringLiteral("me"), appSettings(600)));
-    if (!trigger.isEmpty())
-        QVERIFY(DbTest::addFailingTrigger(f.sql(), QStringLiteral("fail"), trigger, TABLE_USER_SETTINGS));
-    QVERIFY(!f.query->saveUserSettings(QStringLiteral("me"), values));
-    QCOMPARE(f.db->transactionDepth, 0);
-    QCOMPARE(f.query->userSettings(QStringLiteral("me")).value(SETTING_NEW_ORDERS_REFRESH_INTERVAL_TIME).toInt(), 600);
-    QVERIFY(f.db->isTableExists(TABLE_USER));
-}
-
-void TestQueryStorage::proxyRowIsReplaced()
-{
-    QVERIFY(f.query->proxySettings().isEmpty());
-    QVERIFY(f.query->saveProxySettings(proxy(3, QStringLiteral("proxy.local"))));
-    QVariantMap row = f.query->proxySettings();
-    QCOMPARE(row.keys(), (QStringList {"AuthLogin", "AuthPassword", "HostName", "Port", "ProxyType"}));
-    QCOMPARE(row.value(PROXY_HOST_NAME).toString(), QStringLiteral("proxy.local"));
-    QCOMPARE(row.value(PROXY_PORT).toInt(), 3128);
-
-    QVERIFY(f.query->saveProxySettings(proxy(1, QStringLiteral("other.local"))));
-    QCOMPARE(DbTest::scalar(f.sql(), QStringLiteral("SELECT COUNT(*) FROM ProxySettings")).toInt(), 1);
-    row = f.query->proxySettings();
-    QCOMPARE(row.value(PROXY_TYPE).toInt(), 1);
-    QCOMPARE(row.value(PROXY_HOST_NAME).toString(), QStringLiteral("other.local"));
-}
-
-void TestQueryStorage::failedProxyWriteKeepsOldRow_data()
-{
-    QTest::addColumn<QVariantMap>("values");
-    QTest::addColumn<QString>("trigger");
-
     QVariantMap unknown = proxy(2, QStringLiteral("x"));
     unknown.insert(QStringLiteral("Bogus"), 1);
-    QTest::newRow("empty map") << QVariantMap() << QString();
-    QTest::newRow("unknown key") << unknown << QString();
-    QTest::newRow("insert fails") << proxy(2, QStringLiteral("x")) << QStringLiteral("INSERT");
-    QTest::newRow("delete fails") << proxy(2, QStringLiteral("x")) << QStringLiteral("DELETE");
+    QTest::newRow("user: a setting kept outside the database") << false << withBoot << QString();
+    QTest::newRow("user: a key that is SQL text") << false << injected << QString();
+    QTest::newRow("user: the write fails") << false << appSettings(300) << QStringLiteral("INSERT");
+    QTest::newRow("proxy: empty map") << true << QVariantMap() << QString();
+    QTest::newRow("proxy: unknown key") << true << unknown << QString();
+    QTest::newRow("proxy: insert fails") << true << proxy(2, QStringLiteral("x")) << QStringLiteral("INSERT");
+    QTest::newRow("proxy: delete fails") << true << proxy(2, QStringLiteral("x")) << QStringLiteral("DELETE");
 }
 
-void TestQueryStorage::failedProxyWriteKeepsOldRow()
+void TestQueryStorage::failedSettingsWriteKeepsOldRow()
 {
+    QFETCH(bool, proxyRow);
     QFETCH(QVariantMap, values);
     QFETCH(QString, trigger);
 
-    QVERIFY(f.query->saveProxySettings(proxy(3, QStringLiteral("kept.local"))));
+    const auto save = [&](const QVariantMap &row) {
+        return proxyRow ? f.query()->saveProxySettings(row) : f.query()->saveUserSettings(QStringLiteral("me"), row);
+    };
+    QVERIFY(save(proxyRow ? proxy(3, QStringLiteral("kept.local")) : appSettings(600)));
     if (!trigger.isEmpty())
-        QVERIFY(DbTest::addFailingTrigger(f.sql(), QStringLiteral("fail"), trigger, TABLE_PROXY_SETTINGS));
-    QVERIFY(!f.query->saveProxySettings(values));
-    QCOMPARE(f.db->transactionDepth, 0);
-    QCOMPARE(f.query->proxySettings().value(PROXY_HOST_NAME).toString(), QStringLiteral("kept.local"));
+        QVERIFY(DbTest::addFailingTrigger(f.sql(), QStringLiteral("fail"), trigger,
+                                          proxyRow ? TABLE_PROXY_SETTINGS : TABLE_USER_SETTINGS));
+    QVERIFY(!save(values));
+    QCOMPARE(f.dataBase()->transactionDepth, 0);
+    if (proxyRow)
+        QCOMPARE(f.query()->proxySettings().value(PROXY_HOST_NAME).toString(), QStringLiteral("kept.local"));
+    else
+        QCOMPARE(f.query()->userSettings(QStringLiteral("me")).value(SETTING_NEW_ORDERS_REFRESH_INTERVAL_TIME).toInt(),
+                 600);
+    QVERIFY(f.dataBase()->isTableExists(TABLE_USER));
 }
 
 void TestQueryStorage::dictionariesOnFreshFileAreEmpty()
@@ -364,16 +338,15 @@ void TestQueryStorage::dictionariesLoadSortedByName()
     Entity::RegionList regions(nullptr);
     regions.items << region(20, QStringLiteral("b")) << region(10, QStringLiteral("a"), 20)
                   << region(30, QStringLiteral("c"));
-    QVERIFY(f.query->replaceRegions(regions, true));
+    QVERIFY(f.query()->replaceRegions(regions, true));
     Entity::BranchList branches(nullptr);
     branches.items << branch(7, QStringLiteral("Строительство"));
-    QVERIFY(f.query->replaceBranches(branches, true));
+    QVERIFY(f.query()->replaceBranches(branches, true));
     regions.clear();
     branches.clear();
 
-    f.query.reset(); // a dying query object empties the process-wide maps
-    f.query = std::make_unique<TavrelDataBaseQuery>(f.db.get());
-    const QList<Entity::Region *> &loaded = f.query->cachedRegions().items;
+    f.reopenQuery(); // a dying query object empties the process-wide maps
+    const QList<Entity::Region *> &loaded = f.query()->cachedRegions().items;
     QCOMPARE(loaded.size(), 3);
     QCOMPARE(loaded.at(0)->name, QStringLiteral("a"));
     QCOMPARE(loaded.at(0)->parentId, 20);
@@ -388,7 +361,7 @@ void TestQueryStorage::dictionariesLoadSortedByName()
     QCOMPARE(Entity::FilterLinkList::branchMap().value(7)->name, QStringLiteral("Строительство"));
 
     // A fresh read is a new list of new records owned by the caller.
-    Entity::RegionList again = f.query->regions();
+    Entity::RegionList again = f.query()->regions();
     QCOMPARE(again.items.size(), 3);
     QVERIFY(again.items.at(0) != loaded.at(0));
     again.clear();
@@ -398,12 +371,11 @@ void TestQueryStorage::destructionEmptiesMaps()
 {
     Entity::RegionList regions(nullptr);
     regions.items << region(1, QStringLiteral("a"));
-    QVERIFY(f.query->replaceRegions(regions, true));
+    QVERIFY(f.query()->replaceRegions(regions, true));
     regions.clear();
-    f.query.reset(); // a dying query object empties the process-wide maps
-    f.query = std::make_unique<TavrelDataBaseQuery>(f.db.get());
+    f.reopenQuery(); // a dying query object empties the process-wide maps
     QCOMPARE(Entity::FilterLinkList::regionMap().size(), 1);
-    f.query.reset();
+    f.dropQuery();
     QVERIFY(Entity::FilterLinkList::regionMap().isEmpty());
     QVERIFY(Entity::FilterLinkList::branchMap().isEmpty());
 }
@@ -438,10 +410,10 @@ void TestQueryStorage::replaceDictionary()
         return list;
     };
     Entity::BranchList first = toList(stored);
-    QVERIFY(f.query->replaceBranches(first, true));
+    QVERIFY(f.query()->replaceBranches(first, true));
     first.clear();
     Entity::BranchList second = toList(given);
-    QVERIFY(f.query->replaceBranches(second, clearFirst));
+    QVERIFY(f.query()->replaceBranches(second, clearFirst));
     QCOMPARE(second.items.size(), given.size()); // the caller keeps its records
     second.clear();
     QCOMPARE(DbTest::strings(f.sql(), QStringLiteral("SELECT Id || ':' || Name FROM Branches ORDER BY Id")), expected);
@@ -451,7 +423,7 @@ void TestQueryStorage::failedReplaceUndoesOnlyItsOwnLevel()
 {
     Entity::RegionList before(nullptr);
     before.items << region(1, QStringLiteral("kept"));
-    QVERIFY(f.query->replaceRegions(before, true));
+    QVERIFY(f.query()->replaceRegions(before, true));
     before.clear();
     QVERIFY(DbTest::addFailingTrigger(f.sql(), QStringLiteral("fail"), QStringLiteral("INSERT"), TABLE_REGIONS,
                                       QStringLiteral("NEW.Id = 3")));
@@ -459,27 +431,27 @@ void TestQueryStorage::failedReplaceUndoesOnlyItsOwnLevel()
     regions.items << region(1, QStringLiteral("x")) << region(2, QStringLiteral("y")) << region(3, QStringLiteral("z"));
 
     // On its own: nothing of the call remains, the DELETE included.
-    QVERIFY(!f.query->replaceRegions(regions, true));
-    QCOMPARE(f.db->transactionDepth, 0);
+    QVERIFY(!f.query()->replaceRegions(regions, true));
+    QCOMPARE(f.dataBase()->transactionDepth, 0);
     QCOMPARE(DbTest::strings(f.sql(), QStringLiteral("SELECT Name FROM Regions")), QStringList {"kept"});
 
     // Inside a caller's transaction: the caller's own writes still commit.
-    QVERIFY(f.db->beginTransaction());
-    QVERIFY(f.query->saveProxySettings(proxy(1, QStringLiteral("outer.local"))));
-    QVERIFY(!f.query->replaceRegions(regions, true));
-    QVERIFY(f.db->commitOrRollback());
+    QVERIFY(f.dataBase()->beginTransaction());
+    QVERIFY(f.query()->saveProxySettings(proxy(1, QStringLiteral("outer.local"))));
+    QVERIFY(!f.query()->replaceRegions(regions, true));
+    QVERIFY(f.dataBase()->commitOrRollback());
     QCOMPARE(DbTest::strings(f.sql(), QStringLiteral("SELECT Name FROM Regions")), QStringList {"kept"});
-    QCOMPARE(f.query->proxySettings().value(PROXY_HOST_NAME).toString(), QStringLiteral("outer.local"));
+    QCOMPARE(f.query()->proxySettings().value(PROXY_HOST_NAME).toString(), QStringLiteral("outer.local"));
     regions.clear();
 }
 
 void TestQueryStorage::failedReaderRunsAgainLater()
 {
-    QVERIFY(f.query->saveUser(QStringLiteral("u"), QStringLiteral("d"), true));
+    QVERIFY(f.query()->saveUser(QStringLiteral("u"), QStringLiteral("d"), true));
     QVERIFY(DbTest::exec(f.sql(), QStringLiteral("ALTER TABLE User RENAME TO UserAway")));
-    QCOMPARE(f.query->rememberedLogins(), QStringList());
+    QCOMPARE(f.query()->rememberedLogins(), QStringList());
     QVERIFY(DbTest::exec(f.sql(), QStringLiteral("ALTER TABLE UserAway RENAME TO User")));
-    QCOMPARE(f.query->rememberedLogins(), QStringList {"u"});
+    QCOMPARE(f.query()->rememberedLogins(), QStringList {"u"});
 }
 
 TAVREL_TEST_MAIN(TestQueryStorage)

@@ -1,8 +1,8 @@
-#ifndef ORDERSTORAGEFIXTURE_H
-#define ORDERSTORAGEFIXTURE_H
+#ifndef DATABASEFIXTURE_H
+#define DATABASEFIXTURE_H
 
-// A real database file in a temporary folder with the full schema and the query object on it, and
-// helpers to seed and inspect OrderTable and Favourites directly (bypassing the code under test).
+// A real database file in a fresh temporary folder with the full schema and the query object on it,
+// and helpers to seed and inspect the tables directly (bypassing the code under test).
 
 #include "database.h"
 #include "databasetesthelpers.h"
@@ -16,33 +16,42 @@
 
 #include <memory>
 
-class OrderStorageFixture
+class DatabaseFixture
 {
 public:
-    ~OrderStorageFixture() { close(); }
+    ~DatabaseFixture() { close(); }
 
-    // Opens (and migrates) the database file on the default connection.
+    // Opens (and migrates) a new database file on the default connection.
     bool open()
     {
-        if (!dir.isValid())
+        close();
+        dir = std::make_unique<QTemporaryDir>();
+        if (!dir->isValid())
             return false;
-        path = dir.filePath(QStringLiteral("orders.Dat"));
+        path = dir->filePath(QStringLiteral("Tavrel.Dat"));
         db.reset(new DataBase(path, QString(), QString(), nullptr));
         TavrelMigration migration(*db, nullptr);
         if (!migration.upToLastMigration())
             return false;
-        dbQuery.reset(new TavrelDataBaseQuery(db.get(), nullptr));
+        reopenQuery();
         return true;
     }
-
     void close()
     {
         dbQuery.reset();
         db.reset();
+        dir.reset();
     }
-
+    // A new query object on the same file (the old one, and with it the dictionary maps, goes first).
+    void reopenQuery()
+    {
+        dbQuery.reset();
+        dbQuery.reset(new TavrelDataBaseQuery(db.get(), nullptr));
+    }
+    void dropQuery() { dbQuery.reset(); }
     QString filePath() const { return path; }
     DataBase *dataBase() const { return db.get(); }
+    QSqlDatabase &sql() const { return db->database; }
     TavrelDataBaseQuery *query() const { return dbQuery.get(); }
 
     bool exec(const QString &sql, const QVariantList &values = {}) const
@@ -69,6 +78,7 @@ public:
         if (scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'json_each'"))
                 .toInt())
             exec(QStringLiteral("DROP TABLE json_each"));
+        DbTest::removeCommitGuard(db->database);
         exec(QStringLiteral("DELETE FROM OrderTable"));
         exec(QStringLiteral("DELETE FROM Favourites"));
     }
@@ -142,10 +152,10 @@ public:
     }
 
 private:
-    QTemporaryDir dir;
+    std::unique_ptr<QTemporaryDir> dir;
     QString path;
     std::unique_ptr<DataBase> db;
     std::unique_ptr<TavrelDataBaseQuery> dbQuery;
 };
 
-#endif // ORDERSTORAGEFIXTURE_H
+#endif // DATABASEFIXTURE_H
