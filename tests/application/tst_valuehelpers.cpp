@@ -16,14 +16,10 @@ private slots:
 
     void shiftNestsAndIgnoresExtraLowers();
 
-    void parseServerDateTime_data();
-    void parseServerDateTime();
-
-    void variantToDateTime_data();
-    void variantToDateTime();
+    void dateReaders_data();
+    void dateReaders();
 
     void baseUrlComesFromTheEnvironmentWithoutTrailingSlash();
-    void cookiesDirIsBelowCacheDir();
 
     void clockCanBeFixedAdvancedAndReset();
 };
@@ -95,8 +91,11 @@ void TestValueHelpers::shiftNestsAndIgnoresExtraLowers()
     QCOMPARE(::parseServerDateTime(text), unshifted);
 }
 
-void TestValueHelpers::parseServerDateTime_data()
+// parseServerDateTime reads the service's "dd.MM.yyyy HH:mm:ss" and ISO texts as UTC and lowers a
+// raised shift; variantToDateTime reads values and ISO text and adds the shift.
+void TestValueHelpers::dateReaders_data()
 {
+    QTest::addColumn<bool>("serviceReader");
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("shifted");
     QTest::addColumn<QDateTime>("expected");
@@ -104,71 +103,55 @@ void TestValueHelpers::parseServerDateTime_data()
     const QDateTime at1015Utc(QDate(2015, 9, 24), QTime(10, 15), Qt::OffsetFromUTC, 0);
     const QDateTime at0615Utc(QDate(2015, 9, 24), QTime(6, 15), Qt::OffsetFromUTC, 0);
 
-    QTest::newRow("service text") << QVariant(QStringLiteral("24.09.2015 10:15:00")) << false << at1015Utc;
-    QTest::newRow("service text, shifted") << QVariant(QStringLiteral("24.09.2015 10:15:00")) << true << at0615Utc;
-    QTest::newRow("iso text") << QVariant(QStringLiteral("2015-09-24T10:15:00Z")) << false << at1015Utc;
-    QTest::newRow("iso text, shifted") << QVariant(QStringLiteral("2015-09-24T10:15:00Z")) << true << at0615Utc;
-    QTest::newRow("date-time value") << QVariant(at1015Utc) << false << at1015Utc;
-    QTest::newRow("date-time value, shifted") << QVariant(at1015Utc) << true << at0615Utc;
-    QTest::newRow("no time") << QVariant(QStringLiteral("24.09.2015")) << false << QDateTime();
-    QTest::newRow("empty part") << QVariant(QStringLiteral("24.09.2015  10:15")) << false << QDateTime();
-    QTest::newRow("point in the time") << QVariant(QStringLiteral("10:15:00.5 24.09.2015")) << false << QDateTime();
-    QTest::newRow("empty text, shifted") << QVariant(QString()) << true << QDateTime();
-    QTest::newRow("null variant") << QVariant() << false << QDateTime();
+    QTest::newRow("parse: service text") << true << QVariant(QStringLiteral("24.09.2015 10:15:00")) << false
+                                         << at1015Utc;
+    QTest::newRow("parse: service text, shifted")
+        << true << QVariant(QStringLiteral("24.09.2015 10:15:00")) << true << at0615Utc;
+    QTest::newRow("parse: iso text") << true << QVariant(QStringLiteral("2015-09-24T10:15:00Z")) << false << at1015Utc;
+    QTest::newRow("parse: iso text, shifted")
+        << true << QVariant(QStringLiteral("2015-09-24T10:15:00Z")) << true << at0615Utc;
+    QTest::newRow("parse: date-time value") << true << QVariant(at1015Utc) << false << at1015Utc;
+    QTest::newRow("parse: date-time value, shifted") << true << QVariant(at1015Utc) << true << at0615Utc;
+    QTest::newRow("parse: no time") << true << QVariant(QStringLiteral("24.09.2015")) << false << QDateTime();
+    QTest::newRow("parse: empty part") << true << QVariant(QStringLiteral("24.09.2015  10:15")) << false << QDateTime();
+    QTest::newRow("parse: point in the time")
+        << true << QVariant(QStringLiteral("10:15:00.5 24.09.2015")) << false << QDateTime();
+    QTest::newRow("parse: empty text, shifted") << true << QVariant(QString()) << true << QDateTime();
+    QTest::newRow("parse: null variant") << true << QVariant() << false << QDateTime();
+
+    const QDateTime moment(QDate(2015, 9, 24), QTime(10, 15), Qt::UTC);
+    QTest::newRow("variant: value") << false << QVariant(moment) << false << moment;
+    QTest::newRow("variant: value, shifted")
+        << false << QVariant(moment) << true << moment.addSecs(SERVER_TIME_SHIFT_SECONDS);
+    QTest::newRow("variant: iso text, shifted") << false << QVariant(QStringLiteral("2015-09-24T10:15:00Z")) << true
+                                                << moment.addSecs(SERVER_TIME_SHIFT_SECONDS);
+    QTest::newRow("variant: invalid, shifted") << false << QVariant(QDateTime()) << true << QDateTime();
+    QTest::newRow("variant: empty, shifted") << false << QVariant() << true << QDateTime();
+    QTest::newRow("variant: service text is not read")
+        << false << QVariant(QStringLiteral("24.09.2015 10:15:00")) << false << QDateTime();
 }
 
-void TestValueHelpers::parseServerDateTime()
+void TestValueHelpers::dateReaders()
 {
+    QFETCH(bool, serviceReader);
     QFETCH(QVariant, value);
     QFETCH(bool, shifted);
     QFETCH(QDateTime, expected);
 
     if (shifted)
         beginServerTimeShift();
-    const QDateTime result = ::parseServerDateTime(value);
+    const QDateTime result = serviceReader ? ::parseServerDateTime(value) : ::variantToDateTime(value);
     if (shifted)
         endServerTimeShift();
 
     QCOMPARE(result.isValid(), expected.isValid());
     if (expected.isValid()) {
         QCOMPARE(result, expected);
-        QCOMPARE(result.time(), expected.time());
-        QCOMPARE(result.offsetFromUtc(), 0);
+        if (serviceReader) {
+            QCOMPARE(result.time(), expected.time());
+            QCOMPARE(result.offsetFromUtc(), 0);
+        }
     }
-}
-
-void TestValueHelpers::variantToDateTime_data()
-{
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<bool>("shifted");
-    QTest::addColumn<QDateTime>("expected");
-
-    const QDateTime moment(QDate(2015, 9, 24), QTime(10, 15), Qt::UTC);
-    QTest::newRow("value") << QVariant(moment) << false << moment;
-    QTest::newRow("value, shifted") << QVariant(moment) << true << moment.addSecs(SERVER_TIME_SHIFT_SECONDS);
-    QTest::newRow("iso text, shifted") << QVariant(QStringLiteral("2015-09-24T10:15:00Z")) << true
-                                       << moment.addSecs(SERVER_TIME_SHIFT_SECONDS);
-    QTest::newRow("invalid, shifted") << QVariant(QDateTime()) << true << QDateTime();
-    QTest::newRow("empty, shifted") << QVariant() << true << QDateTime();
-    QTest::newRow("service text is not read")
-        << QVariant(QStringLiteral("24.09.2015 10:15:00")) << false << QDateTime();
-}
-
-void TestValueHelpers::variantToDateTime()
-{
-    QFETCH(QVariant, value);
-    QFETCH(bool, shifted);
-    QFETCH(QDateTime, expected);
-
-    if (shifted)
-        beginServerTimeShift();
-    const QDateTime result = ::variantToDateTime(value);
-    if (shifted)
-        endServerTimeShift();
-
-    QCOMPARE(result.isValid(), expected.isValid());
-    if (expected.isValid())
-        QCOMPARE(result, expected);
 }
 
 void TestValueHelpers::baseUrlComesFromTheEnvironmentWithoutTrailingSlash()
@@ -178,11 +161,6 @@ void TestValueHelpers::baseUrlComesFromTheEnvironmentWithoutTrailingSlash()
     // Read once: a later change of the variable does not move the running program.
     qputenv("TAVREL_BASE_URL", "http://127.0.0.1:9");
     QCOMPARE(baseUrl(), QStringLiteral("http://127.0.0.1:4321"));
-}
-
-void TestValueHelpers::cookiesDirIsBelowCacheDir()
-{
-    QCOMPARE(COOKIES_DIR, CACHE_DIR + QDir::separator() + QStringLiteral("Cookies"));
 }
 
 void TestValueHelpers::clockCanBeFixedAdvancedAndReset()

@@ -138,90 +138,70 @@ private slots:
         QVERIFY(certificates.isValid());
     }
 
-    void defaultPortIsDropped_data()
-    {
-        QTest::addColumn<QUrl>("url");
-        QTest::addColumn<QUrl>("sent");
-        QTest::newRow("https 443") << QUrl("https://127.0.0.1:443/api/login?x=1")
-                                   << QUrl("https://127.0.0.1/api/login?x=1");
-        QTest::newRow("http 80") << QUrl("http://127.0.0.1:80/api/login") << QUrl("http://127.0.0.1/api/login");
-        QTest::newRow("scheme in capitals") << QUrl("HTTPS://127.0.0.1:443/") << QUrl("https://127.0.0.1/");
-        QTest::newRow("http 443 kept") << QUrl("http://127.0.0.1:443/") << QUrl("http://127.0.0.1:443/");
-        QTest::newRow("https 80 kept") << QUrl("https://127.0.0.1:80/") << QUrl("https://127.0.0.1:80/");
-        QTest::newRow("https 8443 kept") << QUrl("https://127.0.0.1:8443/") << QUrl("https://127.0.0.1:8443/");
-        QTest::newRow("no port kept") << QUrl("http://127.0.0.1/a") << QUrl("http://127.0.0.1/a");
-    }
-
-    void defaultPortIsDropped()
-    {
-        QFETCH(QUrl, url);
-        QFETCH(QUrl, sent);
-        TavrelNetworkAccessManager manager;
-        std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(url)));
-        QCOMPARE(reply->url(), sent);
-        QCOMPARE(reply->request().url(), sent);
-        reply->abort();
-    }
-
-    void operationsMapToVerbs_data()
+    // What leaves the manager: the default port dropped, the verb, the transfer timeout (every request
+    // gets one) and the workstation hash header only where the caller set it.
+    void sentRequest_data()
     {
         QTest::addColumn<QNetworkAccessManager::Operation>("operation");
-        QTest::addColumn<QNetworkAccessManager::Operation>("sent");
-        QTest::newRow("get") << QNetworkAccessManager::GetOperation << QNetworkAccessManager::GetOperation;
-        QTest::newRow("post") << QNetworkAccessManager::PostOperation << QNetworkAccessManager::PostOperation;
-        QTest::newRow("put is a head") << QNetworkAccessManager::PutOperation << QNetworkAccessManager::HeadOperation;
-        QTest::newRow("delete is a head")
-            << QNetworkAccessManager::DeleteOperation << QNetworkAccessManager::HeadOperation;
+        QTest::addColumn<QUrl>("url");
+        QTest::addColumn<int>("callerTimeout");
+        QTest::addColumn<QByteArray>("hash");
+        QTest::addColumn<QNetworkAccessManager::Operation>("sentOperation");
+        QTest::addColumn<QUrl>("sentUrl");
+        QTest::addColumn<int>("sentTimeout");
+        const auto get = QNetworkAccessManager::GetOperation;
+        const auto post = QNetworkAccessManager::PostOperation;
+        const auto head = QNetworkAccessManager::HeadOperation;
+        const int standard = NETWORK_TRANSFER_TIMEOUT_MSEC;
+        const auto row = [](const char *name, QNetworkAccessManager::Operation operation, const char *url, int timeout,
+                            const QByteArray &hash, QNetworkAccessManager::Operation sentOperation, const char *sentUrl,
+                            int sentTimeout) {
+            QTest::newRow(name) << operation << QUrl(url) << timeout << hash << sentOperation << QUrl(sentUrl)
+                                << sentTimeout;
+        };
+        row("https 443", get, "https://127.0.0.1:443/api/login?x=1", 0, {}, get, "https://127.0.0.1/api/login?x=1",
+            standard);
+        row("http 80", post, "http://127.0.0.1:80/api/login", 0, {}, post, "http://127.0.0.1/api/login", standard);
+        row("scheme in capitals", get, "HTTPS://127.0.0.1:443/", 0, {}, get, "https://127.0.0.1/", standard);
+        row("http 443 kept", get, "http://127.0.0.1:443/", 0, {}, get, "http://127.0.0.1:443/", standard);
+        row("https 80 kept", get, "https://127.0.0.1:80/", 0, {}, get, "https://127.0.0.1:80/", standard);
+        row("https 8443 kept", get, "https://127.0.0.1:8443/", 0, {}, get, "https://127.0.0.1:8443/", standard);
+        row("put is a head", QNetworkAccessManager::PutOperation, "http://127.0.0.1:9/", 0, {}, head,
+            "http://127.0.0.1:9/", standard);
+        row("delete is a head", QNetworkAccessManager::DeleteOperation, "http://127.0.0.1:9/", 0, {}, head,
+            "http://127.0.0.1:9/", standard);
+        row("the caller's timeout", get, "http://127.0.0.1:9/", 1500, {}, get, "http://127.0.0.1:9/", 1500);
+        row("the caller's hash", post, "http://127.0.0.1:9/", 0, "given", post, "http://127.0.0.1:9/", standard);
     }
 
-    void operationsMapToVerbs()
+    void sentRequest()
     {
         QFETCH(QNetworkAccessManager::Operation, operation);
-        QFETCH(QNetworkAccessManager::Operation, sent);
+        QFETCH(QUrl, url);
+        QFETCH(int, callerTimeout);
+        QFETCH(QByteArray, hash);
+        QFETCH(QNetworkAccessManager::Operation, sentOperation);
+        QFETCH(QUrl, sentUrl);
+        QFETCH(int, sentTimeout);
+        QCOMPARE(NETWORK_TRANSFER_TIMEOUT_MSEC, 60000);
+
         TavrelNetworkAccessManager manager;
+        QNetworkRequest request(url);
+        request.setTransferTimeout(callerTimeout);
+        if (!hash.isEmpty())
+            request.setRawHeader(HEADER_WORKSTATION_HASH, hash);
         QBuffer body;
         body.setData("xml=%3CRequest%2F%3E");
         body.open(QIODevice::ReadOnly);
-        std::unique_ptr<QNetworkReply> reply(
-            manager.sendByOperation(operation, QNetworkRequest(QUrl("http://127.0.0.1:9/")), &body));
+        std::unique_ptr<QNetworkReply> reply(manager.sendByOperation(operation, request, &body));
         QVERIFY(reply);
-        QCOMPARE(reply->operation(), sent);
-        reply->abort();
-    }
-
-    void everyRequestGetsATransferTimeout_data()
-    {
-        QTest::addColumn<int>("callerTimeout");
-        QTest::addColumn<int>("sentTimeout");
-        QTest::newRow("default") << 0 << NETWORK_TRANSFER_TIMEOUT_MSEC;
-        QTest::newRow("caller's own") << 1500 << 1500;
-    }
-
-    void everyRequestGetsATransferTimeout()
-    {
-        QFETCH(int, callerTimeout);
-        QFETCH(int, sentTimeout);
-        QCOMPARE(NETWORK_TRANSFER_TIMEOUT_MSEC, 60000);
-        TavrelNetworkAccessManager manager;
-        QNetworkRequest request(QUrl("http://127.0.0.1:9/"));
-        request.setTransferTimeout(callerTimeout);
-        std::unique_ptr<QNetworkReply> reply(manager.get(request));
+        QCOMPARE(reply->operation(), sentOperation);
+        QCOMPARE(reply->url(), sentUrl);
+        QCOMPARE(reply->request().url(), sentUrl);
         QCOMPARE(reply->request().transferTimeout(), sentTimeout);
+        QCOMPARE(reply->request().hasRawHeader(HEADER_WORKSTATION_HASH), !hash.isEmpty());
+        QCOMPARE(reply->request().rawHeader(HEADER_WORKSTATION_HASH), hash);
         reply->abort();
-    }
-
-    void workstationHashHeader()
-    {
-        TavrelNetworkAccessManager manager;
-        std::unique_ptr<QNetworkReply> plain(manager.get(QNetworkRequest(QUrl("http://127.0.0.1:9/"))));
-        QVERIFY(!plain->request().hasRawHeader(HEADER_WORKSTATION_HASH));
-        plain->abort();
-
-        QNetworkRequest request(QUrl("http://127.0.0.1:9/"));
-        request.setRawHeader(HEADER_WORKSTATION_HASH, "given");
-        std::unique_ptr<QNetworkReply> given(manager.get(request));
-        QCOMPARE(given->request().rawHeader(HEADER_WORKSTATION_HASH), QByteArray("given"));
-        given->abort();
     }
 
     void installsItsCacheAndJarAndTheSystemProxy()
