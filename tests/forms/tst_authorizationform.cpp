@@ -218,6 +218,20 @@ void TestAuthorizationForm::successShowsTheMainWindowAndHidesTheForm()
     QVERIFY(TavrelApplication::instance()->fullAccess); // the stand-in's demo user has full access
     // The user's settings were loaded and written back.
     QVERIFY(!query->userSettings(QStringLiteral("demo")).isEmpty());
+
+    // The paid-access flag: the same value changes nothing, another one is stored and shown at once.
+    TavrelApplication *app = TavrelApplication::instance();
+    QLabel *access = child<QLabel>(window.get(), "lbAccess");
+    const QString fullText = access->text();
+    app->setFullAccess(true);
+    QCOMPARE(access->text(), fullText);
+    app->setFullAccess(false);
+    QVERIFY(!app->fullAccess);
+    QVERIFY(!query->isFullAccess(QStringLiteral("demo")));
+    QVERIFY(access->text() != fullText);
+    app->setFullAccess(true);
+    QVERIFY(query->isFullAccess(QStringLiteral("demo")));
+    QCOMPARE(access->text(), fullText);
 }
 
 void TestAuthorizationForm::wrongPasswordShowsItsMessage()

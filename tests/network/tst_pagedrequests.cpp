@@ -8,6 +8,7 @@
 #include "pagedrequestmanager.h"
 #include "pagerequestcontext.h"
 #include "requesttestbed.h"
+#include "tavrelsynchronization.h"
 #include "testapplication.h"
 
 #include <QSet>
@@ -67,6 +68,7 @@ private slots:
     void droppedPageAboveHalfKeepsRunning();
     void failedPageIsFetchedAgain();
     void pageRefusedOnceIsReportedOnce();
+    void engineRenewsSessionOfPage();
     void managerDestroyedWhilePagesRun();
     void resetDropsEveryPage();
     void pageCount_data();
@@ -84,6 +86,7 @@ private:
 
 void TestPagedRequests::initTestCase()
 {
+    qRegisterMetaType<NetworkRequestContext *>();
     QVERIFY(bed.setUp());
     bed.service.generate(ORDER_COUNT, 3);
     // Every generated order is still open then, so a search without words finds them all.
@@ -380,12 +383,37 @@ void TestPagedRequests::pageRefusedOnceIsReportedOnce()
     for (const LocalServiceRequest &request : bed.service.requestLog()) {
         paths.append(request.path);
     }
-    QCOMPARE(paths, (QStringList{PATH_SEARCH, QStringLiteral("/api/login"), PATH_SEARCH}));
+    QCOMPARE(paths, (QStringList {PATH_SEARCH, QStringLiteral("/api/login"), PATH_SEARCH}));
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports.first().page, 4);
     QCOMPARE(reports.first().code, S_OK);
     QCOMPARE(manager->finishedPages.value(4).data(), wrapper);
     QVERIFY(!manager->isRunning());
+}
+
+void TestPagedRequests::engineRenewsSessionOfPage()
+{
+    // The engine wraps every page with the login it holds.
+    QSignalSpy authorized(bed.synchronization.data(), &TavrelSynchronization::authorizationReceived);
+    bed.synchronization->login(QStringLiteral("demo"), LocalServiceUser::digest(QStringLiteral("demo")), false);
+    QVERIFY(authorized.wait(5000));
+    QCOMPARE(bed.synchronization->currentLogin(), QStringLiteral("demo"));
+    bed.service.clearRequestLog();
+    bed.service.addFault(LocalServiceFault::expireSessions().onPath(PATH_SEARCH).once());
+    QScopedPointer<PagedRequestManager> manager(searchManager());
+    manager->start();
+    QVERIFY(waitForReports(7));
+    QTest::qWait(100);
+    QCOMPARE(bed.service.requests(QStringLiteral("/api/login")).size(), 1);
+    QCOMPARE(requestedPages(PATH_SEARCH), (QList<int> {0, 0, 1, 2, 3, 4, 5, 6}));
+    int firstPageReports = 0;
+    for (const Report &report : qAsConst(reports)) {
+        firstPageReports += report.page == 0 ? 1 : 0;
+        QCOMPARE(report.code, S_OK);
+    }
+    QCOMPARE(firstPageReports, 1);
+    QCOMPARE(reports.size(), 7);
+    QVERIFY(bed.service.sessions().contains(bed.synchronization->sessionCookie()));
 }
 
 void TestPagedRequests::managerDestroyedWhilePagesRun()
