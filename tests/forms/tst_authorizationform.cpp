@@ -1,11 +1,13 @@
 #include "appsettings.h"
 #include "authorizationform.h"
+#include "clickablelabel.h"
 #include "clock.h"
 #include "constants.h"
 #include "database.h"
 #include "localservicefixture.h"
 #include "mainwindow.h"
 #include "networkrequestconstructor.h"
+#include "proxysettingswidget.h"
 #include "tavreldatabasequery.h"
 #include "tavrelmigration.h"
 #include "tavrelnetworkaccessmanager.h"
@@ -54,6 +56,7 @@ private slots:
     void choosingARememberedLoginKeepsATypedPassword();
     void blankLoginSendsNothingAndShowsNoNetworkError();
     void returnInTheLoginBoxMovesToThePassword();
+    void proxyLabelOpensTheProxyFormWithTheStoredProxy();
     void automaticLoginCountsDownAndFiresOnce_data();
     void automaticLoginCountsDownAndFiresOnce();
 
@@ -73,6 +76,7 @@ private:
     QT_WARNING_POP
     std::unique_ptr<NetworkRequestConstructor> constructor;
     std::unique_ptr<TavrelDataBaseQuery> query;
+    std::unique_ptr<ProxySettingsWidget> proxyWidget;
     std::unique_ptr<TavrelSynchronization> engine;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<AuthorizationForm> form;
@@ -99,11 +103,13 @@ void TestAuthorizationForm::initTestCase()
     app->networkAccessManager = accessManager.get();
     app->networkConfigurationManager = configurationManager.get();
     app->requestConstructor = constructor.get();
+    proxyWidget = std::make_unique<ProxySettingsWidget>();
     engine = std::make_unique<TavrelSynchronization>();
     app->synchronization = engine.get();
     QVERIFY(migration->upToLastMigration());
     window = std::make_unique<MainWindow>();
     app->mainWindow = window.get();
+    app->proxySettingsWidget = proxyWidget.get();
 }
 
 void TestAuthorizationForm::cleanupTestCase()
@@ -111,6 +117,7 @@ void TestAuthorizationForm::cleanupTestCase()
     form.reset();
     window.reset();
     engine.reset();
+    proxyWidget.reset();
     query.reset();
     constructor.reset();
     configurationManager.reset();
@@ -410,6 +417,31 @@ void TestAuthorizationForm::returnInTheLoginBoxMovesToThePassword()
     QTest::keyClick(child<QComboBox>(form.get(), "cbLogin"), Qt::Key_Return);
     QTRY_VERIFY(child<QLineEdit>(form.get(), "password")->hasFocus());
     QVERIFY(!form->isWaitingForAnswer()); // nothing was sent
+}
+
+void TestAuthorizationForm::proxyLabelOpensTheProxyFormWithTheStoredProxy()
+{
+    QVERIFY(query->saveProxySettings({{PROXY_TYPE, int(QNetworkProxy::HttpProxy)},
+                                      {PROXY_HOST_NAME, QStringLiteral("proxy.test")},
+                                      {PROXY_PORT, 3128},
+                                      {PROXY_AUTH_LOGIN, QStringLiteral("user")},
+                                      {PROXY_AUTH_PASSWORD, QStringLiteral("secret")}}));
+    form = newForm();
+    form->show();
+    QVERIFY(!proxyWidget->isVisible());
+    QTest::mouseClick(child<ClickableLabel>(form.get(), "proxyLabel"), Qt::LeftButton);
+    QVERIFY(proxyWidget->isVisible());
+    QCOMPARE(proxyWidget->proxyFromControls().type(), QNetworkProxy::HttpProxy);
+    QCOMPARE(proxyWidget->proxyFromControls().hostName(), QStringLiteral("proxy.test"));
+    QCOMPARE(proxyWidget->proxyFromControls().port(), quint16(3128));
+    // Opening the form applied the stored proxy to the network.
+    QCOMPARE(QNetworkProxy::applicationProxy().hostName(), QStringLiteral("proxy.test"));
+
+    proxyWidget->hide();
+    QSqlQuery q(db->database);
+    QVERIFY(q.exec(QStringLiteral("DELETE FROM %1").arg(TABLE_PROXY_SETTINGS)));
+    AppSettings::resetForTesting();
+    QNetworkProxy::setApplicationProxy(QNetworkProxy());
 }
 
 void TestAuthorizationForm::automaticLoginCountsDownAndFiresOnce_data()
