@@ -529,25 +529,16 @@ private slots:
         }
         QVERIFY2(killedMidSave, "the child committed before it could be killed, three times");
 
-        const QString name = QStringLiteral("crashcheck");
-        {
-            QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            check.setDatabaseName(file);
-            QVERIFY(check.open());
-            QSqlQuery integrity(check);
-            QVERIFY(integrity.exec(QStringLiteral("PRAGMA integrity_check")));
-            QVERIFY(integrity.next());
-            QCOMPARE(integrity.value(0).toString(), QStringLiteral("ok"));
-            QSqlQuery count(check);
-            QVERIFY(count.exec(QStringLiteral("SELECT COUNT(*), SUM(Type = 'New') FROM OrderTable")));
-            QVERIFY(count.next());
-            const int rows = count.value(0).toInt();
-            QVERIFY2(rows == CRASH_SEED_ORDERS || rows == CRASH_SEED_ORDERS + CRASH_SAVE_ORDERS,
-                     qPrintable(QStringLiteral("%1 rows after the crash").arg(rows)));
-            QCOMPARE(count.value(1).toInt(), rows - CRASH_SEED_ORDERS);
-            check.close();
-        }
-        QSqlDatabase::removeDatabase(name);
+        const auto check = DataBase::openWorkerConnection(file, QStringLiteral("crashcheck"));
+        QVERIFY(check->isOpen());
+        QCOMPARE(DbTest::scalar(check->database, QStringLiteral("PRAGMA integrity_check")).toString(),
+                 QStringLiteral("ok"));
+        const int rows = DbTest::scalar(check->database, QStringLiteral("SELECT COUNT(*) FROM OrderTable")).toInt();
+        QVERIFY2(rows == CRASH_SEED_ORDERS || rows == CRASH_SEED_ORDERS + CRASH_SAVE_ORDERS,
+                 qPrintable(QStringLiteral("%1 rows after the crash").arg(rows)));
+        QCOMPARE(DbTest::scalar(check->database, QStringLiteral("SELECT COUNT(*) FROM OrderTable WHERE Type = 'New'"))
+                     .toInt(),
+                 rows - CRASH_SEED_ORDERS);
     }
 };
 
