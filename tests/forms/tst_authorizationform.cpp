@@ -226,6 +226,13 @@ void TestAuthorizationForm::successShowsTheMainWindowAndHidesTheForm()
     // The user's settings were loaded and written back.
     QVERIFY(!query->userSettings(QStringLiteral("demo")).isEmpty());
 
+    // The display name the service sent is cached and stored; an empty name only clears the cache.
+    const QString name = AppSettings::userName();
+    QVERIFY(!name.isEmpty());
+    AppSettings::setUserName(QString());
+    QCOMPARE(query->userName(QStringLiteral("demo")), name);
+    QCOMPARE(AppSettings::userName(), name);
+
     // The paid-access flag: the same value changes nothing, another one is stored and shown at once.
     TavrelApplication *app = TavrelApplication::instance();
     QLabel *access = child<QLabel>(window.get(), "lbAccess");
