@@ -7,6 +7,7 @@
 #include "mainwindow.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
+#include "proxysettingswidget.h"
 #include "tavreldatabasequery.h"
 #include "tavrelmigration.h"
 #include "tavrelnetworkaccessmanager.h"
@@ -241,6 +242,7 @@ int TavrelApplication::start()
     QT_WARNING_POP
     auto constructor = std::make_unique<NetworkRequestConstructor>(nullptr);
     auto query = std::make_unique<TavrelDataBaseQuery>(db.get(), nullptr);
+    auto proxyWidget = std::make_unique<ProxySettingsWidget>(nullptr);
 
     dataBase = db.get();
     dataBaseQuery = query.get();
@@ -258,6 +260,9 @@ int TavrelApplication::start()
     auto window = std::make_unique<MainWindow>(nullptr);
     mainWindow = window.get();
 
+    proxySettingsWidget = proxyWidget.get();
+    proxyWidget->setWindowFlags(Qt::WindowCloseButtonHint);
+
     loginForm->show();
     AppSettings::loadSettings();
     engine->syncDictionariesNow();
@@ -267,6 +272,7 @@ int TavrelApplication::start()
 
     window.reset();
     engine.reset();
+    proxyWidget.reset();
     query.reset();
     constructor.reset();
     configurationManager.reset();

@@ -130,8 +130,10 @@ double measureSync(const QString &file, int pages, QList<LocalServiceRequest> *p
         client.engine.get(), &TavrelSynchronization::authorizationReceived, &receiver,
         [&](NetworkRequestContext *result) { outcome = result->result.value(KEY_SYNC_RESULT).toString(); });
     client.engine->login(Login, LocalServiceUser::digest(Password), false);
-    if (!waitFor([&]() { return !outcome.isEmpty(); }, 20000) || outcome != S_OK)
+    if (!waitFor([&]() { return !outcome.isEmpty(); }, 20000) || outcome != S_OK) {
+        std::fprintf(stderr, "login: %s\n", qPrintable(outcome));
         return -1;
+    }
     server.call([&]() {
         server.service->clearRequestLog();
         return true;
@@ -140,17 +142,26 @@ double measureSync(const QString &file, int pages, QList<LocalServiceRequest> *p
     int announced = 0;
     NetworkRequestContext *download = client.engine->newOrdersNow();
     QObject::connect(download, &NetworkRequestContext::replyFinished, &receiver, [&](QObject *argument) {
-        if (auto *page = qobject_cast<PageRequestContext *>(argument))
-            announced += page->result.value(KEY_RESULT).toString() == S_OK ? 1 : 0;
+        if (auto *page = qobject_cast<PageRequestContext *>(argument)) {
+            // The engine announces a stored page with "SyncXMLResponseResult" in the download's map;
+            // the download's own report of the page comes before it is stored.
+            if (download->result.contains(KEY_SYNC_RESULT) && page->result.value(KEY_RESULT).toString() == S_OK)
+                ++announced;
+        }
     });
     QElapsedTimer timer;
     timer.start();
     client.engine->processTasks();
-    if (!waitFor([&]() { return announced == pages; }, 120000))
+    if (!waitFor([&]() { return announced == pages; }, 120000)) {
+        std::fprintf(stderr, "pages announced: %d of %d\n", announced, pages);
         return -1;
+    }
     const double elapsed = timer.nsecsElapsed() / 1e6;
-    if (client.query->newOrdersCount(Login) != server.call([&]() { return server.service->newOrderIds().size(); }))
+    const int stored = client.query->newOrdersCount(Login);
+    if (stored != server.call([&]() { return server.service->newOrderIds().size(); })) {
+        std::fprintf(stderr, "stored %d orders\n", stored);
         return -1;
+    }
     *pageRequests = server.call([&]() { return server.service->requests(URL_NEW_ORDERS_PAGE); });
     return elapsed;
 }

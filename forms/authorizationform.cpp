@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
+#include "proxysettingswidget.h"
 #include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelsynchronization.h"
@@ -335,6 +336,11 @@ void AuthorizationForm::finishUndo()
 void AuthorizationForm::proxySettingsClicked()
 {
     AppSettings::loadProxySettings();
+    TavrelApplication *app = TavrelApplication::instance();
+    if (!app || !app->proxySettingsWidget)
+        return;
+    app->proxySettingsWidget->setProxy(AppSettings::proxy());
+    app->proxySettingsWidget->show();
 }
 
 bool AuthorizationForm::eventFilter(QObject *watched, QEvent *event)

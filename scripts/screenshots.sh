@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Saves pictures of the program's windows (login form, version notice, proxy settings, main window)
-# into the folder given on the command line. It runs the real start-up under Xvfb against an
+# Saves pictures of the program's windows (login form, version notice, proxy settings, main window,
+# settings page) into the folder given on the command line. It runs the real start-up under Xvfb against an
 # in-process stand-in of the service. For looking at, not for tests.
 set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: scripts/screenshots.sh OUTPUT_FOLDER" >&2; exit 2; }

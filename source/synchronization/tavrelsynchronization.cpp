@@ -13,7 +13,6 @@
 #include "tavrelsynchronizationtask.h"
 #include "valuehelpers.h"
 
-#include <QDebug>
 #include <algorithm>
 
 namespace {
@@ -39,25 +38,20 @@ bool isListenerType(int type)
     }
 }
 
-TavrelApplication *app()
-{
-    return TavrelApplication::instance();
-}
-
 TavrelDataBaseQuery *query()
 {
-    return app() ? app()->dataBaseQuery.data() : nullptr;
+    return TavrelSynchronizationTask::appDataBase();
 }
 
 NetworkRequestConstructor *constructor()
 {
-    return app() ? app()->requestConstructor.data() : nullptr;
+    return TavrelSynchronizationTask::appNetworkRequestConstructor();
 }
 
 void setFullAccess(bool value)
 {
-    if (app())
-        app()->setFullAccess(value);
+    if (TavrelApplication *app = TavrelApplication::instance())
+        app->setFullAccess(value);
 }
 
 } // namespace

@@ -652,8 +652,11 @@ int TavrelSynchronizationTask::runDictionariesSync()
             requireImmediate();
         return SyncTaskResult::Keep;
     }
+    // Children of the task, so that requests still in flight at shut-down go with it.
     NetworkRequestContext *regions = requests->geoPlacesRequest();
     NetworkRequestContext *branches = requests->economicSectorsRequest();
+    regions->setParent(this);
+    branches->setParent(this);
     connect(regions, &NetworkRequestContext::replyFinished, this, &TavrelSynchronizationTask::regionsLoaded);
     connect(branches, &NetworkRequestContext::replyFinished, this, &TavrelSynchronizationTask::branchesLoaded);
     connect(regions, &NetworkRequestContext::replyFinished, regions, &QObject::deleteLater);
@@ -794,6 +797,7 @@ int TavrelSynchronizationTask::runFiltersSync()
         NetworkRequestContext *wrapper = engine->wrapRequest(requests->saveSubscriptionRequest(filter));
         if (!wrapper)
             continue;
+        wrapper->setParent(this);
         connect(wrapper, &NetworkRequestContext::replyFinished, this,
                 &TavrelSynchronizationTask::singleFilterChangeFinished);
         engine->m_filterPushes.append(wrapper);

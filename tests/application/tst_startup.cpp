@@ -24,6 +24,7 @@ private slots:
     void init();
     void cleanup();
 
+    void activationMessageAndServerName();
     void secondStartActivatesTheFirstAndOpensNoDatabase();
     void staleSocketFileDoesNotDisableTheGuard();
     void otherMessagesAndSilentClientsAreIgnoredWithoutBlocking();
@@ -128,6 +129,14 @@ bool TestStartup::waitUntilListening(QProcess *process, int timeoutMs)
         QTest::qWait(100);
     }
     return false;
+}
+
+void TestStartup::activationMessageAndServerName()
+{
+    QByteArray message;
+    TavrelApplication::writeActivateMessage(&message);
+    QCOMPARE(message, QByteArray("\x00\x01", 2));
+    QCOMPARE(TavrelApplication::localServerName(), QStringLiteral("QUORVIN_") + QCoreApplication::applicationName());
 }
 
 void TestStartup::secondStartActivatesTheFirstAndOpensNoDatabase()

@@ -16,6 +16,22 @@
 
 #include <memory>
 
+// Owns the records of a list handed to the code under test for the length of a test.
+template<class Record> struct Batch
+{
+    QList<Record *> items;
+    ~Batch() { qDeleteAll(items); }
+};
+
+// The ids of the records, in list order.
+template<class Record> QList<qint64> idsOf(const QList<Record *> &records)
+{
+    QList<qint64> ids;
+    for (const Record *record : records)
+        ids.append(record->id);
+    return ids;
+}
+
 class DatabaseFixture
 {
 public:

@@ -82,8 +82,6 @@ private slots:
     void connectionPragmas();
     void nestedTransactions_data();
     void nestedTransactions();
-    void nestedLevelsAreInvisibleUntilOutermostCommit();
-    void failedOutermostCommitRollsBack();
     void commitAndSetResults_data();
     void commitAndSetResults();
     void statementCacheIdentity();
@@ -138,8 +136,9 @@ void TestDataBaseCore::connectionPragmas()
     QVERIFY(DbTest::scalar(worker->database, QStringLiteral("PRAGMA busy_timeout")).toInt() >= 1000);
 }
 
-// A script of transaction calls: b = begin, c = commitOrRollback, C = commit, r = rollback, a letter
-// in quotes-free form "+x" inserts the value x. Results of the closing calls are collected in order.
+// A script of transaction calls: b = begin, c = commitOrRollback, C = commit, r = rollback, "+x"
+// inserts the value x, "!" breaks the next outermost commit, "?n" checks that another connection sees n
+// rows. The results of the closing calls are collected in order; the rows are what reached the file.
 void TestDataBaseCore::nestedTransactions_data()
 {
     QTest::addColumn<QStringList>("script");
@@ -162,6 +161,12 @@ void TestDataBaseCore::nestedTransactions_data()
     QTest::newRow("unpaired close is refused") << QStringList {"r", "+a"} << QStringList {"a"} << QList<bool> {false};
     QTest::newRow("plain commit closes the outermost level")
         << QStringList {"b", "+a", "C"} << QStringList {"a"} << QList<bool> {true};
+    QTest::newRow("inner levels are invisible until the outermost commit")
+        << QStringList {"b", "b", "+x", "c", "?0", "c", "?1", "b", "+y", "?1", "r", "?1"} << QStringList {"x"}
+        << QList<bool> {true, true, true};
+    QTest::newRow("a failed outermost commit rolls back, and a new transaction begins")
+        << QStringList {"b", "+lost", "b", "!", "c", "c", "?0", "b", "+kept", "c"} << QStringList {"kept"}
+        << QList<bool> {true, false, true};
 }
 
 void TestDataBaseCore::nestedTransactions()
@@ -170,6 +175,11 @@ void TestDataBaseCore::nestedTransactions()
     QFETCH(QStringList, expectedRows);
     QFETCH(QList<bool>, expectedResults);
 
+    auto reader = DataBase::openWorkerConnection(filePath(), QStringLiteral("reader"));
+    const auto seen
+        = [&reader] { return DbTest::strings(reader->database, QStringLiteral("SELECT v FROM T ORDER BY v")); };
+    if (script.contains(QStringLiteral("!"))) // foreign keys can only be switched on outside a transaction
+        QVERIFY(DbTest::addCommitGuard(db->database));
     QList<bool> results;
     for (const QString &step : script) {
         if (step == QLatin1String("b"))
@@ -180,56 +190,16 @@ void TestDataBaseCore::nestedTransactions()
             results << db->commit();
         else if (step == QLatin1String("r"))
             results << db->rollback();
+        else if (step == QLatin1String("!")) // a deferred foreign-key violation, seen only by COMMIT
+            QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO CommitGuard VALUES (42)")));
+        else if (step.startsWith(QLatin1Char('?')))
+            QCOMPARE(seen().size(), step.mid(1).toInt());
         else
             QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO T (v) VALUES (?)"), {step.mid(1)}));
     }
     QCOMPARE(db->transactionDepth, 0);
     QCOMPARE(results, expectedResults);
-
-    // What another connection sees is what reached the file.
-    auto reader = DataBase::openWorkerConnection(filePath(), QStringLiteral("reader"));
-    QCOMPARE(DbTest::strings(reader->database, QStringLiteral("SELECT v FROM T ORDER BY v")), expectedRows);
-}
-
-void TestDataBaseCore::nestedLevelsAreInvisibleUntilOutermostCommit()
-{
-    auto reader = DataBase::openWorkerConnection(filePath(), QStringLiteral("reader"));
-    const QString count = QStringLiteral("SELECT COUNT(*) FROM T");
-
-    QVERIFY(db->beginTransaction());
-    QVERIFY(db->beginTransaction());
-    QCOMPARE(db->transactionDepth, 2);
-    QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO T VALUES ('x')")));
-    QVERIFY(db->commitOrRollback());
-    QCOMPARE(DbTest::scalar(reader->database, count).toInt(), 0);
-    QVERIFY(db->commitOrRollback());
-    QCOMPARE(DbTest::scalar(reader->database, count).toInt(), 1);
-
-    // After the nest is closed, a new begin opens a real transaction again.
-    QVERIFY(db->beginTransaction());
-    QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO T VALUES ('y')")));
-    QCOMPARE(DbTest::scalar(reader->database, count).toInt(), 1);
-    QVERIFY(db->rollback());
-    QCOMPARE(DbTest::scalar(reader->database, count).toInt(), 1);
-}
-
-void TestDataBaseCore::failedOutermostCommitRollsBack()
-{
-    QVERIFY(DbTest::addCommitGuard(db->database));
-    QVERIFY(db->beginTransaction());
-    QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO T VALUES ('lost')")));
-    QVERIFY(db->beginTransaction());
-    QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO CommitGuard VALUES (42)")));
-    QVERIFY(db->commitOrRollback()); // the inner level cannot see the violation yet
-    QVERIFY(!db->commitOrRollback());
-    QCOMPARE(db->transactionDepth, 0);
-    QCOMPARE(DbTest::scalar(db->database, QStringLiteral("SELECT COUNT(*) FROM T")).toInt(), 0);
-
-    // The transaction really ended: a new one begins and commits.
-    QVERIFY(db->beginTransaction());
-    QVERIFY(DbTest::exec(db->database, QStringLiteral("INSERT INTO T VALUES ('kept')")));
-    QVERIFY(db->commitOrRollback());
-    QCOMPARE(DbTest::strings(db->database, QStringLiteral("SELECT v FROM T")), QStringList {"kept"});
+    QCOMPARE(seen(), expectedRows);
 }
 
 void TestDataBaseCore::commitAndSetResults_data()

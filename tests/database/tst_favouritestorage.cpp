@@ -19,22 +19,6 @@ const QString ALICE = QStringLiteral("alice");
 const QString BOB = QStringLiteral("bob");
 const QDateTime BASE(QDate(2026, 3, 10), QTime(10, 0), Qt::UTC);
 
-using Favourites = QList<Entity::FavouriteItem *>;
-
-struct FavouriteBatch
-{
-    Favourites items;
-    ~FavouriteBatch() { qDeleteAll(items); }
-};
-
-QList<qint64> idsOf(const Favourites &items)
-{
-    QList<qint64> ids;
-    for (const Entity::FavouriteItem *item : items)
-        ids.append(item->id);
-    return ids;
-}
-
 // A favourite holding an order with the given amount and opening time, or none when amount is null.
 std::unique_ptr<Entity::FavouriteItem> withOrder(qint64 id, const QString &amount, const QDateTime &opening)
 {
@@ -96,7 +80,7 @@ private slots:
         fixture.insertFavourite(ALICE, 2, QStringLiteral("New"), BASE);
         fixture.insertFavourite(BOB, 1, QStringLiteral("Sync"), BASE);
 
-        FavouriteBatch batch;
+        Batch<Entity::FavouriteItem> batch;
         batch.items = {DatabaseFixture::makeFavourite(2, 1, true, BASE.addDays(1)),
                        DatabaseFixture::makeFavourite(3, 0, false, BASE)};
         QVERIFY(query->saveFavourites(ALICE, batch.items, false));
@@ -122,7 +106,7 @@ private slots:
         fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"), BASE);
         fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"), BASE);
         fixture.failOn(QStringLiteral("INSERT"), QStringLiteral("Favourites"), QStringLiteral("OrderId"), 5);
-        FavouriteBatch batch;
+        Batch<Entity::FavouriteItem> batch;
         batch.items = {DatabaseFixture::makeFavourite(4, 0, true), DatabaseFixture::makeFavourite(5, 0, true)};
         QVERIFY(!query->saveFavourites(ALICE, batch.items, true));
         QVERIFY(!query->saveFavourites(ALICE, batch.items, false));
@@ -130,7 +114,7 @@ private slots:
                  (QVariantList {1, 2}));
 
         fixture.failOn(QStringLiteral("DELETE"), QStringLiteral("Favourites"), QStringLiteral("OrderId"), 2);
-        FavouriteBatch removal;
+        Batch<Entity::FavouriteItem> removal;
         removal.items = {DatabaseFixture::makeFavourite(1, 0, false), DatabaseFixture::makeFavourite(2, 0, false)};
         QVERIFY(!query->removeFavouriteInTransaction(ALICE, removal.items));
         QCOMPARE(favouriteRows(ALICE), 2);
@@ -152,7 +136,7 @@ private slots:
         QCOMPARE(query->favouritesCount(ALICE), 2);
         QCOMPARE(query->favouritesCount(QStringLiteral("nobody")), 0);
 
-        FavouriteBatch all;
+        Batch<Entity::FavouriteItem> all;
         all.items = query->favourites(ALICE, false);
         QCOMPARE(idsOf(all.items), (QList<qint64> {2, 3, 1})); // newest change first, Deleted included
         QCOMPARE(all.items.at(0)->state, Entity::FavouriteItemList::Deleted);
@@ -188,7 +172,7 @@ private slots:
         fixture.insertFavourite(ALICE, 1, QStringLiteral("Sync"), BASE.addDays(1));
         fixture.insertFavourite(ALICE, 2, QStringLiteral("Sync"), BASE);
 
-        FavouriteBatch all;
+        Batch<Entity::FavouriteItem> all;
         all.items = query->favourites(ALICE, true);
         QCOMPARE(idsOf(all.items), (QList<qint64> {1, 2}));
         QVERIFY(all.items.at(0)->order);

@@ -30,21 +30,6 @@ const int CRASH_SAVE_ORDERS = 100000;
 
 using Orders = QList<Entity::Order *>;
 
-// Owns the records of a list handed to a writer.
-struct OrderBatch
-{
-    Orders items;
-    ~OrderBatch() { Entity::OrderList::deleteAll(items); }
-};
-
-QList<qint64> idsOf(const Orders &orders)
-{
-    QList<qint64> ids;
-    for (const Entity::Order *order : orders)
-        ids.append(order->id);
-    return ids;
-}
-
 } // namespace
 
 class TestOrderStorage : public QObject
@@ -144,7 +129,7 @@ private slots:
         QFETCH(bool, ascending);
         QFETCH(QList<qint64>, expected);
         seedLists();
-        OrderBatch batch;
+        Batch<Entity::Order> batch;
         batch.items = query->orders(ALICE, static_cast<Entity::OrderList::Type>(kind), sortField, ascending);
         QCOMPARE(idsOf(batch.items), expected);
         for (const Entity::Order *order : batch.items)
@@ -253,7 +238,7 @@ private slots:
     void updateOrdersNotPresentInDB()
     {
         seedLists();
-        OrderBatch present;
+        Batch<Entity::Order> present;
         present.items
             = {DatabaseFixture::makeOrder(5, 1, BASE, QString()), DatabaseFixture::makeOrder(7, 1, BASE, QString())};
         query->updateOrdersNotPresentInDB(ALICE, present.items);
@@ -293,7 +278,7 @@ private slots:
         QFETCH(int, receivedType);
         QFETCH(QStringList, types);
         seedStoredForBulkSave();
-        OrderBatch batch;
+        Batch<Entity::Order> batch;
         batch.items = receivedForBulkSave(receivedType);
         int notStored = -1;
         QList<qint64> failed {-1};
@@ -342,7 +327,7 @@ private slots:
         seedStoredForBulkSave();
         fixture.failOn(QStringLiteral("INSERT"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 15);
         fixture.failOn(QStringLiteral("UPDATE"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 11);
-        OrderBatch batch;
+        Batch<Entity::Order> batch;
         batch.items = receivedForBulkSave(2);
         int notStored = -1;
         // New rows' failures come first, then stored rows' in ascending order.
@@ -359,7 +344,7 @@ private slots:
     {
         seedStoredForBulkSave();
         fixture.failOn(QStringLiteral("INSERT"), QStringLiteral("OrderTable"), QStringLiteral("Id"), 15);
-        OrderBatch batch;
+        Batch<Entity::Order> batch;
         batch.items = receivedForBulkSave(3);
         QVERIFY(fixture.dataBase()->beginTransaction());
         QVERIFY(!query->saveFoundOrders(ALICE, batch.items));
@@ -376,7 +361,7 @@ private slots:
         // Every statement runs, but the insert of order 15 makes the COMMIT fail.
         QVERIFY(DbTest::addCommitGuard(fixture.sql(), QStringLiteral("INSERT"), TABLE_ORDERS,
                                        QStringLiteral("NEW.Id = 15")));
-        OrderBatch batch;
+        Batch<Entity::Order> batch;
         batch.items = receivedForBulkSave(2);
         int notStored = -1;
         const QList<qint64> failed = query->saveOrdersWithType(ALICE, batch.items, &notStored);
@@ -390,7 +375,7 @@ private slots:
     void bulkSaveWhoseLookupFails()
     {
         seedStoredForBulkSave();
-        OrderBatch batch;
+        Batch<Entity::Order> batch;
         batch.items = receivedForBulkSave(1);
         // A table that shadows the function the lookup reads its ids through makes that SELECT fail,
         // while the writes themselves would still succeed.
@@ -459,7 +444,7 @@ private slots:
     void purgeOnAWorkerThreadWhileTheGuiThreadWrites()
     {
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        OrderBatch old;
+        Batch<Entity::Order> old;
         for (int id = 1; id <= 2000; ++id)
             old.items.append(realisticOrder(id, 2, now.addMonths(-3)));
         QVERIFY(query->saveOrdersWithType(ALICE, old.items).isEmpty());
@@ -467,7 +452,7 @@ private slots:
         const QString file = fixture.filePath();
         QFuture<int> purge = QtConcurrent::run([file, now] { return TavrelDataBaseQuery::purgeOldOrders(file, now); });
         for (int round = 0; round < 20; ++round) {
-            OrderBatch fresh;
+            Batch<Entity::Order> fresh;
             for (int i = 0; i < 100; ++i)
                 fresh.items.append(realisticOrder(10000 + round * 100 + i, 1, now));
             QVERIFY(query->saveOrders(ALICE, fresh.items));
@@ -490,11 +475,11 @@ private slots:
         QVERIFY(migration.upToLastMigration());
         TavrelDataBaseQuery childQuery(db.get(), nullptr);
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        OrderBatch seed;
+        Batch<Entity::Order> seed;
         for (int id = 1; id <= CRASH_SEED_ORDERS; ++id)
             seed.items.append(realisticOrder(id, 2, now));
         QVERIFY(childQuery.saveOrders(ALICE, seed.items));
-        OrderBatch save;
+        Batch<Entity::Order> save;
         for (int id = 1; id <= CRASH_SAVE_ORDERS; ++id)
             save.items.append(realisticOrder(CRASH_SEED_ORDERS + id, 1, now));
         printf("SAVING\n");
@@ -544,25 +529,16 @@ private slots:
         }
         QVERIFY2(killedMidSave, "the child committed before it could be killed, three times");
 
-        const QString name = QStringLiteral("crashcheck");
-        {
-            QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            check.setDatabaseName(file);
-            QVERIFY(check.open());
-            QSqlQuery integrity(check);
-            QVERIFY(integrity.exec(QStringLiteral("PRAGMA integrity_check")));
-            QVERIFY(integrity.next());
-            QCOMPARE(integrity.value(0).toString(), QStringLiteral("ok"));
-            QSqlQuery count(check);
-            QVERIFY(count.exec(QStringLiteral("SELECT COUNT(*), SUM(Type = 'New') FROM OrderTable")));
-            QVERIFY(count.next());
-            const int rows = count.value(0).toInt();
-            QVERIFY2(rows == CRASH_SEED_ORDERS || rows == CRASH_SEED_ORDERS + CRASH_SAVE_ORDERS,
-                     qPrintable(QStringLiteral("%1 rows after the crash").arg(rows)));
-            QCOMPARE(count.value(1).toInt(), rows - CRASH_SEED_ORDERS);
-            check.close();
-        }
-        QSqlDatabase::removeDatabase(name);
+        const auto check = DataBase::openWorkerConnection(file, QStringLiteral("crashcheck"));
+        QVERIFY(check->isOpen());
+        QCOMPARE(DbTest::scalar(check->database, QStringLiteral("PRAGMA integrity_check")).toString(),
+                 QStringLiteral("ok"));
+        const int rows = DbTest::scalar(check->database, QStringLiteral("SELECT COUNT(*) FROM OrderTable")).toInt();
+        QVERIFY2(rows == CRASH_SEED_ORDERS || rows == CRASH_SEED_ORDERS + CRASH_SAVE_ORDERS,
+                 qPrintable(QStringLiteral("%1 rows after the crash").arg(rows)));
+        QCOMPARE(DbTest::scalar(check->database, QStringLiteral("SELECT COUNT(*) FROM OrderTable WHERE Type = 'New'"))
+                     .toInt(),
+                 rows - CRASH_SEED_ORDERS);
     }
 };
 

@@ -75,7 +75,6 @@ private slots:
     // dictionaries
     void dictionariesOnFreshFileAreEmpty();
     void dictionariesLoadSortedByName();
-    void destructionEmptiesMaps();
     void replaceDictionary_data();
     void replaceDictionary();
     void failedReplaceUndoesOnlyItsOwnLevel();
@@ -365,16 +364,7 @@ void TestQueryStorage::dictionariesLoadSortedByName()
     QCOMPARE(again.items.size(), 3);
     QVERIFY(again.items.at(0) != loaded.at(0));
     again.clear();
-}
 
-void TestQueryStorage::destructionEmptiesMaps()
-{
-    Entity::RegionList regions(nullptr);
-    regions.items << region(1, QStringLiteral("a"));
-    QVERIFY(f.query()->replaceRegions(regions, true));
-    regions.clear();
-    f.reopenQuery(); // a dying query object empties the process-wide maps
-    QCOMPARE(Entity::FilterLinkList::regionMap().size(), 1);
     f.dropQuery();
     QVERIFY(Entity::FilterLinkList::regionMap().isEmpty());
     QVERIFY(Entity::FilterLinkList::branchMap().isEmpty());

@@ -161,12 +161,6 @@ private slots:
         TavrelMemoryNetworkCache memory;
         const QUrl url("http://127.0.0.1/m");
 
-        memory.updateMetaData(metaData(url));
-        QVERIFY(memory.metaData(url).isValid());
-        QVERIFY(!memory.data(url));
-        QVERIFY(!memory.remove(url));
-        QVERIFY(memory.metaData(url).isValid());
-
         QVERIFY(store(memory, metaData(url), ""));
         std::unique_ptr<QIODevice> empty(memory.data(url));
         QVERIFY(empty);

@@ -79,12 +79,6 @@ private slots:
         Clock::reset();
     }
 
-    void directoryLiesInTheCacheDirectoryBesideTheSettings()
-    {
-        QVERIFY(directory().endsWith(QStringLiteral("/CacheDir/Cookies")));
-        QVERIFY(QDir::isAbsolutePath(directory()));
-    }
-
     void domainMatch_data()
     {
         QTest::addColumn<QString>("domain");

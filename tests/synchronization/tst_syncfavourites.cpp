@@ -44,6 +44,7 @@ private slots:
     void offlineChangesArePushedInOrder();
     void addingCancelsAPendingRemoval();
     void delaySyncAndAfterSyncNotice();
+    void rowInAnUnknownStateDoesNotBlock();
     void badDictionaryReplyWipesNothing_data();
     void badDictionaryReplyWipesNothing();
 
@@ -179,6 +180,23 @@ void TestSyncFavourites::delaySyncAndAfterSyncNotice()
     fixture.service()->addFault(LocalServiceFault::resultCode(E_SERVER).onPath(URL_FAVOURITES));
     fixture.engine->syncFavouritesNow();
     QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_ERROR), 1, 10000);
+}
+
+void TestSyncFavourites::rowInAnUnknownStateDoesNotBlock()
+{
+    const qint64 odd = orderId(11), kept = orderId(12);
+    fixture.service()->setFavourites(m_login, {kept});
+    QSqlQuery insert(fixture.dataBase->database);
+    insert.prepare(
+        QStringLiteral("INSERT INTO %1 (OrderId, Login, State, ChangeDate) VALUES (?, ?, ?, ?)").arg(TABLE_FAVOURITES));
+    insert.addBindValue(odd);
+    insert.addBindValue(m_login);
+    insert.addBindValue(QStringLiteral("Bogus"));
+    insert.addBindValue(Clock::currentDateTimeUtc());
+    QVERIFY(insert.exec());
+    synchronize();
+    QCOMPARE(favouriteTraffic(), QStringList({QStringLiteral("list")}));
+    QCOMPARE(localFavourites(), (QMap<qint64, int> {{kept, Entity::FavouriteItemList::Sync}}));
 }
 
 void TestSyncFavourites::badDictionaryReplyWipesNothing_data()

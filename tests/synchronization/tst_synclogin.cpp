@@ -31,6 +31,7 @@ private slots:
     void serviceComesBack();
     void refusedReLoginIsReported();
     void supersededLoginIsNotAnswered();
+    void renewalThatCannotReachTheServiceGoesOffline();
     void dictionariesComeBackAfterARefusal();
 
 private:
@@ -196,6 +197,36 @@ void TestSyncLogin::supersededLoginIsNotAnswered()
     QTest::qWait(2000);
     QCOMPARE(outcomes, QStringList() << S_OK);
     QCOMPARE(engine()->currentLogin(), QStringLiteral("anna"));
+}
+
+void TestSyncLogin::renewalThatCannotReachTheServiceGoesOffline()
+{
+    QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("secret")), S_OK);
+    // The session runs out, and the renewal's login finds the service gone.
+    fixture.service()->addFault(LocalServiceFault::expireSessions().onPath(URL_SEARCH).once());
+    const int faultId = fixture.service()->addFault(LocalServiceFault::closeConnection().onPath(URL_LOGIN));
+    QString told;
+    connect(engine(), &TavrelSynchronization::authorizationReceived, this,
+            [&](NetworkRequestContext *result) { told = result->result.value(KEY_SYNC_RESULT).toString(); });
+    NetworkRequestContext *search = engine()->requestSearch(SEARCH_AREA_CURRENT_ORDERS, QString(), false, false);
+    const QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> release(search);
+    QString seenResult;
+    QObject receiver;
+    connect(search, &NetworkRequestContext::replyFinished, &receiver, [&](QObject *argument) {
+        if (argument)
+            seenResult = search->result.value(KEY_RESULT).toString();
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(seenResult, E_LOGIN_NOT_RESPOND_SERVER, 10000);
+    QCOMPARE(told, S_OK);
+    QCOMPARE(engine()->currentLogin(), QStringLiteral("anna"));
+    QVERIFY(engine()->sessionCookie().isEmpty());
+    QVERIFY(engine()->findTask(SyncTaskType::Login));
+
+    // The re-login brings the session back.
+    fixture.service()->removeFault(faultId);
+    Clock::advance(15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!engine()->findTask(SyncTaskType::Login), 10000);
+    QVERIFY(fixture.service()->sessions().contains(engine()->sessionCookie()));
 }
 
 void TestSyncLogin::dictionariesComeBackAfterARefusal()

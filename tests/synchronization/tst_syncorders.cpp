@@ -56,6 +56,7 @@ private slots:
     void sessionExpiresInTheMiddleOfADownload();
     void newDayRule();
     void failedPageRetriesAtOnceOnlyWhenNothingWasNew();
+    void everyDownloadCountsItsPagesAfresh();
     void searchKeepsStoredTypes();
     void readingAnUnknownOrderStoresIt();
 
@@ -197,6 +198,21 @@ void TestSyncOrders::failedPageRetriesAtOnceOnlyWhenNothingWasNew()
     QCOMPARE(spy.pages.mid(2), QList<int>() << 0 << 1 << 0 << 1 << 2);
     QCOMPARE(spy.counts.last(), 100);
     QCOMPARE(fixture.query->newOrdersCount(m_login), 2100);
+}
+
+void TestSyncOrders::everyDownloadCountsItsPagesAfresh()
+{
+    fixture.service()->generate(1500, 13);
+    TavrelSynchronization *engine = startEngine(false);
+    QVERIFY(engine);
+    DownloadSpy spy(engine->newOrdersNow());
+    download(spy, 2);
+    // The list grows past what the first download's count said.
+    fixture.service()->addNewOrders(1000);
+    download(spy, 5);
+    QCOMPARE(spy.pages.mid(2), QList<int>() << 0 << 1 << 2);
+    QCOMPARE(spy.counts.mid(2), QList<int>() << 1000 << 0 << 0);
+    QCOMPARE(fixture.query->newOrdersCount(m_login), 2500);
 }
 
 void TestSyncOrders::searchKeepsStoredTypes()

@@ -1,11 +1,13 @@
 // tavrel-screenshots: runs the program's real start-up against an in-process stand-in of the service
 // that reports an outdated client version, and saves pictures of the windows into a folder:
-// login.png, version.png, proxy.png and mainwindow.png. For looking at, not for tests; run it under a
+// login.png, version.png, proxy.png, mainwindow.png and settings.png. For looking at, not for tests; run it under a
 // display server (scripts/screenshots.sh uses Xvfb).
 #include "authorizationform.h"
 #include "constants.h"
 #include "localservice/localservice.h"
 #include "mainwindow.h"
+#include "proxysettingswidget.h"
+#include "setuppanel.h"
 #include "tavrelapplication.h"
 
 #include <QComboBox>
@@ -76,7 +78,17 @@ int main(int argc, char *argv[])
             step = 1;
             return;
         case 1:
+            if (app.proxySettingsWidget) {
+                app.proxySettingsWidget->setProxy(
+                    QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("proxy.example"), 3128));
+                app.proxySettingsWidget->show();
+            }
+            step = 2;
+            return;
         case 2:
+            save(app.proxySettingsWidget, QStringLiteral("proxy.png"));
+            if (app.proxySettingsWidget)
+                app.proxySettingsWidget->hide();
             step = 3;
             return;
         case 3:
@@ -93,8 +105,17 @@ int main(int argc, char *argv[])
                 return;
             step = 5;
             return;
-        default:
+        case 5: {
             save(app.mainWindow, QStringLiteral("mainwindow.png"));
+            SetupPanel settings;
+            settings.loadSettings();
+            settings.show();
+            QCoreApplication::processEvents();
+            save(&settings, QStringLiteral("settings.png"));
+            step = 6;
+            return;
+        }
+        default:
             app.closeApp();
             return;
         }
