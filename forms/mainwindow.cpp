@@ -1,6 +1,13 @@
 #include "mainwindow.h"
 
 #include "appsettings.h"
+#include "constants.h"
+#include "networkrequestcontext.h"
+#include "orderlist.h"
+#include "setuppanel.h"
+#include "tavrelapplication.h"
+#include "tavreldatabasequery.h"
+#include "tavrelsynchronization.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
@@ -9,13 +16,18 @@
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , settingsPage(new SetupPanel)
 {
     ui->setupUi(this);
+    ui->settingsLayout->addWidget(settingsPage);
     ui->loadingOverlay->hide();
 }
 
 MainWindow::~MainWindow()
 {
+    // The engine drops a listener whose mailbox is gone.
+    delete favouritesListener.data();
+    delete newOrdersListener.data();
     delete ui;
 }
 
@@ -25,6 +37,7 @@ void MainWindow::switchPage()
     ui->lbUser->setText(name.isEmpty() ? tr("Добро пожаловать!") : tr("Добро пожаловать, %1!").arg(name));
     ui->lbAccess->setText(AppSettings::isFullAccess() ? tr("Полный доступ") : tr("Ограниченный доступ"));
     ui->lbVersion->setText(tr("Таврел %1").arg(AppSettings::shortVersion()));
+    refreshCounters();
 }
 
 void MainWindow::showLoadingIndicator()
@@ -41,10 +54,76 @@ void MainWindow::stopLoadingIndicator()
         ui->loadingOverlay->hide();
 }
 
+QString MainWindow::countersText() const
+{
+    return ui->lbCounters->text();
+}
+
 void MainWindow::showEvent(QShowEvent *event)
 {
     switchPage();
+    settingsPage->loadSettings();
     QMainWindow::showEvent(event);
+    startSynchronization();
+}
+
+// Every show asks for new orders at once and for the favourites, filters and the daily purge; the
+// listeners are registered once, since the engine keeps them for as long as their contexts live.
+void MainWindow::startSynchronization()
+{
+    TavrelApplication *app = TavrelApplication::instance();
+    TavrelSynchronization *engine = app ? app->synchronization.data() : nullptr;
+    if (!engine)
+        return;
+
+    if (!favouritesListener) {
+        favouritesListener = engine->addFavouritesListener();
+        if (favouritesListener)
+            connect(favouritesListener, &NetworkRequestContext::replyFinished, this, &MainWindow::refreshCounters);
+    }
+    if (!newOrdersListener) {
+        newOrdersListener = engine->addOrderListListener(Entity::OrderList::New);
+        if (newOrdersListener)
+            connect(newOrdersListener, &NetworkRequestContext::replyFinished, this, &MainWindow::refreshCounters);
+    }
+
+    NetworkRequestContext *context = engine->newOrdersNow();
+    if (context && context != newOrdersContext) {
+        newOrdersContext = context;
+        connect(context, &NetworkRequestContext::replyFinished, this, &MainWindow::newOrdersReceived,
+                Qt::UniqueConnection);
+    }
+    engine->syncFavouritesNow();
+    engine->syncFiltersNow();
+    engine->ensureCleanupTask();
+}
+
+void MainWindow::newOrdersReceived(QObject *sender)
+{
+    // The network's own report (null) comes before the orders are stored; only the engine's
+    // delivery after the write is worth counting.
+    if (!sender)
+        return;
+    refreshCounters();
+}
+
+void MainWindow::refreshCounters()
+{
+    TavrelApplication *app = TavrelApplication::instance();
+    TavrelSynchronization *engine = app ? app->synchronization.data() : nullptr;
+    TavrelDataBaseQuery *query = app ? app->dataBaseQuery.data() : nullptr;
+    if (!engine || !query || engine->currentLogin().isEmpty()) {
+        ui->lbCounters->clear();
+        return;
+    }
+    const QString login = engine->currentLogin();
+    const int newCount = query->newOrdersCount(login);
+    ui->lbCounters->setText(tr("Новые заявки: %1 · Просмотренные: %2 · Избранное: %3")
+                                .arg(newCount)
+                                .arg(query->viewedOrdersCount(login))
+                                .arg(query->favouritesCount(login)));
+    if (app->trayVisible)
+        app->trayIcon.setToolTip(tr("Таврел: новых заявок %1").arg(newCount));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -2,13 +2,18 @@
 #define MAINWINDOW_H
 
 #include <QMainWindow>
+#include <QPointer>
+
+class NetworkRequestContext;
+class SetupPanel;
 
 namespace Ui {
 class MainWindow;
 }
 
-// The main window. For now a plain window that greets the logged-in user and keeps the loading overlay
-// that the order lists raise around their requests.
+// The main window. For now a plain window: it greets the logged-in user, starts the synchronization of
+// new orders, filters and favourites when shown, counts the stored orders, holds the settings page and
+// keeps the loading overlay that the order lists raise around their requests.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -25,12 +30,26 @@ public:
     // Number of holders of the loading overlay.
     int loadingHoldCount() const { return loadingHolds; }
 
+    // The counters line as shown ("Новые заявки: …").
+    QString countersText() const;
+    SetupPanel *setupPanel() const { return settingsPage; }
+
+private slots:
+    void newOrdersReceived(QObject *sender);
+    void refreshCounters();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
+    void startSynchronization();
+
     Ui::MainWindow *ui;
+    SetupPanel *settingsPage;
+    QPointer<NetworkRequestContext> newOrdersContext;
+    QPointer<NetworkRequestContext> favouritesListener;
+    QPointer<NetworkRequestContext> newOrdersListener;
     int loadingHolds = 0;
 };
 
