@@ -3,6 +3,7 @@
 #include "autostart.h"
 #include "clock.h"
 #include "constants.h"
+#include "database.h"
 #include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelsynchronization.h"
@@ -98,10 +99,17 @@ QString rowLogin()
     return login.isNull() ? QStringLiteral("") : login;
 }
 
-// The per-user row and the stored proxy are reached only while both the engine and the query object exist.
+// The per-user row is keyed by the engine's current login: it is reached only while both exist.
 bool perUserStorageAvailable()
 {
     return engine() && queryObject();
+}
+
+// The stored proxy belongs to no login: the database and the query object are all it needs.
+bool proxyStorageAvailable()
+{
+    TavrelApplication *app = TavrelApplication::instance();
+    return app && app->dataBase && app->dataBaseQuery;
 }
 
 int atLeastMinimumTimeout(int seconds)
@@ -254,7 +262,7 @@ void AppSettings::setProxy(const QNetworkProxy &proxy)
 
 void AppSettings::saveProxySettings()
 {
-    if (!perUserStorageAvailable())
+    if (!proxyStorageAvailable())
         return;
     const QNetworkProxy &p = state().proxy;
     QVariantMap row;
@@ -269,7 +277,7 @@ void AppSettings::saveProxySettings()
 void AppSettings::loadProxySettings()
 {
     QNetworkProxy &p = state().proxy;
-    if (p.type() == QNetworkProxy::DefaultProxy && perUserStorageAvailable()) {
+    if (p.type() == QNetworkProxy::DefaultProxy && proxyStorageAvailable()) {
         const QVariantMap row = queryObject()->proxySettings();
         if (!row.isEmpty()) {
             p.setType(static_cast<QNetworkProxy::ProxyType>(row.value(PROXY_TYPE).toInt()));
