@@ -115,8 +115,12 @@ private slots:
         QTest::addColumn<int>("precache");
         QTest::addColumn<bool>("autoBoot");
 
-        const QVariantMap file {{"newOrdersRefreshIntervalTime", 1200}, {"isTrayMode", false}, {"UseAutoEnter", true},
-                                {"AutoEnterTimeout", 9},           {"precachePageCount", 3}, {"AutoBootApp", true}};
+        const QVariantMap file {{"newOrdersRefreshIntervalTime", 1200},
+                                {"isTrayMode", false},
+                                {"UseAutoEnter", true},
+                                {"AutoEnterTimeout", 9},
+                                {"precachePageCount", 3},
+                                {"AutoBootApp", true}};
         const QVariantMap row {{SETTING_NEW_ORDERS_REFRESH_INTERVAL_TIME, 1800},
                                {SETTING_WORK_MODE_IN_BACKGROUND, 1},
                                {SETTING_USE_AUTO_ENTER, 0},
@@ -147,8 +151,8 @@ private slots:
         QTest::newRow("row timeout one") << QVariantMap() << rowWith(900, 1) << 900 << true << false << 2 << 6 << false;
         QTest::newRow("file zero") << fileWith(0, 0) << QVariantMap() << 600 << true << false << 2 << 6 << false;
         QTest::newRow("file text") << fileWith("soon", "x") << QVariantMap() << 600 << true << false << 2 << 6 << false;
-        QTest::newRow("file timeout one") << fileWith(900, 1) << QVariantMap() << 900 << true << false << 2 << 6
-                                          << false;
+        QTest::newRow("file timeout one")
+            << fileWith(900, 1) << QVariantMap() << 900 << true << false << 2 << 6 << false;
     }
 
     void loadThenSave()
@@ -267,9 +271,10 @@ private slots:
         QVERIFY(entry.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(entry.readAll());
         QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
-        QVERIFY2(text.contains(QStringLiteral("Exec=\"%1\" -path \"%2\"\n")
-                                   .arg(QCoreApplication::applicationFilePath(), QCoreApplication::applicationDirPath())),
-                 qPrintable(text));
+        QVERIFY2(
+            text.contains(QStringLiteral("Exec=\"%1\" -path \"%2\"\n")
+                              .arg(QCoreApplication::applicationFilePath(), QCoreApplication::applicationDirPath())),
+            qPrintable(text));
 
         AppSettings::setAutoBootApp(false);
         AppSettings::saveSettings();

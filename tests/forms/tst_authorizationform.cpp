@@ -82,7 +82,8 @@ class TestAuthorizationForm : public QObject
     {
         QVERIFY(query->saveUser(login, AuthorizationForm::passwordHash(password), true));
         QSqlQuery q(db->database);
-        QVERIFY(q.prepare(QStringLiteral("UPDATE %1 SET PasswordSaveDate = :Date WHERE Login = :Login").arg(TABLE_USER)));
+        QVERIFY(
+            q.prepare(QStringLiteral("UPDATE %1 SET PasswordSaveDate = :Date WHERE Login = :Login").arg(TABLE_USER)));
         q.bindValue(QStringLiteral(":Date"), savedAt);
         q.bindValue(QStringLiteral(":Login"), login);
         QVERIFY(q.exec());
@@ -390,8 +391,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 20000);
         int withThisPassword = 0;
         for (const LocalServiceRequest &request : service->requests(URL_LOGIN))
-            withThisPassword += request.field(QStringLiteral("Password"))
-                == AuthorizationForm::passwordHash(QStringLiteral("demo"));
+            withThisPassword
+                += request.field(QStringLiteral("Password")) == AuthorizationForm::passwordHash(QStringLiteral("demo"));
         QCOMPARE(withThisPassword, 1);
         QCOMPARE(loginAttempts(QStringLiteral("demo")).size(), 1);
     }
