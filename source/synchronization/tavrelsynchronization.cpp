@@ -120,9 +120,7 @@ NetworkRequestContext *TavrelSynchronization::requestAuthorization(const QString
 
 void TavrelSynchronization::requestAuthorizationResponseRecived(QObject *sender)
 {
-    if (sender)
-        return;
-    auto *context = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *context = TavrelSynchronizationTask::networkCompletion(sender, this->sender());
     if (!context)
         return;
     TavrelSynchronizationTask *task = findTask(SyncTaskType::Login);
@@ -207,9 +205,7 @@ void TavrelSynchronization::attachUnauthorizedListener(NetworkRequestContext *co
 
 void TavrelSynchronization::requestUnauthorizedListenerReceive(QObject *sender)
 {
-    if (sender)
-        return;
-    auto *wrapper = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *wrapper = TavrelSynchronizationTask::networkCompletion(sender, this->sender());
     if (!wrapper)
         return;
     const QVariant code = wrapper->result.value(KEY_RESULT);
@@ -711,9 +707,7 @@ NetworkRequestContext *TavrelSynchronization::requestOrderRead(qint64 orderId)
 
 void TavrelSynchronization::requestSearchResponseRecived(QObject *sender)
 {
-    if (sender)
-        return;
-    auto *context = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *context = TavrelSynchronizationTask::networkCompletion(sender, this->sender());
     if (!context)
         return;
     const QVariant code = context->result.value(KEY_RESULT);
@@ -731,9 +725,7 @@ void TavrelSynchronization::requestSearchResponseRecived(QObject *sender)
 
 void TavrelSynchronization::requestOrderReadFinished(QObject *sender)
 {
-    if (sender)
-        return;
-    auto *context = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *context = TavrelSynchronizationTask::networkCompletion(sender, this->sender());
     if (!context)
         return;
     TavrelDataBaseQuery *db = query();

@@ -9,10 +9,6 @@
 
 #include <QSqlQuery>
 
-namespace {
-const QString Password = QStringLiteral("pw");
-} // namespace
-
 class TestSyncFavourites : public QObject
 {
     Q_OBJECT
@@ -26,12 +22,8 @@ private slots:
     void cleanupTestCase() { fixture.tearDown(); }
     void init()
     {
-        m_login = QString::fromLatin1(QTest::currentTestFunction()).toLower();
-        fixture.service()->addUser(m_login, Password, true);
-        fixture.service()->clearFaults();
-        fixture.service()->clearRequestLog();
-        fixture.createEngine();
-        QCOMPARE(fixture.login(m_login, Password), S_OK);
+        m_login = fixture.newSubscriber();
+        QVERIFY(fixture.startAs(m_login));
         listener = std::make_unique<MailboxSpy>(fixture.engine->addFavouritesListener());
     }
     void cleanup()
@@ -45,6 +37,8 @@ private slots:
     void addingCancelsAPendingRemoval();
     void delaySyncAndAfterSyncNotice();
     void rowInAnUnknownStateDoesNotBlock();
+    void failedListWriteKeepsTheLocalList_data();
+    void failedListWriteKeepsTheLocalList();
     void badDictionaryReplyWipesNothing_data();
     void badDictionaryReplyWipesNothing();
 
@@ -79,6 +73,24 @@ private:
                 traffic << QStringLiteral("list");
         }
         return traffic;
+    }
+    // The favourite rows another connection sees, that is, what is committed to the file.
+    int committedFavourites()
+    {
+        int count = -1;
+        {
+            QSqlDatabase probe = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("probe"));
+            probe.setDatabaseName(fixture.dataBase->database.databaseName());
+            if (probe.open()) {
+                QSqlQuery query(probe);
+                query.prepare(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE Login = ?").arg(TABLE_FAVOURITES));
+                query.addBindValue(m_login);
+                if (query.exec() && query.next())
+                    count = query.value(0).toInt();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("probe"));
+        return count;
     }
     int rowCount(const QString &table)
     {
@@ -197,6 +209,45 @@ void TestSyncFavourites::rowInAnUnknownStateDoesNotBlock()
     synchronize();
     QCOMPARE(favouriteTraffic(), QStringList({QStringLiteral("list")}));
     QCOMPARE(localFavourites(), (QMap<qint64, int> {{kept, Entity::FavouriteItemList::Sync}}));
+}
+
+void TestSyncFavourites::failedListWriteKeepsTheLocalList_data()
+{
+    QTest::addColumn<QString>("table");
+    // Orders of their own: the failing insert must be the first write of each order.
+    QTest::addColumn<int>("first");
+    QTest::newRow("favourite row fails") << TABLE_FAVOURITES << 20;
+    QTest::newRow("order row fails") << TABLE_ORDERS << 30;
+}
+
+void TestSyncFavourites::failedListWriteKeepsTheLocalList()
+{
+    QFETCH(QString, table);
+    QFETCH(int, first);
+    const qint64 kept = orderId(first), a = orderId(first + 1), b = orderId(first + 2);
+    fixture.service()->setFavourites(m_login, {kept});
+    synchronize();
+    fixture.service()->setFavourites(m_login, {a, b});
+    // The engine's own connection refuses the write, as a full disk would.
+    QSqlQuery sql(fixture.dataBase->database);
+    QVERIFY(sql.exec(QStringLiteral("CREATE TEMP TRIGGER refuseWrite BEFORE INSERT ON %1 "
+                                    "BEGIN SELECT RAISE(ABORT, 'disk full'); END")
+                         .arg(table)));
+    const int notices = listener->count(KEY_NOTIFY_AFTER_SYNC);
+    fixture.engine->syncFavouritesNow();
+    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_ERROR), 1, 15000);
+    QCOMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), notices);
+    // Nothing of the half-done merge stays: the cleared rows are back, no new order is stored.
+    QCOMPARE(localFavourites(), (QMap<qint64, int> {{kept, Entity::FavouriteItemList::Sync}}));
+    QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Error);
+
+    // The transaction is closed: the next merge writes and keeps its rows.
+    QVERIFY(sql.exec(QStringLiteral("DROP TRIGGER refuseWrite")));
+    synchronize();
+    QCOMPARE(localFavourites(),
+             (QMap<qint64, int> {{a, Entity::FavouriteItemList::Sync}, {b, Entity::FavouriteItemList::Sync}}));
+    QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Viewed);
+    QCOMPARE(committedFavourites(), 2);
 }
 
 void TestSyncFavourites::badDictionaryReplyWipesNothing_data()

@@ -6,10 +6,6 @@
 #include "syncfixture.h"
 #include "testapplication.h"
 
-namespace {
-const QString Password = QStringLiteral("pw");
-} // namespace
-
 class TestSyncFilters : public QObject
 {
     Q_OBJECT
@@ -17,17 +13,10 @@ class TestSyncFilters : public QObject
 private slots:
     void initTestCase() { fixture.setUp(); }
     void cleanupTestCase() { fixture.tearDown(); }
-    // Each case is a subscriber of its own, so no filter is left over from another case.
     void init()
     {
-        m_login = QString::fromLatin1(QTest::currentTestFunction()).toLower();
-        fixture.service()->addUser(m_login, Password, true);
-        fixture.service()->clearFaults();
-        fixture.service()->clearRequestLog();
-        if (!fixture.service()->isListening())
-            QVERIFY(fixture.service()->resumeListening());
-        fixture.createEngine();
-        QCOMPARE(fixture.login(m_login, Password), S_OK);
+        m_login = fixture.newSubscriber();
+        QVERIFY(fixture.startAs(m_login));
         listener = std::make_unique<MailboxSpy>(fixture.engine->addFiltersListener());
     }
     void cleanup()
