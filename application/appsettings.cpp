@@ -3,6 +3,7 @@
 #include "autostart.h"
 #include "clock.h"
 #include "constants.h"
+#include "database.h"
 #include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelsynchronization.h"
@@ -78,30 +79,25 @@ std::unique_ptr<QSettings> openSettingsFile()
                                        QCoreApplication::applicationName());
 }
 
-TavrelSynchronization *engine()
-{
-    TavrelApplication *app = TavrelApplication::instance();
-    return app ? app->synchronization.data() : nullptr;
-}
-
-TavrelDataBaseQuery *queryObject()
-{
-    TavrelApplication *app = TavrelApplication::instance();
-    return app ? app->dataBaseQuery.data() : nullptr;
-}
-
 // The login that keys the per-user row: empty (never null, which SQL would store as NULL) while nobody is
 // logged in.
 QString rowLogin()
 {
-    const QString login = engine()->currentLogin();
+    const QString login = TavrelApplication::currentSynchronization()->currentLogin();
     return login.isNull() ? QStringLiteral("") : login;
 }
 
-// The per-user row and the stored proxy are reached only while both the engine and the query object exist.
+// The per-user row is keyed by the engine's current login: it is reached only while both exist.
 bool perUserStorageAvailable()
 {
-    return engine() && queryObject();
+    return TavrelApplication::currentSynchronization() && TavrelApplication::currentDataBaseQuery();
+}
+
+// The stored proxy belongs to no login: the database and the query object are all it needs.
+bool proxyStorageAvailable()
+{
+    TavrelApplication *app = TavrelApplication::instance();
+    return app && app->dataBase && app->dataBaseQuery;
 }
 
 int atLeastMinimumTimeout(int seconds)
@@ -200,14 +196,14 @@ void AppSettings::setAutoEnterTimeout(int seconds)
 
 int AppSettings::newOrdersRefreshIntervalTime()
 {
-    if (TavrelSynchronization *sync = engine())
+    if (TavrelSynchronization *sync = TavrelApplication::currentSynchronization())
         return sync->newOrdersRefreshInterval();
     return state().refreshIntervalWithoutEngine;
 }
 
 void AppSettings::setNewOrdersRefreshIntervalTime(int seconds)
 {
-    if (TavrelSynchronization *sync = engine())
+    if (TavrelSynchronization *sync = TavrelApplication::currentSynchronization())
         sync->setNewOrdersRefreshInterval(seconds);
     else
         state().refreshIntervalWithoutEngine = seconds;
@@ -224,8 +220,8 @@ QString AppSettings::userName()
     State &s = state();
     if (!s.userName.isEmpty())
         return s.userName;
-    TavrelSynchronization *sync = engine();
-    TavrelDataBaseQuery *query = queryObject();
+    TavrelSynchronization *sync = TavrelApplication::currentSynchronization();
+    TavrelDataBaseQuery *query = TavrelApplication::currentDataBaseQuery();
     if (sync && query && !sync->currentLogin().isEmpty()) {
         s.userName = query->userName(sync->currentLogin());
         return s.userName;
@@ -236,8 +232,8 @@ QString AppSettings::userName()
 void AppSettings::setUserName(const QString &name)
 {
     state().userName = name;
-    TavrelSynchronization *sync = engine();
-    TavrelDataBaseQuery *query = queryObject();
+    TavrelSynchronization *sync = TavrelApplication::currentSynchronization();
+    TavrelDataBaseQuery *query = TavrelApplication::currentDataBaseQuery();
     if (sync && query && !sync->currentLogin().isEmpty() && !name.isEmpty())
         query->setUserName(sync->currentLogin(), name);
 }
@@ -254,7 +250,7 @@ void AppSettings::setProxy(const QNetworkProxy &proxy)
 
 void AppSettings::saveProxySettings()
 {
-    if (!perUserStorageAvailable())
+    if (!proxyStorageAvailable())
         return;
     const QNetworkProxy &p = state().proxy;
     QVariantMap row;
@@ -263,14 +259,14 @@ void AppSettings::saveProxySettings()
     row.insert(PROXY_PORT, static_cast<int>(p.port()));
     row.insert(PROXY_AUTH_LOGIN, p.user());
     row.insert(PROXY_AUTH_PASSWORD, p.password());
-    queryObject()->saveProxySettings(row);
+    TavrelApplication::currentDataBaseQuery()->saveProxySettings(row);
 }
 
 void AppSettings::loadProxySettings()
 {
     QNetworkProxy &p = state().proxy;
-    if (p.type() == QNetworkProxy::DefaultProxy && perUserStorageAvailable()) {
-        const QVariantMap row = queryObject()->proxySettings();
+    if (p.type() == QNetworkProxy::DefaultProxy && proxyStorageAvailable()) {
+        const QVariantMap row = TavrelApplication::currentDataBaseQuery()->proxySettings();
         if (!row.isEmpty()) {
             p.setType(static_cast<QNetworkProxy::ProxyType>(row.value(PROXY_TYPE).toInt()));
             p.setHostName(row.value(PROXY_HOST_NAME).toString());
@@ -317,7 +313,7 @@ void AppSettings::saveSettings()
     row.insert(SETTING_NEW_ORDERS_REFRESH_INTERVAL_TIME, newOrdersRefreshIntervalTime());
     row.insert(SETTING_USE_AUTO_ENTER, useAutoEnter());
     row.insert(SETTING_WORK_MODE_IN_BACKGROUND, isTrayMode());
-    queryObject()->saveUserSettings(rowLogin(), row);
+    TavrelApplication::currentDataBaseQuery()->saveUserSettings(rowLogin(), row);
 }
 
 void AppSettings::loadSettings()
@@ -325,7 +321,7 @@ void AppSettings::loadSettings()
     State &s = state();
     bool rowLoaded = false;
     if (perUserStorageAvailable()) {
-        const QVariantMap row = queryObject()->userSettings(rowLogin());
+        const QVariantMap row = TavrelApplication::currentDataBaseQuery()->userSettings(rowLogin());
         if (!row.isEmpty()) {
             if (const auto timeout = positiveInt(row.value(SETTING_AUTO_ENTER_TIMEOUT)))
                 setAutoEnterTimeout(*timeout);

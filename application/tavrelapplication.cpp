@@ -99,6 +99,18 @@ TavrelApplication *TavrelApplication::instance()
     return qobject_cast<TavrelApplication *>(QCoreApplication::instance());
 }
 
+TavrelSynchronization *TavrelApplication::currentSynchronization()
+{
+    TavrelApplication *app = instance();
+    return app ? app->synchronization.data() : nullptr;
+}
+
+TavrelDataBaseQuery *TavrelApplication::currentDataBaseQuery()
+{
+    TavrelApplication *app = instance();
+    return app ? app->dataBaseQuery.data() : nullptr;
+}
+
 QString TavrelApplication::localServerName()
 {
     return QStringLiteral("QUORVIN_") + QCoreApplication::applicationName();

@@ -37,6 +37,9 @@ public:
 
     // The running application object, or null when there is none or it is of another class.
     static TavrelApplication *instance();
+    // The published engine and query object, or null while there is none (or no application object).
+    static TavrelSynchronization *currentSynchronization();
+    static TavrelDataBaseQuery *currentDataBaseQuery();
 
     // The start-up, the event loop and the tear-down; returns the loop's exit code.
     int start();

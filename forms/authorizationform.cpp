@@ -25,18 +25,6 @@ const QString AuthorizationForm::PASSWORD_PLACEHOLDER = QStringLiteral("********
 
 namespace {
 
-TavrelDataBaseQuery *queryObject()
-{
-    TavrelApplication *app = TavrelApplication::instance();
-    return app ? app->dataBaseQuery.data() : nullptr;
-}
-
-TavrelSynchronization *engine()
-{
-    TavrelApplication *app = TavrelApplication::instance();
-    return app ? app->synchronization.data() : nullptr;
-}
-
 bool isNavigationKey(int key)
 {
     switch (key) {
@@ -138,7 +126,7 @@ void AuthorizationForm::focusLogin()
 void AuthorizationForm::loadLastSavedUser()
 {
     forgetStoredPassword();
-    TavrelDataBaseQuery *query = queryObject();
+    TavrelDataBaseQuery *query = TavrelApplication::currentDataBaseQuery();
     if (!query)
         return;
     const auto user = query->lastRememberedUser();
@@ -162,12 +150,12 @@ void AuthorizationForm::showEvent(QShowEvent *event)
             versionProbe->start();
     }
 
-    if (TavrelSynchronization *sync = engine()) {
+    if (TavrelSynchronization *sync = TavrelApplication::currentSynchronization()) {
         disconnect(sync, nullptr, this, nullptr);
         connect(sync, &TavrelSynchronization::authorizationReceived, this, &AuthorizationForm::authorizationReceived);
     }
 
-    if (TavrelDataBaseQuery *query = queryObject())
+    if (TavrelDataBaseQuery *query = TavrelApplication::currentDataBaseQuery())
         rememberedLogins = query->rememberedLogins();
     refreshUserList();
 
@@ -175,7 +163,7 @@ void AuthorizationForm::showEvent(QShowEvent *event)
 
     if (firstShow && useStoredPassword) {
         firstShow = false;
-        TavrelDataBaseQuery *query = queryObject();
+        TavrelDataBaseQuery *query = TavrelApplication::currentDataBaseQuery();
         const QVariantMap row = query ? query->userSettings(ui->cbLogin->currentText()) : QVariantMap();
         if (variantIsTrue(row.value(SETTING_USE_AUTO_ENTER))) {
             autoEnterStartTime = Clock::currentDateTimeUtc();
@@ -239,7 +227,7 @@ void AuthorizationForm::enterButtonClicked()
         ui->cbLogin->setFocus();
         return;
     }
-    TavrelSynchronization *sync = engine();
+    TavrelSynchronization *sync = TavrelApplication::currentSynchronization();
     if (!sync)
         return;
 
@@ -273,8 +261,8 @@ void AuthorizationForm::authorizationReceived(NetworkRequestContext *sender)
     if (code == S_OK) {
         hideMessages();
         hide();
-        TavrelSynchronization *sync = engine();
-        TavrelDataBaseQuery *query = queryObject();
+        TavrelSynchronization *sync = TavrelApplication::currentSynchronization();
+        TavrelDataBaseQuery *query = TavrelApplication::currentDataBaseQuery();
         if (app && sync && query)
             app->fullAccess = query->isFullAccess(sync->currentLogin());
         AppSettings::loadSettings();
@@ -317,7 +305,7 @@ void AuthorizationForm::userSelected()
         ui->cbLogin->setCurrentIndex(index);
     selecting = false;
 
-    TavrelDataBaseQuery *query = queryObject();
+    TavrelDataBaseQuery *query = TavrelApplication::currentDataBaseQuery();
     const QString digest = query ? query->userPassword(text) : QString();
     if (digest.isNull())
         return;

@@ -2,6 +2,7 @@
 // a page reply's total count. The parser must never crash, hang or read out of bounds, whatever
 // the service sends.
 
+#include "constants.h"
 #include "networkreplyparser.h"
 #include "networkrequestcontext.h"
 #include "pagerequestcontext.h"
@@ -33,6 +34,24 @@ const int REPLY_KINDS[] = {
     NetworkRequestKind::ReadOrder,
 };
 
+// What every receiver relies on, whatever the body: a reply that yields data says S_OK, and the
+// order replies always carry a result code (an empty "Result" the service sent stays as it is).
+void checkResult(int kind, const QVariantMap &result)
+{
+    const QString code = result.value(KEY_RESULT).toString();
+    for (const QString &dataKey : {KEY_ORDERS, KEY_REGIONS, KEY_BRANCHES, KEY_FILTERS, KEY_FAVOURITES}) {
+        if (result.contains(dataKey) && code != S_OK) {
+            __builtin_trap();
+        }
+    }
+    const bool orderReply = kind == NetworkRequestKind::NewOrders || kind == NetworkRequestKind::Search
+        || kind == NetworkRequestKind::SearchPage || kind == NetworkRequestKind::NewOrdersPage
+        || kind == NetworkRequestKind::ReadOrder;
+    if (orderReply && !result.contains(KEY_RESULT)) {
+        __builtin_trap();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -42,8 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         NetworkRequestContext context;
         context.kind = kind;
         context.httpStatus = 200;
-        context.result.insert(QStringLiteral("ByteArray"), body);
+        context.result.insert(KEY_BYTE_ARRAY, body);
         NetworkReplyParser::parse(&context);
+        checkResult(kind, context.result);
     }
     int count = 0;
     PageRequestContext::readTotalCount(body, &count);

@@ -2,6 +2,7 @@
 #include "constants.h"
 #include "networkrequestcontext.h"
 #include "testapplication.h"
+#include "widgetlookup.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -10,14 +11,6 @@
 
 #include <functional>
 #include <memory>
-
-template<typename T> T *child(QObject *parent, const char *name)
-{
-    T *found = parent->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
 
 // Receives the links the program asks the desktop to open, so that no browser starts.
 class UrlCatcher : public QObject
@@ -29,257 +22,235 @@ public slots:
     void open(const QUrl &url) { urls << url; }
 };
 
+// Calls back once each time the version dialog has come up, from inside the dialog's own loop.
+class DialogWatcher : public QObject
+{
+public:
+    std::function<void(int)> onShown;
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            QTimer::singleShot(0, this, [this] { onShown(shown++); });
+        return false;
+    }
+};
+
 class TestVersionCheck : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanupTestCase();
-
-    void statusOfOneReply_data();
-    void statusOfOneReply();
-    void withoutContextTrueUntilUnsupported();
-    void outdatedDialogShowsOnceAndTheProgramGoesOn();
-    void unsupportedDialogEndsTheProgram();
-    void unsupportedAfterOutdatedReplacesTheDialog();
-    void unsupportedStaysStickyWhenLaterRepliesAreFine();
-    void updateLinkIsEscaped();
-    void activatedLink_data();
-    void activatedLink();
-
-private:
-    std::unique_ptr<NetworkRequestContext> reply(const QString &code, const QString &url = QString());
-    // Runs the event loop until the program ends (returns 0) or `limitMs` passes (returns -1); `onDialog` runs
-    // while the dialog is up and must close it.
-    int runUntilExit(int limitMs, const std::function<void()> &onDialog);
-
     TavrelApplication *app = nullptr;
     UrlCatcher catcher;
-};
+    const QStringList schemes {"http", "https", "file", "ftp", "javascript"};
 
-void TestVersionCheck::initTestCase()
-{
-    app = TavrelApplication::instance();
-    QVERIFY(app);
-    // As in the program: only the version check and the windows end the event loop.
-    app->setQuitOnLastWindowClosed(false);
-    for (const char *scheme : {"http", "https", "file", "ftp", "javascript"})
-        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
-}
+    static std::unique_ptr<NetworkRequestContext> reply(const QString &code, const QString &url = QString())
+    {
+        auto context = std::make_unique<NetworkRequestContext>();
+        if (!code.isNull())
+            context->result.insert(KEY_RESULT, code);
+        if (!url.isNull())
+            context->result.insert(KEY_UPDATE_URL, url);
+        return context;
+    }
 
-void TestVersionCheck::cleanupTestCase()
-{
-    for (const char *scheme : {"http", "https", "file", "ftp", "javascript"})
-        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-}
+    QLabel *label(const char *name) const { return child<QLabel>(&app->versionForm, name); }
 
-void TestVersionCheck::init()
-{
-    app->resetVersionCheckForTesting();
-    catcher.urls.clear();
-}
+    // Runs the application's own loop, as the program does (a nested QEventLoop would not run again once the
+    // application has been told to exit). `onShown` runs each time the dialog comes up (0, 1, ...) and must close
+    // it. Returns the program's exit code, or -1 once the dialogs are closed and the program went on.
+    int runDialogs(const std::function<void(int)> &onShown)
+    {
+        DialogWatcher watcher;
+        watcher.onShown = onShown;
+        app->versionForm.installEventFilter(&watcher);
+        QTimer settled;
+        settled.setInterval(20);
+        int quietTicks = 0;
+        connect(&settled, &QTimer::timeout, [&] {
+            // An unsupported version ends the program by itself; anything else goes on after its dialog. Two
+            // quiet ticks in a row: an exit asked for in between ends the loop before the second one.
+            const bool quiet = watcher.shown > 0 && !app->isVersionUnsupported() && !app->versionForm.isVisible()
+                && !app->versionTimer.isActive();
+            quietTicks = quiet ? quietTicks + 1 : 0;
+            if (quietTicks >= 2)
+                QCoreApplication::exit(-1);
+        });
+        settled.start();
+        QTimer::singleShot(60000, [] { QCoreApplication::exit(-2); }); // only against a hang
+        const int code = QCoreApplication::exec();
+        app->versionForm.removeEventFilter(&watcher);
+        return code;
+    }
 
-std::unique_ptr<NetworkRequestContext> TestVersionCheck::reply(const QString &code, const QString &url)
-{
-    auto context = std::make_unique<NetworkRequestContext>();
-    if (!code.isNull())
-        context->result.insert(KEY_RESULT, code);
-    if (!url.isNull())
-        context->result.insert(KEY_UPDATE_URL, url);
-    return context;
-}
+private slots:
+    void initTestCase()
+    {
+        app = TavrelApplication::instance();
+        QVERIFY(app);
+        // As in the program: only the version check and the windows end the event loop.
+        app->setQuitOnLastWindowClosed(false);
+        for (const QString &scheme : schemes)
+            QDesktopServices::setUrlHandler(scheme, &catcher, "open");
+    }
 
-int TestVersionCheck::runUntilExit(int limitMs, const std::function<void()> &onDialog)
-{
-    // The application's own loop, as in the program: ending the program ends it (a nested QEventLoop
-    // would not run again once the application has been told to exit).
-    QTimer poll;
-    bool handled = false;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, [&] {
-        if (!handled && app->versionForm.isVisible()) {
-            handled = true;
-            onDialog();
-        }
-    });
-    poll.start();
-    QTimer limit;
-    limit.setSingleShot(true);
-    connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
-    limit.start(limitMs);
-    return QCoreApplication::exec();
-}
+    void cleanupTestCase()
+    {
+        for (const QString &scheme : schemes)
+            QDesktopServices::unsetUrlHandler(scheme);
+    }
 
-void TestVersionCheck::statusOfOneReply_data()
-{
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<bool>("result");
-    QTest::addColumn<QString>("codeAfter");
-    QTest::addColumn<bool>("scheduled");
-    QTest::newRow("good") << S_VERSION_GOOD << true << S_OK << false;
-    QTest::newRow("old") << S_VERSION_OLD << true << S_VERSION_OLD << true;
-    QTest::newRow("bad") << E_VERSION_BAD << false << E_VERSION_BAD << true;
-    QTest::newRow("plain ok") << S_OK << true << S_OK << false;
-    QTest::newRow("server error") << E_SERVER << true << E_SERVER << false;
-    QTest::newRow("no code") << QString() << true << QString() << false;
-}
+    void init()
+    {
+        app->resetVersionCheckForTesting();
+        catcher.urls.clear();
+    }
 
-void TestVersionCheck::statusOfOneReply()
-{
-    QFETCH(QString, code);
-    QFETCH(bool, result);
-    QFETCH(QString, codeAfter);
-    QFETCH(bool, scheduled);
-    auto context = reply(code, QStringLiteral("http://example.test/new"));
-    QCOMPARE(app->processVersionStatus(context.get()), result);
-    QCOMPARE(context->result.contains(KEY_RESULT), !code.isNull());
-    QCOMPARE(context->result.value(KEY_RESULT).toString(), codeAfter);
-    QCOMPARE(app->versionDialogScheduled, scheduled);
-    QCOMPARE(app->versionTimer.isActive(), scheduled);
-    QVERIFY(!app->versionForm.isVisible());
-}
+    void statusOfOneReply_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QString>("codeAfter");
+        QTest::addColumn<bool>("scheduled");
+        QTest::newRow("good") << S_VERSION_GOOD << true << S_OK << false;
+        QTest::newRow("old") << S_VERSION_OLD << true << S_VERSION_OLD << true;
+        QTest::newRow("bad") << E_VERSION_BAD << false << E_VERSION_BAD << true;
+        QTest::newRow("plain ok") << S_OK << true << S_OK << false;
+        QTest::newRow("server error") << E_SERVER << true << E_SERVER << false;
+        QTest::newRow("no code") << QString() << true << QString() << false;
+    }
 
-void TestVersionCheck::withoutContextTrueUntilUnsupported()
-{
-    QObject notAContext;
-    QVERIFY(app->processVersionStatus(nullptr));
-    QVERIFY(app->processVersionStatus(&notAContext));
-    auto bad = reply(E_VERSION_BAD);
-    QVERIFY(!app->processVersionStatus(bad.get()));
-    QVERIFY(!app->processVersionStatus(nullptr));
-}
+    void statusOfOneReply()
+    {
+        QFETCH(QString, code);
+        QFETCH(bool, result);
+        QFETCH(QString, codeAfter);
+        QFETCH(bool, scheduled);
+        auto context = reply(code, QStringLiteral("http://example.test/new"));
+        QCOMPARE(app->processVersionStatus(context.get()), result);
+        QCOMPARE(context->result.contains(KEY_RESULT), !code.isNull());
+        QCOMPARE(context->result.value(KEY_RESULT).toString(), codeAfter);
+        QCOMPARE(app->versionDialogScheduled, scheduled);
+        // Never shown from inside the check: the caller's stack first returns to the event loop.
+        QCOMPARE(app->versionTimer.isActive(), scheduled);
+        QVERIFY(!app->versionForm.isVisible());
 
-void TestVersionCheck::outdatedDialogShowsOnceAndTheProgramGoesOn()
-{
-    auto first = reply(S_VERSION_OLD, QStringLiteral("http://example.test/setup.exe"));
-    QVERIFY(app->processVersionStatus(first.get()));
-    QString shownText;
-    bool oldShown = false;
-    bool badShown = true;
-    const int code = runUntilExit(1500, [&] {
-        oldShown = child<QLabel>(&app->versionForm, "lbOldVersion")->isVisible();
-        badShown = child<QLabel>(&app->versionForm, "lbBadVersion")->isVisible();
-        shownText = child<QLabel>(&app->versionForm, "lbOldVersion")->text();
-        app->versionForm.reject();
-    });
-    QCOMPARE(code, -1); // closing the outdated dialog does not end the program
-    QVERIFY(oldShown);
-    QVERIFY(!badShown);
-    QVERIFY(shownText.contains(QStringLiteral("Таврел. Версия 1.2.1.0")));
-    QVERIFY(shownText.contains(QStringLiteral("Вы пользуетесь устаревшей версией.")));
-    QCOMPARE(shownText.count(QStringLiteral("http://example.test/setup.exe")), 2);
-    QVERIFY(!shownText.contains(QStringLiteral("%1")) && !shownText.contains(QStringLiteral("%2")));
+        QObject notAContext;
+        QCOMPARE(app->processVersionStatus(nullptr), result);
+        QCOMPARE(app->processVersionStatus(&notAContext), result);
+    }
 
-    auto second = reply(S_VERSION_OLD, QStringLiteral("http://example.test/setup.exe"));
-    QVERIFY(app->processVersionStatus(second.get()));
-    QVERIFY(!app->versionTimer.isActive());
-    bool shownAgain = false;
-    runUntilExit(300, [&] {
-        shownAgain = true;
-        app->versionForm.reject();
-    });
-    QVERIFY(!shownAgain);
-}
-
-void TestVersionCheck::unsupportedDialogEndsTheProgram()
-{
-    auto bad = reply(E_VERSION_BAD, QStringLiteral("https://example.test/get"));
-    QVERIFY(!app->processVersionStatus(bad.get()));
-    QString shownText;
-    const int code = runUntilExit(3000, [&] {
-        shownText = child<QLabel>(&app->versionForm, "lbBadVersion")->text();
-        QVERIFY(!child<QLabel>(&app->versionForm, "lbOldVersion")->isVisible());
-        app->versionForm.reject();
-    });
-    QCOMPARE(code, 0);
-    QVERIFY(shownText.contains(QStringLiteral("Данная версия больше не поддерживается.")));
-    QVERIFY(shownText.contains(QStringLiteral("href=\"https://example.test/get\"")));
-}
-
-void TestVersionCheck::unsupportedAfterOutdatedReplacesTheDialog()
-{
-    auto old = reply(S_VERSION_OLD, QStringLiteral("http://example.test/a"));
-    QVERIFY(app->processVersionStatus(old.get()));
-    QString oldText;
-    QString badText;
-    bool badShown = false;
-    const int code = runUntilExit(3000, [&] {
-        oldText = child<QLabel>(&app->versionForm, "lbOldVersion")->text();
-        // While the outdated dialog is up, a reply declares the version unsupported.
-        auto bad = reply(E_VERSION_BAD, QStringLiteral("http://example.test/b"));
-        QVERIFY(!app->processVersionStatus(bad.get()));
-        QTimer::singleShot(50, [&] {
-            badShown = app->versionForm.isVisible() && child<QLabel>(&app->versionForm, "lbBadVersion")->isVisible()
-                && !child<QLabel>(&app->versionForm, "lbOldVersion")->isVisible();
-            badText = child<QLabel>(&app->versionForm, "lbBadVersion")->text();
+    void outdatedDialogShowsOnceAndTheProgramGoesOn()
+    {
+        auto first = reply(S_VERSION_OLD, QStringLiteral("http://example.test/setup.exe"));
+        QVERIFY(app->processVersionStatus(first.get()));
+        QString shownText;
+        bool badShown = true;
+        const int code = runDialogs([&](int) {
+            badShown = label("lbBadVersion")->isVisible();
+            shownText = label("lbOldVersion")->isVisible() ? label("lbOldVersion")->text() : QString();
             app->versionForm.reject();
         });
-    });
-    QCOMPARE(code, 0);
-    QVERIFY(oldText.contains(QStringLiteral("http://example.test/a")));
-    QVERIFY(badShown);
-    QVERIFY(badText.contains(QStringLiteral("http://example.test/b")));
-}
+        QCOMPARE(code, -1); // closing the outdated dialog does not end the program
+        QVERIFY(!badShown);
+        QVERIFY(shownText.contains(QStringLiteral("Таврел. Версия 1.2.1.0")));
+        QVERIFY(shownText.contains(QStringLiteral("Вы пользуетесь устаревшей версией.")));
+        QCOMPARE(shownText.count(QStringLiteral("http://example.test/setup.exe")), 2);
+        QVERIFY(!shownText.contains(QStringLiteral("%1")) && !shownText.contains(QStringLiteral("%2")));
 
-void TestVersionCheck::unsupportedStaysStickyWhenLaterRepliesAreFine()
-{
-    auto bad = reply(E_VERSION_BAD);
-    QVERIFY(!app->processVersionStatus(bad.get()));
-    const int code = runUntilExit(3000, [&] {
-        // Replies that arrive while the dialog is up do not revive the client.
-        auto fine = reply(S_OK);
-        QVERIFY(!app->processVersionStatus(fine.get()));
-        auto good = reply(S_VERSION_GOOD);
-        QVERIFY(!app->processVersionStatus(good.get()));
-        app->versionForm.reject();
-    });
-    QCOMPARE(code, 0);
-    QVERIFY(app->isVersionUnsupported());
-    QVERIFY(!app->processVersionStatus(nullptr));
-}
+        // Once per run: a second outdated reply schedules nothing.
+        auto second = reply(S_VERSION_OLD, QStringLiteral("http://example.test/setup.exe"));
+        QVERIFY(app->processVersionStatus(second.get()));
+        QVERIFY(!app->versionTimer.isActive());
+        QVERIFY(!app->versionForm.isVisible());
+    }
 
-void TestVersionCheck::updateLinkIsEscaped()
-{
-    auto bad = reply(E_VERSION_BAD, QStringLiteral("http://e.test/?a=1&b=<b>x</b>\"q"));
-    QVERIFY(!app->processVersionStatus(bad.get()));
-    const QString text = child<QLabel>(&app->versionForm, "lbBadVersion")->text();
-    QVERIFY(!text.contains(QStringLiteral("<b>x</b>")));
-    QVERIFY(text.contains(QStringLiteral("http://e.test/?a=1&amp;b=&lt;b&gt;x&lt;/b&gt;&quot;q")));
-    app->resetVersionCheckForTesting();
-}
+    void unsupportedDialogEndsTheProgramAndStaysSticky()
+    {
+        auto bad = reply(E_VERSION_BAD, QStringLiteral("https://example.test/get"));
+        QVERIFY(!app->processVersionStatus(bad.get()));
+        QString shownText;
+        bool oldShown = true;
+        const int code = runDialogs([&](int) {
+            shownText = label("lbBadVersion")->text();
+            oldShown = label("lbOldVersion")->isVisible();
+            // Replies that arrive while the dialog is up do not revive the client.
+            for (const QString &later : {S_OK, S_VERSION_GOOD, S_VERSION_OLD}) {
+                auto fine = reply(later);
+                QVERIFY(!app->processVersionStatus(fine.get()));
+            }
+            app->versionForm.reject();
+        });
+        QCOMPARE(code, 0);
+        QVERIFY(!oldShown);
+        QVERIFY(shownText.contains(QStringLiteral("Данная версия больше не поддерживается.")));
+        QVERIFY(shownText.contains(QStringLiteral("href=\"https://example.test/get\"")));
+        QVERIFY(app->isVersionUnsupported());
+        QVERIFY(!app->processVersionStatus(nullptr));
+    }
 
-void TestVersionCheck::activatedLink_data()
-{
-    QTest::addColumn<QString>("link");
-    QTest::addColumn<QString>("opened");
-    QTest::newRow("http") << "http://example.test/setup"
-                          << "http://example.test/setup";
-    QTest::newRow("https") << "https://example.test/setup"
-                           << "https://example.test/setup";
-    QTest::newRow("upper-case scheme") << "HTTPS://example.test/x"
-                                       << "https://example.test/x";
-    QTest::newRow("file") << "file:///etc/passwd" << baseUrl();
-    QTest::newRow("javascript") << "javascript:alert(1)" << baseUrl();
-    QTest::newRow("empty") << "" << baseUrl();
-}
+    void unsupportedAfterOutdatedReplacesTheDialog()
+    {
+        auto old = reply(S_VERSION_OLD, QStringLiteral("http://example.test/a"));
+        QVERIFY(app->processVersionStatus(old.get()));
+        QStringList texts;
+        const int code = runDialogs([&](int shown) {
+            const bool bad = label("lbBadVersion")->isVisible();
+            texts << (bad ? QStringLiteral("bad ") + label("lbBadVersion")->text()
+                          : QStringLiteral("old ") + label("lbOldVersion")->text());
+            if (shown > 0) {
+                app->versionForm.reject();
+                return;
+            }
+            // While the outdated dialog is up, a reply declares the version unsupported.
+            auto badReply = reply(E_VERSION_BAD, QStringLiteral("http://example.test/b"));
+            QVERIFY(!app->processVersionStatus(badReply.get()));
+        });
+        QCOMPARE(code, 0);
+        QCOMPARE(texts.size(), 2);
+        QVERIFY(texts.at(0).startsWith(QStringLiteral("old ")) && texts.at(0).contains("http://example.test/a"));
+        QVERIFY(texts.at(1).startsWith(QStringLiteral("bad ")) && texts.at(1).contains("http://example.test/b"));
+    }
 
-void TestVersionCheck::activatedLink()
-{
-    QFETCH(QString, link);
-    QFETCH(QString, opened);
-    auto old = reply(S_VERSION_OLD, link);
-    QVERIFY(app->processVersionStatus(old.get()));
-    const int code = runUntilExit(3000, [&] {
+    void updateLinkIsEscaped()
+    {
+        auto bad = reply(E_VERSION_BAD, QStringLiteral("http://e.test/?a=1&b=<b>x</b>\"q"));
+        QVERIFY(!app->processVersionStatus(bad.get()));
+        const QString text = label("lbBadVersion")->text();
+        QVERIFY(!text.contains(QStringLiteral("<b>x</b>")));
+        QVERIFY(text.contains(QStringLiteral("http://e.test/?a=1&amp;b=&lt;b&gt;x&lt;/b&gt;&quot;q")));
+    }
+
+    void activatedLink_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("http") << "http://example.test/setup"
+                              << "http://example.test/setup";
+        QTest::newRow("https") << "https://example.test/setup"
+                               << "https://example.test/setup";
+        QTest::newRow("upper-case scheme") << "HTTPS://example.test/x"
+                                           << "https://example.test/x";
+        QTest::newRow("file") << "file:///etc/passwd" << baseUrl();
+        QTest::newRow("javascript") << "javascript:alert(1)" << baseUrl();
+        QTest::newRow("empty") << "" << baseUrl();
+    }
+
+    void activatedLink()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, opened);
+        auto old = reply(S_VERSION_OLD, link);
+        QVERIFY(app->processVersionStatus(old.get()));
         // The user clicks the link in the label.
-        emit child<QLabel>(&app->versionForm, "lbOldVersion")->linkActivated(link);
-    });
-    QCOMPARE(code, 0); // the link ends the program, outdated or not
-    QCOMPARE(catcher.urls.size(), 1);
-    QCOMPARE(catcher.urls.first(), QUrl(opened));
-    QVERIFY(!app->versionForm.isVisible());
-}
+        const int code = runDialogs([&](int) { emit label("lbOldVersion")->linkActivated(link); });
+        QCOMPARE(code, 0); // the link ends the program, outdated or not
+        QCOMPARE(catcher.urls, QList<QUrl> {QUrl(opened)});
+        QVERIFY(!app->versionForm.isVisible());
+    }
+};
 
 TAVREL_TEST_MAIN(TestVersionCheck)
 #include "tst_versioncheck.moc"

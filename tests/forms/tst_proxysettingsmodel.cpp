@@ -72,75 +72,102 @@ private slots:
         QVERIFY(!model.data(model.index(1, 0), Qt::DecorationRole).isValid());
     }
 
-    void firefoxPrefs_data()
+    void browserImport_data()
     {
-        QTest::addColumn<QByteArray>("prefs");
+        // The browser ("Mozilla": prefs.js of one profile, "Opera": operaprefs.ini, "Internet Explorer": the
+        // internet settings values), what it holds, and the row it gives.
+        QTest::addColumn<QString>("browser");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QVariantMap>("internetSettings");
         QTest::addColumn<QNetworkProxy::ProxyType>("type");
         QTest::addColumn<QString>("host");
         QTest::addColumn<int>("port");
         QTest::addColumn<bool>("importable");
 
+        const QVariantMap none;
         const QByteArray manual = "user_pref(\"network.proxy.type\", 1);\n";
-        QTest::newRow("http wins over socks") << QByteArray(manual
-                                                            + "user_pref(\"network.proxy.http\", \"web.proxy\");\n"
-                                                              "user_pref(\"network.proxy.http_port\", 3128);\n"
-                                                              "user_pref(\"network.proxy.socks\", \"socks.proxy\");\n"
-                                                              "user_pref(\"network.proxy.socks_port\", 1080);\n")
-                                              << QNetworkProxy::HttpProxy << "web.proxy" << 3128 << true;
-        QTest::newRow("socks only") << QByteArray(manual
-                                                  + "user_pref(\"network.proxy.socks\", \"socks.proxy\");\n"
-                                                    "user_pref(\"network.proxy.socks_port\", 1080);\n")
-                                    << QNetworkProxy::Socks5Proxy << "socks.proxy" << 1080 << true;
-        QTest::newRow("empty http host, socks host")
-            << QByteArray(manual
-                          + "user_pref(\"network.proxy.http\", \"\");\n"
-                            "user_pref(\"network.proxy.socks\", \"s.local\");\n")
+        const QByteArray http = "user_pref(\"network.proxy.http\", \"web.proxy\");\n";
+        const QByteArray socks = "user_pref(\"network.proxy.socks\", \"socks.proxy\");\n"
+                                 "user_pref(\"network.proxy.socks_port\", 1080);\n";
+        auto row = [&](const char *name, const char *browser, const QByteArray &file,
+                       const QVariantMap &values) -> QTestData & {
+            return QTest::newRow(name) << QString::fromLatin1(browser) << file << values;
+        };
+        row("ff: http wins over socks", "Mozilla",
+            manual + http + "user_pref(\"network.proxy.http_port\", 3128);\n" + socks, none)
+            << QNetworkProxy::HttpProxy << "web.proxy" << 3128 << true;
+        row("ff: socks only", "Mozilla", manual + socks, none)
+            << QNetworkProxy::Socks5Proxy << "socks.proxy" << 1080 << true;
+        row("ff: empty http host, socks host", "Mozilla",
+            manual + "user_pref(\"network.proxy.http\", \"\");\nuser_pref(\"network.proxy.socks\", \"s.local\");\n",
+            none)
             << QNetworkProxy::Socks5Proxy << "s.local" << 0 << true;
-        QTest::newRow("type 0 drops hosts") << QByteArray("user_pref(\"network.proxy.type\", 0);\n"
-                                                          "user_pref(\"network.proxy.http\", \"web.proxy\");\n")
-                                            << QNetworkProxy::NoProxy << "" << 0 << true;
-        QTest::newRow("no type line") << QByteArray("user_pref(\"network.proxy.http\", \"web.proxy\");\n")
-                                      << QNetworkProxy::DefaultProxy << "web.proxy" << 0 << false;
-        QTest::newRow("type 4") << QByteArray("user_pref(\"network.proxy.type\", 4);\n") << QNetworkProxy::DefaultProxy
-                                << "" << 0 << false;
-        QTest::newRow("port out of range reads as no port")
-            << QByteArray(manual
-                          + "user_pref(\"network.proxy.http\", \"h\");\n"
-                            "user_pref(\"network.proxy.http_port\", 70000);\n")
-            << QNetworkProxy::HttpProxy << "h" << 0 << true;
-        QTest::newRow("unparsable port reads as no port")
-            << QByteArray(manual
-                          + "user_pref(\"network.proxy.http\", \"h\");\n"
-                            "user_pref(\"network.proxy.http_port\", \"x\");\n")
-            << QNetworkProxy::HttpProxy << "h" << 0 << true;
-        QTest::newRow("http port ignored while socks")
-            << QByteArray(manual
-                          + "user_pref(\"network.proxy.socks\", \"s\");\n"
-                            "user_pref(\"network.proxy.http_port\", 8080);\n")
+        row("ff: type 0 drops hosts", "Mozilla", "user_pref(\"network.proxy.type\", 0);\n" + http, none)
+            << QNetworkProxy::NoProxy << "" << 0 << true;
+        row("ff: no type line", "Mozilla", http, none) << QNetworkProxy::DefaultProxy << "web.proxy" << 0 << false;
+        row("ff: type 4", "Mozilla", "user_pref(\"network.proxy.type\", 4);\n", none)
+            << QNetworkProxy::DefaultProxy << "" << 0 << false;
+        row("ff: port out of range reads as no port", "Mozilla",
+            manual + http + "user_pref(\"network.proxy.http_port\", 70000);\n", none)
+            << QNetworkProxy::HttpProxy << "web.proxy" << 0 << true;
+        row("ff: unparsable port reads as no port", "Mozilla",
+            manual + http + "user_pref(\"network.proxy.http_port\", \"x\");\n", none)
+            << QNetworkProxy::HttpProxy << "web.proxy" << 0 << true;
+        row("ff: http port ignored while socks", "Mozilla",
+            manual + "user_pref(\"network.proxy.socks\", \"s\");\nuser_pref(\"network.proxy.http_port\", 8080);\n",
+            none)
             << QNetworkProxy::Socks5Proxy << "s" << 0 << true;
+        row("opera: http wins", "Opera", "[Proxy]\nUse HTTP=1\nUse HTTPS=1\nHTTP server=h1:81\nHTTPS server=h2:8443\n",
+            none)
+            << QNetworkProxy::HttpProxy << "h1" << 81 << true;
+        row("opera: https only", "Opera", "[Proxy]\nUse HTTPS=1\nHTTPS server=h2:8443\n", none)
+            << QNetworkProxy::HttpProxy << "h2" << 8443 << true;
+        row("opera: switched off", "Opera", "[Proxy]\nHTTP server=h1:81\n", none)
+            << QNetworkProxy::DefaultProxy << "" << 0 << false;
+        row("opera: no port", "Opera", "[Proxy]\nUse HTTP=1\nHTTP server=h1\n", none)
+            << QNetworkProxy::HttpProxy << "h1" << 0 << true;
+        const char *ie = "Internet Explorer";
+        row("ie: enabled", ie, {}, {{"ProxyEnable", 1}, {"ProxyServer", "corp.proxy:8080"}})
+            << QNetworkProxy::HttpProxy << "corp.proxy" << 8080 << true;
+        row("ie: disabled keeps host and port", ie, {}, {{"ProxyEnable", 0}, {"ProxyServer", "corp.proxy:8080"}})
+            << QNetworkProxy::NoProxy << "corp.proxy" << 8080 << true;
+        row("ie: per protocol form", ie, {}, {{"ProxyEnable", 1}, {"ProxyServer", "http=h:1;https=h:2"}})
+            << QNetworkProxy::HttpProxy << "http=h" << 0 << true;
+        row("ie: port beyond range", ie, {}, {{"ProxyEnable", 1}, {"ProxyServer", "h:65536"}})
+            << QNetworkProxy::HttpProxy << "h" << 0 << true;
+        row("ie: absent", ie, {}, {{"ProxyServer", ""}}) << QNetworkProxy::NoProxy << "" << 0 << true;
     }
 
-    void firefoxPrefs()
+    void browserImport()
     {
-        QFETCH(QByteArray, prefs);
+        QFETCH(QString, browser);
+        QFETCH(QByteArray, file);
+        QFETCH(QVariantMap, internetSettings);
         QFETCH(QNetworkProxy::ProxyType, type);
         QFETCH(QString, host);
         QFETCH(int, port);
         QFETCH(bool, importable);
 
-        writeFile(firefoxDir() + QStringLiteral("/profiles.ini"),
-                  "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\nIsRelative=1\n"
-                  "Path=abc.default\n");
-        writeFile(firefoxDir() + QStringLiteral("/abc.default/prefs.js"), prefs);
+        if (browser == QLatin1String("Mozilla")) {
+            writeFile(firefoxDir() + QStringLiteral("/profiles.ini"),
+                      "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\nIsRelative=1\n"
+                      "Path=abc.default\n");
+            writeFile(firefoxDir() + QStringLiteral("/abc.default/prefs.js"), file);
+        } else if (browser == QLatin1String("Opera")) {
+            writeFile(operaFile(), file);
+        }
+        ProxySettingsModel::setInternetSettingsSource([=]() { return internetSettings; });
 
         ProxySettingsModel model;
         const QList<Row> rows = rowsOf(model);
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows.at(0).caption, QStringLiteral("Mozilla"));
-        QCOMPARE(rows.at(0).proxy.type(), type);
-        QCOMPARE(rows.at(0).proxy.hostName(), host);
-        QCOMPARE(int(rows.at(0).proxy.port()), port);
-        QCOMPARE(rows.at(0).importable, importable);
+        const bool fromFile = !file.isEmpty();
+        QCOMPARE(rows.size(), fromFile ? 2 : 1);
+        const Row &row = fromFile ? rows.first() : rows.last();
+        QCOMPARE(row.caption, browser);
+        QCOMPARE(row.proxy.type(), type);
+        QCOMPARE(row.proxy.hostName(), host);
+        QCOMPARE(int(row.proxy.port()), port);
+        QCOMPARE(row.importable, importable);
     }
 
     void firefoxProfiles()
@@ -166,86 +193,6 @@ private slots:
         // An absolute profile path is read where it is, not under the Firefox folder.
         QCOMPARE(rows.at(2).proxy.type(), QNetworkProxy::HttpProxy);
         QCOMPARE(rows.at(2).proxy.hostName(), QStringLiteral("far.proxy"));
-    }
-
-    void opera_data()
-    {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::addColumn<bool>("importable");
-        QTest::addColumn<QNetworkProxy::ProxyType>("type");
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port");
-
-        QTest::newRow("http wins") << QByteArray("[Proxy]\nUse HTTP=1\nUse HTTPS=1\nHTTP server=h1:81\n"
-                                                 "HTTPS server=h2:8443\n")
-                                   << true << QNetworkProxy::HttpProxy << "h1" << 81;
-        QTest::newRow("https only") << QByteArray("[Proxy]\nUse HTTPS=1\nHTTPS server=h2:8443\n") << true
-                                    << QNetworkProxy::HttpProxy << "h2" << 8443;
-        QTest::newRow("switched off") << QByteArray("[Proxy]\nHTTP server=h1:81\n") << false
-                                      << QNetworkProxy::DefaultProxy << "" << 0;
-        QTest::newRow("no port") << QByteArray("[Proxy]\nUse HTTP=1\nHTTP server=h1\n") << true
-                                 << QNetworkProxy::HttpProxy << "h1" << 0;
-    }
-
-    void opera()
-    {
-        QFETCH(QByteArray, ini);
-        QFETCH(bool, importable);
-        QFETCH(QNetworkProxy::ProxyType, type);
-        QFETCH(QString, host);
-        QFETCH(int, port);
-
-        writeFile(operaFile(), ini);
-        ProxySettingsModel model;
-        const QList<Row> rows = rowsOf(model);
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows.at(0).caption, QStringLiteral("Opera"));
-        QCOMPARE(rows.at(0).importable, importable);
-        QCOMPARE(rows.at(0).proxy.type(), type);
-        QCOMPARE(rows.at(0).proxy.hostName(), host);
-        QCOMPARE(int(rows.at(0).proxy.port()), port);
-    }
-
-    void internetExplorer_data()
-    {
-        QTest::addColumn<QVariant>("enable");
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QNetworkProxy::ProxyType>("type");
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port");
-
-        QTest::newRow("enabled") << QVariant(1) << "corp.proxy:8080" << QNetworkProxy::HttpProxy << "corp.proxy"
-                                 << 8080;
-        QTest::newRow("disabled keeps host and port")
-            << QVariant(0) << "corp.proxy:8080" << QNetworkProxy::NoProxy << "corp.proxy" << 8080;
-        QTest::newRow("per protocol form")
-            << QVariant(1) << "http=h:1;https=h:2" << QNetworkProxy::HttpProxy << "http=h" << 0;
-        QTest::newRow("port beyond range") << QVariant(1) << "h:65536" << QNetworkProxy::HttpProxy << "h" << 0;
-        QTest::newRow("absent") << QVariant() << "" << QNetworkProxy::NoProxy << "" << 0;
-    }
-
-    void internetExplorer()
-    {
-        QFETCH(QVariant, enable);
-        QFETCH(QString, server);
-        QFETCH(QNetworkProxy::ProxyType, type);
-        QFETCH(QString, host);
-        QFETCH(int, port);
-
-        ProxySettingsModel::setInternetSettingsSource([=]() {
-            QVariantMap values;
-            if (enable.isValid())
-                values.insert(QStringLiteral("ProxyEnable"), enable);
-            values.insert(QStringLiteral("ProxyServer"), server);
-            return values;
-        });
-        ProxySettingsModel model;
-        const Row row = rowsOf(model).last();
-        QCOMPARE(row.caption, QStringLiteral("Internet Explorer"));
-        QVERIFY(row.importable);
-        QCOMPARE(row.proxy.type(), type);
-        QCOMPARE(row.proxy.hostName(), host);
-        QCOMPARE(int(row.proxy.port()), port);
     }
 
     void prefsLineReaders_data()

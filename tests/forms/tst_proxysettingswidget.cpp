@@ -1,34 +1,72 @@
 #include "appsettings.h"
+#include "constants.h"
+#include "database.h"
 #include "proxysettingsmodel.h"
 #include "proxysettingswidget.h"
+#include "tavreldatabasequery.h"
+#include "tavrelmigration.h"
 #include "testapplication.h"
+#include "widgetlookup.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSqlQuery>
 #include <QToolButton>
 #include <QtTest>
 
+#include <memory>
+
 Q_DECLARE_METATYPE(QNetworkProxy::ProxyType)
 
+// The proxy form over a real database (and no synchronization engine: the stored proxy belongs to no login).
 class TestProxySettingsWidget : public QObject
 {
     Q_OBJECT
 
-    template<typename T> static T *child(QWidget *widget, const char *name)
+    std::unique_ptr<DataBase> db;
+    std::unique_ptr<TavrelMigration> migration;
+    std::unique_ptr<TavrelDataBaseQuery> query;
+
+    static void writeFile(const QString &path, const QByteArray &content)
     {
-        T *found = widget->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no child %s", name);
-        return found;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
     }
 
 private slots:
-    void init() { ProxySettingsModel::setInternetSettingsSource({}); }
+    void initTestCase()
+    {
+        db = std::make_unique<DataBase>(QStringLiteral("proxy.Dat"));
+        migration = std::make_unique<TavrelMigration>(*db);
+        QVERIFY(migration->upToLastMigration());
+        query = std::make_unique<TavrelDataBaseQuery>(db.get());
+        TavrelApplication::instance()->dataBase = db.get();
+        TavrelApplication::instance()->dataBaseQuery = query.get();
+    }
+
+    void cleanupTestCase()
+    {
+        query.reset();
+        migration.reset();
+        db.reset();
+    }
+
+    void init()
+    {
+        ProxySettingsModel::setInternetSettingsSource({});
+        QDir(QDir::homePath() + QStringLiteral("/.mozilla")).removeRecursively();
+        QSqlQuery q(db->database);
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM %1").arg(TABLE_PROXY_SETTINGS)));
+        AppSettings::resetForTesting();
+    }
 
     void defaultProxyOnlyTicksDetection()
     {
@@ -41,6 +79,10 @@ private slots:
         QCOMPARE(child<QSpinBox>(&widget, "portSpinBox")->value(), 3128);
         QVERIFY(!child<QComboBox>(&widget, "typeComboBox")->isEnabled());
         QVERIFY(child<QLineEdit>(&widget, "loginLineEdit")->isReadOnly());
+        // A type the form does not offer leaves no entry chosen.
+        child<QCheckBox>(&widget, "detectSettingsCheckBox")->setChecked(false);
+        widget.setProxy(QNetworkProxy(QNetworkProxy::HttpCachingProxy, "c", 1));
+        QCOMPARE(child<QComboBox>(&widget, "typeComboBox")->currentIndex(), -1);
     }
 
     void saveStoresWhatTheControlsSay_data()
@@ -76,9 +118,9 @@ private slots:
 
         ProxySettingsWidget widget;
         widget.show();
-        auto *host_ = child<QLineEdit>(&widget, "hostLineEdit");
-        host_->clear();
-        QTest::keyClicks(host_, QStringLiteral("proxy.lan"));
+        auto *hostEdit = child<QLineEdit>(&widget, "hostLineEdit");
+        hostEdit->clear();
+        QTest::keyClicks(hostEdit, QStringLiteral("proxy.lan"));
         child<QSpinBox>(&widget, "portSpinBox")->setValue(8080);
         child<QComboBox>(&widget, "typeComboBox")->setCurrentIndex(typeIndex);
         if (typeIndex != 0) {
@@ -91,12 +133,25 @@ private slots:
 
         QTest::mouseClick(child<QPushButton>(&widget, "saveButton"), Qt::LeftButton);
         QVERIFY(!widget.isVisible());
+        const QString password = user.isEmpty() ? QString() : QStringLiteral("sekret");
         const QNetworkProxy saved = AppSettings::proxy();
         QCOMPARE(saved.type(), type);
         QCOMPARE(saved.hostName(), host);
         QCOMPARE(int(saved.port()), port);
         QCOMPARE(saved.user(), user);
-        QCOMPARE(saved.password(), user.isEmpty() ? QString() : QStringLiteral("sekret"));
+        QCOMPARE(saved.password(), password);
+
+        // The choice reached the database as typed, and is what the next start reads.
+        const QVariantMap row = query->proxySettings();
+        QCOMPARE(row.value(PROXY_TYPE).toInt(), int(type));
+        QCOMPARE(row.value(PROXY_HOST_NAME).toString(), host);
+        QCOMPARE(row.value(PROXY_PORT).toInt(), port);
+        QCOMPARE(row.value(PROXY_AUTH_LOGIN).toString(), user);
+        QCOMPARE(row.value(PROXY_AUTH_PASSWORD).toString(), password);
+        AppSettings::resetForTesting();
+        AppSettings::loadProxySettings();
+        QCOMPARE(AppSettings::proxy().type(), type);
+        QCOMPARE(AppSettings::proxy().hostName(), host);
     }
 
     void directConnectionDisablesServerFields()
@@ -117,30 +172,43 @@ private slots:
         QVERIFY(auth->isEnabled());
     }
 
-    void importFillsTheFormAndLeavesDetection()
+    void browserImportFromProfileFilesFillsTheForm()
     {
+        const QString firefox = QDir::homePath() + QStringLiteral("/.mozilla/firefox");
+        writeFile(firefox + QStringLiteral("/profiles.ini"),
+                  "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\nIsRelative=1\nPath=p.default\n");
+        writeFile(firefox + QStringLiteral("/p.default/prefs.js"),
+                  "user_pref(\"network.proxy.type\", 1);\nuser_pref(\"network.proxy.socks\", \"socks.lan\");\n"
+                  "user_pref(\"network.proxy.socks_port\", 1080);\n");
         ProxySettingsModel::setInternetSettingsSource([]() {
             return QVariantMap {{"ProxyEnable", 0}, {"ProxyServer", "corp.proxy:8080"}};
         });
-        AppSettings::setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
         ProxySettingsWidget widget;
         auto *detect = child<QCheckBox>(&widget, "detectSettingsCheckBox");
         detect->setChecked(true);
         auto *button = child<QToolButton>(&widget, "importToolButton");
         QVERIFY(button->isEnabled());
         const QList<QAction *> actions = button->menu()->actions();
-        QCOMPARE(actions.size(), 1);
-        QCOMPARE(actions.at(0)->text(), QStringLiteral("Internet Explorer"));
+        QCOMPARE(actions.size(), 2);
+        QCOMPARE(actions.at(0)->text(), QStringLiteral("Mozilla"));
+        QCOMPARE(actions.at(1)->text(), QStringLiteral("Internet Explorer"));
 
         QSignalSpy changed(&widget, &ProxySettingsWidget::changed);
         emit button->triggered(actions.at(0));
         QVERIFY(!detect->isChecked());
+        QCOMPARE(child<QComboBox>(&widget, "typeComboBox")->currentText(), QStringLiteral("Socks5 proxy"));
+        QCOMPARE(child<QLineEdit>(&widget, "hostLineEdit")->text(), QStringLiteral("socks.lan"));
+        QCOMPARE(child<QSpinBox>(&widget, "portSpinBox")->value(), 1080);
+        QVERIFY(!changed.isEmpty());
+
+        emit button->triggered(actions.at(1));
         QCOMPARE(child<QComboBox>(&widget, "typeComboBox")->currentText(), QStringLiteral("Direct connection"));
         QCOMPARE(child<QLineEdit>(&widget, "hostLineEdit")->text(), QStringLiteral("corp.proxy"));
         QCOMPARE(child<QSpinBox>(&widget, "portSpinBox")->value(), 8080);
         QVERIFY(!child<QLineEdit>(&widget, "hostLineEdit")->isEnabled());
-        QVERIFY(!changed.isEmpty());
-        QCOMPARE(AppSettings::proxy().type(), QNetworkProxy::DefaultProxy); // import does not save
+        // Importing only fills the form: nothing is stored until the user saves.
+        QCOMPARE(AppSettings::proxy().type(), QNetworkProxy::DefaultProxy);
+        QVERIFY(query->proxySettings().isEmpty());
     }
 
     void languageChangeKeepsTypeSilently()
@@ -156,14 +224,6 @@ private slots:
         QCOMPARE(changed.count(), 0);
         combo->setCurrentIndex(1);
         QCOMPARE(changed.count(), 1); // still wired after the refill
-    }
-
-    void unknownTypeLeavesNoEntry()
-    {
-        ProxySettingsWidget widget;
-        child<QComboBox>(&widget, "typeComboBox")->setCurrentIndex(1);
-        widget.setProxy(QNetworkProxy(QNetworkProxy::HttpCachingProxy, "c", 1));
-        QCOMPARE(child<QComboBox>(&widget, "typeComboBox")->currentIndex(), -1);
     }
 
     void proxyToString_data()

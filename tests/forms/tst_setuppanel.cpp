@@ -2,6 +2,7 @@
 #include "autostart.h"
 #include "setuppanel.h"
 #include "testapplication.h"
+#include "widgetlookup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,14 +13,6 @@
 class TestSetupPanel : public QObject
 {
     Q_OBJECT
-
-    template<typename T> static T *child(QWidget *widget, const char *name)
-    {
-        T *found = widget->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no child %s", name);
-        return found;
-    }
 
     static QVariant storedValue(const QString &key)
     {
