@@ -578,15 +578,15 @@ bool TavrelSynchronization::askListenersBeforeSync(int listenerType, TavrelSynch
 }
 
 void TavrelSynchronization::notifyListeners(int listenerType, const QString &key, TavrelSynchronizationTask *syncTask,
-                                            const QString &onlyMode)
+                                            const QString &dictionary)
 {
     const QList<NetworkRequestContext *> mailboxes = listenerMailboxes(listenerType);
     for (NetworkRequestContext *mailbox : mailboxes) {
         QPointer<NetworkRequestContext> guard(mailbox);
         if (!guard)
             continue;
-        const QString mode = mailbox->parameters.value(KEY_MODE).toString();
-        if (!onlyMode.isEmpty() && !mode.isEmpty() && mode != onlyMode)
+        const QString other = dictionary == KEY_REGIONS ? KEY_BRANCHES : KEY_REGIONS;
+        if (!dictionary.isEmpty() && mailbox->parameters.contains(other) && !mailbox->parameters.contains(dictionary))
             continue;
         if (!mailbox->result.contains(key))
             mailbox->result.insert(key, QVariant());

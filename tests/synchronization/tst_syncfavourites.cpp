@@ -39,6 +39,7 @@ private slots:
     void rowInAnUnknownStateDoesNotBlock();
     void failedListWriteKeepsTheLocalList_data();
     void failedListWriteKeepsTheLocalList();
+    void dictionaryListenersAreToldOfTheirDictionary();
     void badDictionaryReplyWipesNothing_data();
     void badDictionaryReplyWipesNothing();
 
@@ -74,8 +75,9 @@ private:
         }
         return traffic;
     }
-    // The favourite rows another connection sees, that is, what is committed to the file.
-    int committedFavourites()
+    // The rows of a table (of the subscriber's, when given) as another connection sees them,
+    // that is, as committed to the file.
+    int committedRows(const QString &table, const QString &login = QString())
     {
         int count = -1;
         {
@@ -83,20 +85,16 @@ private:
             probe.setDatabaseName(fixture.dataBase->database.databaseName());
             if (probe.open()) {
                 QSqlQuery query(probe);
-                query.prepare(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE Login = ?").arg(TABLE_FAVOURITES));
-                query.addBindValue(m_login);
+                query.prepare(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)
+                              + (login.isNull() ? QString() : QStringLiteral(" WHERE Login = ?")));
+                if (!login.isNull())
+                    query.addBindValue(login);
                 if (query.exec() && query.next())
                     count = query.value(0).toInt();
             }
         }
         QSqlDatabase::removeDatabase(QStringLiteral("probe"));
         return count;
-    }
-    int rowCount(const QString &table)
-    {
-        QSqlQuery query(fixture.dataBase->database);
-        query.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table));
-        return query.next() ? query.value(0).toInt() : -1;
     }
 
     SyncFixture fixture;
@@ -176,22 +174,31 @@ void TestSyncFavourites::addingCancelsAPendingRemoval()
 
 void TestSyncFavourites::delaySyncAndAfterSyncNotice()
 {
+    MailboxSpy second(fixture.engine->addFavouritesListener());
     listener->delay = true;
     fixture.engine->syncFavouritesNow();
-    QTRY_VERIFY_WITH_TIMEOUT(listener->count(KEY_NOTIFY_BEFORE_SYNC) >= 2, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(listener->count(KEY_NOTIFY_BEFORE_SYNC) >= 3, 15000);
+    // Every listener is asked on every try; nothing is sent while one of them delays.
+    QVERIFY(second.count(KEY_NOTIFY_BEFORE_SYNC) >= 3);
     QCOMPARE(fixture.service()->requests(URL_FAVOURITES).size(), 0);
     QCOMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), 0);
+    QVERIFY(!listener->mailbox->result.contains(KEY_DELAY_SYNC));
+    QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_BEFORE_SYNC));
     listener->delay = false;
-    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_AFTER_SYNC), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_AFTER_SYNC), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(second.count(KEY_NOTIFY_AFTER_SYNC), 1, 15000);
     QCOMPARE(fixture.service()->requests(URL_FAVOURITES).size(), 1);
-    const MailboxSpy::Call last = listener->calls.last();
-    QCOMPARE(last.argument, static_cast<QObject *>(fixture.engine->findTask(SyncTaskType::FavouritesSync)));
+    const QObject *syncTask = fixture.engine->findTask(SyncTaskType::FavouritesSync);
+    for (const MailboxSpy::Call &call : qAsConst(listener->calls)) {
+        if (call.keys.contains(KEY_NOTIFY_BEFORE_SYNC) || call.keys.contains(KEY_NOTIFY_AFTER_SYNC))
+            QCOMPARE(call.argument, syncTask);
+    }
     QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_AFTER_SYNC));
 
     // A failed list is told as an error and changes nothing.
     fixture.service()->addFault(LocalServiceFault::resultCode(E_SERVER).onPath(URL_FAVOURITES));
     fixture.engine->syncFavouritesNow();
-    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_ERROR), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_ERROR), 1, 15000);
 }
 
 void TestSyncFavourites::rowInAnUnknownStateDoesNotBlock()
@@ -247,7 +254,20 @@ void TestSyncFavourites::failedListWriteKeepsTheLocalList()
     QCOMPARE(localFavourites(),
              (QMap<qint64, int> {{a, Entity::FavouriteItemList::Sync}, {b, Entity::FavouriteItemList::Sync}}));
     QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Viewed);
-    QCOMPARE(committedFavourites(), 2);
+    QCOMPARE(committedRows(TABLE_FAVOURITES, m_login), 2);
+}
+
+void TestSyncFavourites::dictionaryListenersAreToldOfTheirDictionary()
+{
+    MailboxSpy registered(fixture.engine->addRegionsListener());
+    NetworkRequestContext *regionsOnly = fixture.engine->addBranchesListener();
+    regionsOnly->parameters.insert(KEY_REGIONS, true);
+    MailboxSpy regionsSpy(regionsOnly);
+    fixture.engine->syncDictionariesNow();
+    // A listener that names neither dictionary under its own key hears both.
+    QTRY_COMPARE_WITH_TIMEOUT(registered.count(KEY_NOTIFY_AFTER_SYNC), 2, 15000);
+    QCOMPARE(regionsSpy.count(KEY_NOTIFY_AFTER_SYNC), 1);
+    QCOMPARE(registered.count(KEY_NOTIFY_BEFORE_SYNC), 1);
 }
 
 void TestSyncFavourites::badDictionaryReplyWipesNothing_data()
@@ -263,9 +283,9 @@ void TestSyncFavourites::badDictionaryReplyWipesNothing()
     QFETCH(int, shape);
     // A good download first.
     fixture.engine->syncDictionariesNow();
-    QTRY_VERIFY_WITH_TIMEOUT(rowCount(TABLE_REGIONS) > 0 && rowCount(TABLE_BRANCHES) > 0, 10000);
-    const int regions = rowCount(TABLE_REGIONS);
-    const int branches = rowCount(TABLE_BRANCHES);
+    QTRY_VERIFY_WITH_TIMEOUT(committedRows(TABLE_REGIONS) > 0 && committedRows(TABLE_BRANCHES) > 0, 10000);
+    const int regions = committedRows(TABLE_REGIONS);
+    const int branches = committedRows(TABLE_BRANCHES);
     const int mapped = Entity::FilterLinkList::regionMap().size();
     QVERIFY(mapped > 0);
 
@@ -280,8 +300,8 @@ void TestSyncFavourites::badDictionaryReplyWipesNothing()
     fixture.engine->syncDictionariesNow();
     QTRY_VERIFY_WITH_TIMEOUT(fixture.service()->requests(URL_GEO_PLACES).size() > geoRequests, 10000);
     // The sectors, answered well, are replaced (the deleted row is back); the regions stay.
-    QTRY_COMPARE_WITH_TIMEOUT(rowCount(TABLE_BRANCHES), branches, 10000);
-    QCOMPARE(rowCount(TABLE_REGIONS), regions);
+    QTRY_COMPARE_WITH_TIMEOUT(committedRows(TABLE_BRANCHES), branches, 10000);
+    QCOMPARE(committedRows(TABLE_REGIONS), regions);
     QCOMPARE(Entity::FilterLinkList::regionMap().size(), mapped);
 }
 

@@ -29,7 +29,6 @@ private slots:
     void newBatchWaitsForTheOneInFlight();
     void transientFailureKeepsTheLocalChange();
     void definiteRejectionGivesTheServiceVersion();
-    void delaySyncHoldsTheSynchronization();
 
 private:
     void addFilters(const QStringList &names)
@@ -193,30 +192,6 @@ void TestSyncFilters::definiteRejectionGivesTheServiceVersion()
     QTRY_COMPARE_WITH_TIMEOUT(localFilters().keys(), QStringList({"kept"}), 10000);
     QCOMPARE(localFilters().value(QStringLiteral("kept")).first, int(Entity::FilterList::Sync));
     QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).size(), 1);
-}
-
-void TestSyncFilters::delaySyncHoldsTheSynchronization()
-{
-    auto second = std::make_unique<MailboxSpy>(fixture.engine->addFiltersListener());
-    listener->delay = true;
-    const int lists = fixture.service()->requests(URL_SUBSCRIPTIONS).size();
-    fixture.engine->syncFiltersNow();
-    QTRY_VERIFY_WITH_TIMEOUT(listener->count(KEY_NOTIFY_BEFORE_SYNC) >= 3, 10000);
-    // Both listeners are asked on every try; nothing is sent while one of them delays.
-    QVERIFY(second->count(KEY_NOTIFY_BEFORE_SYNC) >= 3);
-    QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTIONS).size(), lists);
-    for (const MailboxSpy::Call &call : listener->calls) {
-        if (call.keys.contains(KEY_NOTIFY_BEFORE_SYNC))
-            QCOMPARE(call.argument, static_cast<QObject *>(fixture.engine->findTask(SyncTaskType::FiltersSync)));
-    }
-    QVERIFY(!listener->mailbox->result.contains(KEY_DELAY_SYNC));
-    QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_BEFORE_SYNC));
-
-    listener->delay = false;
-    QTRY_VERIFY_WITH_TIMEOUT(fixture.service()->requests(URL_SUBSCRIPTIONS).size() > lists, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(second->count(KEY_NOTIFY_AFTER_SYNC), 1, 10000);
-    QCOMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), 1);
-    QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_AFTER_SYNC));
 }
 
 TAVREL_TEST_MAIN(TestSyncFilters)

@@ -44,7 +44,6 @@ private slots:
     void intervalCountsFromTheClock();
     void pendingLoginHoldsLaterPhases();
     void failedLoginFailsLaterPhasesOnce();
-    void failTaskOnNonGatingTaskDeliversOnlyTheOtherContext();
     void listenerFirstDeliveryHappensOnce();
     void listenerRegisteredDuringAPassWaitsForTheNext();
     void deletedMailboxEndsItsListener();
@@ -146,22 +145,6 @@ void TestSyncScheduler::failedLoginFailsLaterPhasesOnce()
     engine()->processTasks();
     QCOMPARE(ordersSpy.calls.size(), 1);
     QVERIFY(engine()->newOrdersNow() != nullptr);
-}
-
-void TestSyncScheduler::failTaskOnNonGatingTaskDeliversOnlyTheOtherContext()
-{
-    NetworkRequestContext *orders = engine()->newOrdersNow();
-    QPointer<NetworkRequestContext> other = fixture.constructor->createRequest(0);
-    MailboxSpy ordersSpy(orders);
-    MailboxSpy otherSpy(other);
-    engine()->failTask(engine()->findTask(SyncTaskType::NewOrders), other);
-    QCOMPARE(otherSpy.calls.size(), 1);
-    QCOMPARE(ordersSpy.calls.size(), 0);
-    QVERIFY(!engine()->findTask(SyncTaskType::NewOrders));
-
-    engine()->failTask(nullptr, other);
-    QCOMPARE(otherSpy.calls.size(), 2);
-    delete other.data();
 }
 
 void TestSyncScheduler::listenerFirstDeliveryHappensOnce()
