@@ -120,9 +120,7 @@ NetworkRequestContext *TavrelSynchronization::requestAuthorization(const QString
 
 void TavrelSynchronization::requestAuthorizationResponseRecived(QObject *sender)
 {
-    if (sender)
-        return;
-    auto *context = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *context = TavrelSynchronizationTask::networkCompletion(sender, this->sender());
     if (!context)
         return;
     TavrelSynchronizationTask *task = findTask(SyncTaskType::Login);
@@ -207,9 +205,7 @@ void TavrelSynchronization::attachUnauthorizedListener(NetworkRequestContext *co
 
 void TavrelSynchronization::requestUnauthorizedListenerReceive(QObject *sender)
 {
-    if (sender)
-        return;
-    auto *wrapper = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *wrapper = TavrelSynchronizationTask::networkCompletion(sender, this->sender());
     if (!wrapper)
         return;
     const QVariant code = wrapper->result.value(KEY_RESULT);
@@ -582,15 +578,15 @@ bool TavrelSynchronization::askListenersBeforeSync(int listenerType, TavrelSynch
 }
 
 void TavrelSynchronization::notifyListeners(int listenerType, const QString &key, TavrelSynchronizationTask *syncTask,
-                                            const QString &onlyMode)
+                                            const QString &dictionary)
 {
     const QList<NetworkRequestContext *> mailboxes = listenerMailboxes(listenerType);
     for (NetworkRequestContext *mailbox : mailboxes) {
         QPointer<NetworkRequestContext> guard(mailbox);
         if (!guard)
             continue;
-        const QString mode = mailbox->parameters.value(KEY_MODE).toString();
-        if (!onlyMode.isEmpty() && !mode.isEmpty() && mode != onlyMode)
+        const QString other = dictionary == KEY_REGIONS ? KEY_BRANCHES : KEY_REGIONS;
+        if (!dictionary.isEmpty() && mailbox->parameters.contains(other) && !mailbox->parameters.contains(dictionary))
             continue;
         if (!mailbox->result.contains(key))
             mailbox->result.insert(key, QVariant());
@@ -711,9 +707,7 @@ NetworkRequestContext *TavrelSynchronization::requestOrderRead(qint64 orderId)
 
 void TavrelSynchronization::requestSearchResponseRecived(QObject *sender)
 {
-    if (sender)
-        return;
-    auto *context = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *context = TavrelSynchronizationTask::networkCompletion(sender, this->sender());
     if (!context)
         return;
     const QVariant code = context->result.value(KEY_RESULT);
@@ -731,9 +725,7 @@ void TavrelSynchronization::requestSearchResponseRecived(QObject *sender)
 
 void TavrelSynchronization::requestOrderReadFinished(QObject *sender)
 {
-    if (sender)
-        return;
-    auto *context = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *context = TavrelSynchronizationTask::networkCompletion(sender, this->sender());
     if (!context)
         return;
     TavrelDataBaseQuery *db = query();

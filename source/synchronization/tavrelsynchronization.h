@@ -132,8 +132,9 @@ private:
     // Listener protocol: asks every listener of the type before a synchronization
     // and answers whether one of them asked for a delay.
     bool askListenersBeforeSync(int listenerType, TavrelSynchronizationTask *syncTask);
+    // A dictionary's notice (its name given) passes over a listener that names only the other one.
     void notifyListeners(int listenerType, const QString &key, TavrelSynchronizationTask *syncTask,
-                         const QString &onlyMode = QString());
+                         const QString &dictionary = QString());
 
     QString m_currentLogin;
     QString m_passwordHash;

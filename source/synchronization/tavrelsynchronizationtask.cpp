@@ -96,6 +96,31 @@ TavrelSynchronization *TavrelSynchronizationTask::appSynchronization()
     return app ? app->synchronization.data() : nullptr;
 }
 
+NetworkRequestContext *TavrelSynchronizationTask::networkCompletion(QObject *argument, QObject *sender)
+{
+    return argument ? nullptr : qobject_cast<NetworkRequestContext *>(sender);
+}
+
+void TavrelSynchronizationTask::dropContext()
+{
+    if (!m_context)
+        return;
+    disconnect(m_context, nullptr, this, nullptr);
+    m_context->deleteLater();
+    m_context = nullptr;
+}
+
+bool TavrelSynchronizationTask::listenersDelaySync(TavrelSynchronization *engine, int listenerType)
+{
+    QPointer<TavrelSynchronizationTask> self(this);
+    const bool delayed = engine->askListenersBeforeSync(listenerType, this);
+    if (!self)
+        return true;
+    if (delayed)
+        requireImmediate();
+    return delayed;
+}
+
 void TavrelSynchronizationTask::init(int type)
 {
     m_alive = true;
@@ -315,9 +340,7 @@ int TavrelSynchronizationTask::commonTail()
 
 void TavrelSynchronizationTask::loginTaskRequestResult(QObject *sender)
 {
-    if (sender)
-        return;
-    auto *reply = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *reply = networkCompletion(sender, this->sender());
     TavrelSynchronization *engine = appSynchronization();
     if (!reply || !engine || m_dead)
         return;
@@ -487,11 +510,9 @@ int TavrelSynchronizationTask::runFavouriteChange()
 
 void TavrelSynchronizationTask::requestFavouriteAddReceived(QObject *sender)
 {
-    if (sender || m_dead)
-        return;
-    auto *reply = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *reply = networkCompletion(sender, this->sender());
     TavrelSynchronization *engine = appSynchronization();
-    if (!reply || !engine)
+    if (!reply || !engine || m_dead)
         return;
     TavrelSynchronizationTask *sync = engine->findTask(SyncTaskType::FavouritesSync);
     if (sync)
@@ -539,21 +560,11 @@ int TavrelSynchronizationTask::runFavouritesSync()
         requireImmediate();
         return SyncTaskResult::Keep;
     }
-    QPointer<TavrelSynchronizationTask> self(this);
-    if (engine->askListenersBeforeSync(SyncTaskType::FavouritesListener, this)) {
-        if (self)
-            requireImmediate();
-        return SyncTaskResult::Keep;
-    }
-    if (!self)
+    if (listenersDelaySync(engine, SyncTaskType::FavouritesListener))
         return SyncTaskResult::Keep;
 
     Entity::FavouriteItemList favourites(db->favourites(engine->currentLogin(), false));
-    if (m_context) {
-        disconnect(m_context, nullptr, this, nullptr);
-        m_context->deleteLater();
-        m_context = nullptr;
-    }
+    dropContext();
     // The newest pending change goes first; a row in an unknown state is passed over so that it
     // cannot hold the synchronization back for ever.
     Entity::FavouriteItem *pending = nullptr;
@@ -589,11 +600,9 @@ int TavrelSynchronizationTask::runFavouritesSync()
 
 void TavrelSynchronizationTask::requestFavouriteSyncReceived(QObject *sender)
 {
-    if (sender || m_dead)
-        return;
-    auto *reply = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *reply = networkCompletion(sender, this->sender());
     TavrelSynchronization *engine = appSynchronization();
-    if (!reply || !engine)
+    if (!reply || !engine || m_dead)
         return;
     reply->deleteLater();
     TavrelApplication *app = TavrelApplication::instance();
@@ -646,12 +655,8 @@ int TavrelSynchronizationTask::runDictionariesSync()
         requireImmediate();
         return SyncTaskResult::Keep;
     }
-    QPointer<TavrelSynchronizationTask> self(this);
-    if (engine->askListenersBeforeSync(SyncTaskType::DictionariesListener, this)) {
-        if (self)
-            requireImmediate();
+    if (listenersDelaySync(engine, SyncTaskType::DictionariesListener))
         return SyncTaskResult::Keep;
-    }
     // Children of the task, so that requests still in flight at shut-down go with it.
     NetworkRequestContext *regions = requests->geoPlacesRequest();
     NetworkRequestContext *branches = requests->economicSectorsRequest();
@@ -678,9 +683,7 @@ void TavrelSynchronizationTask::branchesLoaded(QObject *sender)
 
 void TavrelSynchronizationTask::dictionaryLoaded(QObject *sender, bool regions)
 {
-    if (sender)
-        return;
-    auto *reply = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *reply = networkCompletion(sender, this->sender());
     if (!reply)
         return;
     reply->deleteLater();
@@ -766,22 +769,12 @@ int TavrelSynchronizationTask::runFiltersSync()
         requireImmediate();
         return SyncTaskResult::Keep;
     }
-    QPointer<TavrelSynchronizationTask> self(this);
-    if (engine->askListenersBeforeSync(SyncTaskType::FiltersListener, this)) {
-        if (self)
-            requireImmediate();
-        return SyncTaskResult::Keep;
-    }
-    if (!self)
+    if (listenersDelaySync(engine, SyncTaskType::FiltersListener))
         return SyncTaskResult::Keep;
 
     const QString login = engine->currentLogin();
     Entity::FilterList filters = db->filters(login);
-    if (m_context) {
-        disconnect(m_context, nullptr, this, nullptr);
-        m_context->deleteLater();
-        m_context = nullptr;
-    }
+    dropContext();
     // After a failed push the service's list comes first: it tells which changes arrived after
     // all, so that nothing is created twice.
     if (!anyFilterUnsynced(filters) || m_listBeforePush) {
@@ -823,12 +816,10 @@ void TavrelSynchronizationTask::startFiltersListRequest()
 
 void TavrelSynchronizationTask::singleFilterChangeFinished(QObject *sender)
 {
-    if (sender || m_dead)
-        return;
-    auto *wrapper = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *wrapper = networkCompletion(sender, this->sender());
     TavrelSynchronization *engine = appSynchronization();
     TavrelDataBaseQuery *db = appDataBase();
-    if (!wrapper || !engine)
+    if (!wrapper || !engine || m_dead)
         return;
     wrapper->deleteLater();
     engine->m_filterPushes.removeAll(wrapper);
@@ -886,14 +877,12 @@ void TavrelSynchronizationTask::singleFilterChangeFinished(QObject *sender)
 
 void TavrelSynchronizationTask::requestFiltersSyncReceived(QObject *sender)
 {
-    if (sender || m_dead)
-        return;
-    auto *reply = qobject_cast<NetworkRequestContext *>(this->sender());
+    auto *reply = networkCompletion(sender, this->sender());
     TavrelSynchronization *engine = appSynchronization();
     TavrelDataBaseQuery *db = appDataBase();
     TavrelApplication *app = TavrelApplication::instance();
     DataBase *database = app ? app->dataBase.data() : nullptr;
-    if (!reply || !engine || !db || !database)
+    if (!reply || !engine || !db || !database || m_dead)
         return;
     reply->deleteLater();
     if (!isResult(reply, S_OK)) {

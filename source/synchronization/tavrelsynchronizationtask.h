@@ -52,6 +52,9 @@ public:
     static QNetworkConfigurationManager *appNetworkConfigurationManager();
     static TavrelDataBaseQuery *appDataBase();
     static TavrelSynchronization *appSynchronization();
+    // The request whose network completion a result slot receives: null for the engine's own
+    // deliveries (which pass an argument) and for any other sender.
+    static NetworkRequestContext *networkCompletion(QObject *argument, QObject *sender);
 
 private slots:
     // Acts only on a network completion (a null argument), never on the engine's deliveries.
@@ -75,6 +78,11 @@ private:
     int commonTail();
     void dictionaryLoaded(QObject *sender, bool regions);
     void startFiltersListRequest();
+    // Disconnects and lets go of the current request before the task makes a new one.
+    void dropContext();
+    // Asks the type's listeners before a synchronization: true when one asked for a delay (the
+    // task looks again on the next pass) or when the task ended meanwhile.
+    bool listenersDelaySync(TavrelSynchronization *engine, int listenerType);
 
     bool m_alive = true;
     bool m_gatesLaterPhases = true;

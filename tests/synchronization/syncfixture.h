@@ -62,6 +62,9 @@ public:
     TavrelSynchronization *createEngine()
     {
         destroyEngine();
+        // Time moves only when a test says so: a loaded machine must not reach an interval (the
+        // 15 s re-login, the refresh, a retry) in the middle of a test.
+        Clock::setFixed(Clock::currentDateTimeUtc());
         engine = new TavrelSynchronization();
         TavrelApplication::instance()->synchronization = engine;
         return engine;
@@ -94,6 +97,28 @@ public:
         if (!QTest::qWaitFor([&]() { return !outcome.isEmpty(); }, 20000))
             return QStringLiteral("no answer");
         return outcome;
+    }
+
+    static QString password() { return QStringLiteral("pw"); }
+
+    // A subscriber of the running test function's own, so that no order, filter or favourite is
+    // left over from another case; the service is back to its plain behaviour.
+    QString newSubscriber()
+    {
+        const QString name = QString::fromLatin1(QTest::currentTestFunction()).toLower();
+        service()->clearFaults();
+        service()->clearRequestLog();
+        if (!service()->isListening())
+            service()->resumeListening();
+        service()->addUser(name, password(), true);
+        return name;
+    }
+
+    // A fresh engine with that subscriber logged in.
+    bool startAs(const QString &name)
+    {
+        createEngine();
+        return login(name, password()) == S_OK;
     }
 
     LocalService *service() { return server.service(); }

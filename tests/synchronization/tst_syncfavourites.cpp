@@ -9,10 +9,6 @@
 
 #include <QSqlQuery>
 
-namespace {
-const QString Password = QStringLiteral("pw");
-} // namespace
-
 class TestSyncFavourites : public QObject
 {
     Q_OBJECT
@@ -26,12 +22,8 @@ private slots:
     void cleanupTestCase() { fixture.tearDown(); }
     void init()
     {
-        m_login = QString::fromLatin1(QTest::currentTestFunction()).toLower();
-        fixture.service()->addUser(m_login, Password, true);
-        fixture.service()->clearFaults();
-        fixture.service()->clearRequestLog();
-        fixture.createEngine();
-        QCOMPARE(fixture.login(m_login, Password), S_OK);
+        m_login = fixture.newSubscriber();
+        QVERIFY(fixture.startAs(m_login));
         listener = std::make_unique<MailboxSpy>(fixture.engine->addFavouritesListener());
     }
     void cleanup()
@@ -45,6 +37,9 @@ private slots:
     void addingCancelsAPendingRemoval();
     void delaySyncAndAfterSyncNotice();
     void rowInAnUnknownStateDoesNotBlock();
+    void failedListWriteKeepsTheLocalList_data();
+    void failedListWriteKeepsTheLocalList();
+    void dictionaryListenersAreToldOfTheirDictionary();
     void badDictionaryReplyWipesNothing_data();
     void badDictionaryReplyWipesNothing();
 
@@ -80,11 +75,26 @@ private:
         }
         return traffic;
     }
-    int rowCount(const QString &table)
+    // The rows of a table (of the subscriber's, when given) as another connection sees them,
+    // that is, as committed to the file.
+    int committedRows(const QString &table, const QString &login = QString())
     {
-        QSqlQuery query(fixture.dataBase->database);
-        query.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table));
-        return query.next() ? query.value(0).toInt() : -1;
+        int count = -1;
+        {
+            QSqlDatabase probe = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("probe"));
+            probe.setDatabaseName(fixture.dataBase->database.databaseName());
+            if (probe.open()) {
+                QSqlQuery query(probe);
+                query.prepare(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)
+                              + (login.isNull() ? QString() : QStringLiteral(" WHERE Login = ?")));
+                if (!login.isNull())
+                    query.addBindValue(login);
+                if (query.exec() && query.next())
+                    count = query.value(0).toInt();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("probe"));
+        return count;
     }
 
     SyncFixture fixture;
@@ -164,22 +174,31 @@ void TestSyncFavourites::addingCancelsAPendingRemoval()
 
 void TestSyncFavourites::delaySyncAndAfterSyncNotice()
 {
+    MailboxSpy second(fixture.engine->addFavouritesListener());
     listener->delay = true;
     fixture.engine->syncFavouritesNow();
-    QTRY_VERIFY_WITH_TIMEOUT(listener->count(KEY_NOTIFY_BEFORE_SYNC) >= 2, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(listener->count(KEY_NOTIFY_BEFORE_SYNC) >= 3, 15000);
+    // Every listener is asked on every try; nothing is sent while one of them delays.
+    QVERIFY(second.count(KEY_NOTIFY_BEFORE_SYNC) >= 3);
     QCOMPARE(fixture.service()->requests(URL_FAVOURITES).size(), 0);
     QCOMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), 0);
+    QVERIFY(!listener->mailbox->result.contains(KEY_DELAY_SYNC));
+    QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_BEFORE_SYNC));
     listener->delay = false;
-    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_AFTER_SYNC), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_AFTER_SYNC), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(second.count(KEY_NOTIFY_AFTER_SYNC), 1, 15000);
     QCOMPARE(fixture.service()->requests(URL_FAVOURITES).size(), 1);
-    const MailboxSpy::Call last = listener->calls.last();
-    QCOMPARE(last.argument, static_cast<QObject *>(fixture.engine->findTask(SyncTaskType::FavouritesSync)));
+    const QObject *syncTask = fixture.engine->findTask(SyncTaskType::FavouritesSync);
+    for (const MailboxSpy::Call &call : qAsConst(listener->calls)) {
+        if (call.keys.contains(KEY_NOTIFY_BEFORE_SYNC) || call.keys.contains(KEY_NOTIFY_AFTER_SYNC))
+            QCOMPARE(call.argument, syncTask);
+    }
     QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_AFTER_SYNC));
 
     // A failed list is told as an error and changes nothing.
     fixture.service()->addFault(LocalServiceFault::resultCode(E_SERVER).onPath(URL_FAVOURITES));
     fixture.engine->syncFavouritesNow();
-    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_ERROR), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_ERROR), 1, 15000);
 }
 
 void TestSyncFavourites::rowInAnUnknownStateDoesNotBlock()
@@ -199,6 +218,58 @@ void TestSyncFavourites::rowInAnUnknownStateDoesNotBlock()
     QCOMPARE(localFavourites(), (QMap<qint64, int> {{kept, Entity::FavouriteItemList::Sync}}));
 }
 
+void TestSyncFavourites::failedListWriteKeepsTheLocalList_data()
+{
+    QTest::addColumn<QString>("table");
+    // Orders of their own: the failing insert must be the first write of each order.
+    QTest::addColumn<int>("first");
+    QTest::newRow("favourite row fails") << TABLE_FAVOURITES << 20;
+    QTest::newRow("order row fails") << TABLE_ORDERS << 30;
+}
+
+void TestSyncFavourites::failedListWriteKeepsTheLocalList()
+{
+    QFETCH(QString, table);
+    QFETCH(int, first);
+    const qint64 kept = orderId(first), a = orderId(first + 1), b = orderId(first + 2);
+    fixture.service()->setFavourites(m_login, {kept});
+    synchronize();
+    fixture.service()->setFavourites(m_login, {a, b});
+    // The engine's own connection refuses the write, as a full disk would.
+    QSqlQuery sql(fixture.dataBase->database);
+    QVERIFY(sql.exec(QStringLiteral("CREATE TEMP TRIGGER refuseWrite BEFORE INSERT ON %1 "
+                                    "BEGIN SELECT RAISE(ABORT, 'disk full'); END")
+                         .arg(table)));
+    const int notices = listener->count(KEY_NOTIFY_AFTER_SYNC);
+    fixture.engine->syncFavouritesNow();
+    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_ERROR), 1, 15000);
+    QCOMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), notices);
+    // Nothing of the half-done merge stays: the cleared rows are back, no new order is stored.
+    QCOMPARE(localFavourites(), (QMap<qint64, int> {{kept, Entity::FavouriteItemList::Sync}}));
+    QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Error);
+
+    // The transaction is closed: the next merge writes and keeps its rows.
+    QVERIFY(sql.exec(QStringLiteral("DROP TRIGGER refuseWrite")));
+    synchronize();
+    QCOMPARE(localFavourites(),
+             (QMap<qint64, int> {{a, Entity::FavouriteItemList::Sync}, {b, Entity::FavouriteItemList::Sync}}));
+    QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Viewed);
+    QCOMPARE(committedRows(TABLE_FAVOURITES, m_login), 2);
+}
+
+void TestSyncFavourites::dictionaryListenersAreToldOfTheirDictionary()
+{
+    MailboxSpy registered(fixture.engine->addRegionsListener());
+    NetworkRequestContext *regionsOnly = fixture.engine->addBranchesListener();
+    regionsOnly->parameters.insert(KEY_REGIONS, true);
+    MailboxSpy regionsSpy(regionsOnly);
+    fixture.engine->syncDictionariesNow();
+    // A listener that names neither dictionary under its own key hears both.
+    QTRY_COMPARE_WITH_TIMEOUT(registered.count(KEY_NOTIFY_AFTER_SYNC), 2, 15000);
+    QCOMPARE(regionsSpy.count(KEY_NOTIFY_AFTER_SYNC), 1);
+    QCOMPARE(registered.count(KEY_NOTIFY_BEFORE_SYNC), 1);
+}
+
 void TestSyncFavourites::badDictionaryReplyWipesNothing_data()
 {
     QTest::addColumn<int>("shape");
@@ -212,9 +283,9 @@ void TestSyncFavourites::badDictionaryReplyWipesNothing()
     QFETCH(int, shape);
     // A good download first.
     fixture.engine->syncDictionariesNow();
-    QTRY_VERIFY_WITH_TIMEOUT(rowCount(TABLE_REGIONS) > 0 && rowCount(TABLE_BRANCHES) > 0, 10000);
-    const int regions = rowCount(TABLE_REGIONS);
-    const int branches = rowCount(TABLE_BRANCHES);
+    QTRY_VERIFY_WITH_TIMEOUT(committedRows(TABLE_REGIONS) > 0 && committedRows(TABLE_BRANCHES) > 0, 10000);
+    const int regions = committedRows(TABLE_REGIONS);
+    const int branches = committedRows(TABLE_BRANCHES);
     const int mapped = Entity::FilterLinkList::regionMap().size();
     QVERIFY(mapped > 0);
 
@@ -229,8 +300,8 @@ void TestSyncFavourites::badDictionaryReplyWipesNothing()
     fixture.engine->syncDictionariesNow();
     QTRY_VERIFY_WITH_TIMEOUT(fixture.service()->requests(URL_GEO_PLACES).size() > geoRequests, 10000);
     // The sectors, answered well, are replaced (the deleted row is back); the regions stay.
-    QTRY_COMPARE_WITH_TIMEOUT(rowCount(TABLE_BRANCHES), branches, 10000);
-    QCOMPARE(rowCount(TABLE_REGIONS), regions);
+    QTRY_COMPARE_WITH_TIMEOUT(committedRows(TABLE_BRANCHES), branches, 10000);
+    QCOMPARE(committedRows(TABLE_REGIONS), regions);
     QCOMPARE(Entity::FilterLinkList::regionMap().size(), mapped);
 }
 

@@ -6,10 +6,6 @@
 #include "syncfixture.h"
 #include "testapplication.h"
 
-namespace {
-const QString Password = QStringLiteral("pw");
-} // namespace
-
 class TestSyncFilters : public QObject
 {
     Q_OBJECT
@@ -17,17 +13,10 @@ class TestSyncFilters : public QObject
 private slots:
     void initTestCase() { fixture.setUp(); }
     void cleanupTestCase() { fixture.tearDown(); }
-    // Each case is a subscriber of its own, so no filter is left over from another case.
     void init()
     {
-        m_login = QString::fromLatin1(QTest::currentTestFunction()).toLower();
-        fixture.service()->addUser(m_login, Password, true);
-        fixture.service()->clearFaults();
-        fixture.service()->clearRequestLog();
-        if (!fixture.service()->isListening())
-            QVERIFY(fixture.service()->resumeListening());
-        fixture.createEngine();
-        QCOMPARE(fixture.login(m_login, Password), S_OK);
+        m_login = fixture.newSubscriber();
+        QVERIFY(fixture.startAs(m_login));
         listener = std::make_unique<MailboxSpy>(fixture.engine->addFiltersListener());
     }
     void cleanup()
@@ -40,7 +29,6 @@ private slots:
     void newBatchWaitsForTheOneInFlight();
     void transientFailureKeepsTheLocalChange();
     void definiteRejectionGivesTheServiceVersion();
-    void delaySyncHoldsTheSynchronization();
 
 private:
     void addFilters(const QStringList &names)
@@ -204,30 +192,6 @@ void TestSyncFilters::definiteRejectionGivesTheServiceVersion()
     QTRY_COMPARE_WITH_TIMEOUT(localFilters().keys(), QStringList({"kept"}), 10000);
     QCOMPARE(localFilters().value(QStringLiteral("kept")).first, int(Entity::FilterList::Sync));
     QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).size(), 1);
-}
-
-void TestSyncFilters::delaySyncHoldsTheSynchronization()
-{
-    auto second = std::make_unique<MailboxSpy>(fixture.engine->addFiltersListener());
-    listener->delay = true;
-    const int lists = fixture.service()->requests(URL_SUBSCRIPTIONS).size();
-    fixture.engine->syncFiltersNow();
-    QTRY_VERIFY_WITH_TIMEOUT(listener->count(KEY_NOTIFY_BEFORE_SYNC) >= 3, 10000);
-    // Both listeners are asked on every try; nothing is sent while one of them delays.
-    QVERIFY(second->count(KEY_NOTIFY_BEFORE_SYNC) >= 3);
-    QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTIONS).size(), lists);
-    for (const MailboxSpy::Call &call : listener->calls) {
-        if (call.keys.contains(KEY_NOTIFY_BEFORE_SYNC))
-            QCOMPARE(call.argument, static_cast<QObject *>(fixture.engine->findTask(SyncTaskType::FiltersSync)));
-    }
-    QVERIFY(!listener->mailbox->result.contains(KEY_DELAY_SYNC));
-    QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_BEFORE_SYNC));
-
-    listener->delay = false;
-    QTRY_VERIFY_WITH_TIMEOUT(fixture.service()->requests(URL_SUBSCRIPTIONS).size() > lists, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(second->count(KEY_NOTIFY_AFTER_SYNC), 1, 10000);
-    QCOMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), 1);
-    QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_AFTER_SYNC));
 }
 
 TAVREL_TEST_MAIN(TestSyncFilters)

@@ -7,10 +7,6 @@
 #include "syncfixture.h"
 #include "testapplication.h"
 
-namespace {
-const QString Password = QStringLiteral("pw");
-} // namespace
-
 // Follows the new-orders download as the main window does: the engine's announcements come with
 // "SyncXMLResponseResult" in the download's map (the download's own report of a page does not).
 class DownloadSpy : public QObject
@@ -44,13 +40,7 @@ class TestSyncOrders : public QObject
 private slots:
     void initTestCase() { fixture.setUp(); }
     void cleanupTestCase() { fixture.tearDown(); }
-    // Each case is a subscriber of its own, with no order stored before it.
-    void init()
-    {
-        m_login = QString::fromLatin1(QTest::currentTestFunction()).toLower();
-        fixture.service()->addUser(m_login, Password, true);
-        fixture.service()->clearFaults();
-    }
+    void init() { m_login = fixture.newSubscriber(); }
     void cleanup() { fixture.destroyEngine(); }
 
     void sessionExpiresInTheMiddleOfADownload();
@@ -64,10 +54,7 @@ private:
     TavrelSynchronization *startEngine(bool newDay)
     {
         AppSettings::setTodayDate(newDay ? Clock::currentDateTime().addDays(-1) : Clock::currentDateTime());
-        TavrelSynchronization *engine = fixture.createEngine();
-        if (fixture.login(m_login, Password) != S_OK)
-            return nullptr;
-        return engine;
+        return fixture.startAs(m_login) ? fixture.engine.data() : nullptr;
     }
     QList<qint64> serviceOrderIds(int from, int count)
     {
