@@ -37,6 +37,9 @@ ProxySettingsWidget::ProxySettingsWidget(QWidget *parent)
 
     fillTypeCombo();
     ui->typeComboBox->setCurrentIndex(-1);
+    // The window keeps its designed size where the texts fit in it; where the system font is larger, it grows
+    // just enough that no text is cut off.
+    setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 
 ProxySettingsWidget::~ProxySettingsWidget()

@@ -225,6 +225,20 @@ private slots:
         QVERIFY(fileContent().isEmpty());
     }
 
+    void trayIconFollowsTheModeOnlyWhereATrayExists()
+    {
+        TavrelApplication *app = TavrelApplication::instance();
+        AppSettings::setTrayMode(false);
+        QVERIFY(!app->trayVisible);
+        QVERIFY(!app->trayIcon.isVisible());
+        AppSettings::setTrayMode(true);
+        // Without a tray on the desktop (as on the offscreen platform) nothing may count on the icon.
+        QCOMPARE(app->trayVisible, QSystemTrayIcon::isSystemTrayAvailable());
+        QCOMPARE(app->trayIcon.isVisible(), app->trayVisible);
+        if (app->trayVisible)
+            QCOMPARE(app->trayIcon.toolTip(), QStringLiteral("Таврел"));
+    }
+
     void migrateSettings_data()
     {
         QTest::addColumn<QVariantMap>("old");

@@ -154,6 +154,15 @@ private slots:
         QCOMPARE(AppSettings::proxy().hostName(), host);
     }
 
+    void everyButtonShowsItsWholeText()
+    {
+        ProxySettingsWidget widget;
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        for (const QAbstractButton *button : widget.findChildren<QAbstractButton *>())
+            QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->objectName()));
+    }
+
     void directConnectionDisablesServerFields()
     {
         ProxySettingsWidget widget;
