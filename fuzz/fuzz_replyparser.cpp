@@ -52,18 +52,31 @@ void checkResult(int kind, const QVariantMap &result)
     }
 }
 
+bool isSuccess(const QVariantMap &result)
+{
+    const QString code = result.value(KEY_RESULT).toString();
+    return code == S_OK || code == S_VERSION_GOOD || code == S_VERSION_OLD;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray body(reinterpret_cast<const char *>(data), int(size));
     for (int kind : REPLY_KINDS) {
-        NetworkRequestContext context;
-        context.kind = kind;
-        context.httpStatus = 200;
-        context.result.insert(KEY_BYTE_ARRAY, body);
-        NetworkReplyParser::parse(&context);
-        checkResult(kind, context.result);
+        const bool unreadable = NetworkReplyParser::isUnreadable(body, NetworkReplyParser::preparationOf(kind));
+        for (int status : {200, 500}) {
+            NetworkRequestContext context;
+            context.kind = kind;
+            context.httpStatus = status;
+            context.result.insert(KEY_BYTE_ARRAY, body);
+            NetworkReplyParser::parse(&context);
+            checkResult(kind, context.result);
+            // A broken body or an error status is never a success, whatever the document kept.
+            if ((unreadable || (status != 200 && !body.trimmed().isEmpty())) && isSuccess(context.result)) {
+                __builtin_trap();
+            }
+        }
     }
     int count = 0;
     PageRequestContext::readTotalCount(body, &count);

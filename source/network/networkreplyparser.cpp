@@ -149,15 +149,31 @@ void callVersionCheck(NetworkRequestContext *context)
     }
 }
 
+// The document parse() has already made of the body, while it dispatches to a reader: a reader
+// that wants the same preparation shares it instead of parsing the body once more.
+struct ParsedBody
+{
+    QByteArray body;
+    NetworkReplyParser::Preparation preparation;
+    QDomDocument document;
+};
+thread_local const ParsedBody *parsedBody = nullptr;
+
 QDomElement rootOf(NetworkRequestContext *context, NetworkReplyParser::Preparation preparation, QDomDocument *document)
 {
-    *document = NetworkReplyParser::prepareDocument(context->result.value(KEY_BYTE_ARRAY).toByteArray(), preparation);
+    const QByteArray body = context->result.value(KEY_BYTE_ARRAY).toByteArray();
+    if (parsedBody && parsedBody->preparation == preparation && parsedBody->body.constData() == body.constData()
+        && parsedBody->body.size() == body.size()) {
+        *document = parsedBody->document;
+    } else {
+        *document = NetworkReplyParser::prepareDocument(body, preparation);
+    }
     return document->documentElement();
 }
 
 } // namespace
 
-QDomDocument NetworkReplyParser::prepareDocument(const QByteArray &body, Preparation preparation)
+QDomDocument NetworkReplyParser::prepareDocument(const QByteArray &body, Preparation preparation, bool *wellFormed)
 {
     // Every body is trimmed: whitespace before the XML declaration would make the whole reply
     // unreadable, and outside the root element it carries nothing.
@@ -177,22 +193,21 @@ QDomDocument NetworkReplyParser::prepareDocument(const QByteArray &body, Prepara
         data.replace(REPLY_NOISE_MARKER, QByteArray());
     }
     QDomDocument document;
-    document.setContent(data);
+    const bool parsed = document.setContent(data);
+    if (wellFormed) {
+        *wellFormed = parsed;
+    }
     return document;
 }
 
 bool NetworkReplyParser::isUnreadable(const QByteArray &body, Preparation preparation)
 {
-    const QByteArray trimmed = body.trimmed();
-    if (trimmed.isEmpty()) {
+    if (body.trimmed().isEmpty()) {
         return false;
     }
-    QByteArray data = trimmed;
-    if (preparation == Preparation::TrimmedAndCleaned) {
-        data.replace(REPLY_NOISE_MARKER, QByteArray());
-    }
-    QDomDocument document;
-    return !document.setContent(data);
+    bool wellFormed = false;
+    prepareDocument(body, preparation, &wellFormed);
+    return !wellFormed;
 }
 
 bool NetworkReplyParser::isHttpFailure(const NetworkRequestContext *context)
@@ -229,7 +244,8 @@ void NetworkReplyParser::parseFailedReply(NetworkRequestContext *context)
     const Preparation preparation = preparationOf(context->kind);
     if (!isUnreadable(body, preparation)) {
         const QDomDocument document = prepareDocument(body, preparation);
-        if (!findResult(document.documentElement(), &code) || code == S_OK) {
+        if (!findResult(document.documentElement(), &code) || code == S_OK || code == S_VERSION_GOOD
+            || code == S_VERSION_OLD) {
             code.clear();
         }
     }
@@ -245,11 +261,24 @@ void NetworkReplyParser::parse(NetworkRequestContext *context)
     }
     // An empty body takes each kind's outcome for a reply without elements, none of them a success
     // (the favourite changes judge the status themselves).
-    const QByteArray body = context->result.value(KEY_BYTE_ARRAY).toByteArray();
-    if (!body.trimmed().isEmpty() && (isHttpFailure(context) || isUnreadable(body, preparationOf(context->kind)))) {
+    ParsedBody parsed {context->result.value(KEY_BYTE_ARRAY).toByteArray(), preparationOf(context->kind), {}};
+    bool wellFormed = false;
+    parsed.document = prepareDocument(parsed.body, parsed.preparation, &wellFormed);
+    if (!parsed.body.trimmed().isEmpty() && (isHttpFailure(context) || !wellFormed)) {
         parseFailedReply(context);
         return;
     }
+    // Restores the outer one: a reply may be parsed inside another's version check.
+    struct Scope
+    {
+        explicit Scope(const ParsedBody *body)
+            : outer(parsedBody)
+        {
+            parsedBody = body;
+        }
+        ~Scope() { parsedBody = outer; }
+        const ParsedBody *outer;
+    } scope(&parsed);
     switch (context->kind) {
     case NetworkRequestKind::Login:
     case NetworkRequestKind::LoginWrapper:

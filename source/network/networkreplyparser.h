@@ -10,7 +10,8 @@
 class NetworkRequestContext;
 
 // Turns the body of a finished reply into entries of its context's result map, by request kind.
-// Stateless: every call parses its own document and touches only the context it is given.
+// Keeps nothing between calls: every call parses its own document and touches only the context it
+// is given.
 // Receivers read the result code under "XMLResponseResult" and the data keys of the kind. A body
 // that is not well-formed XML, or that came with an HTTP error status, gives no data and never a
 // success code: it carries the service's error code when its readable body names one, else
@@ -28,7 +29,7 @@ public:
     static void readOrderElement(QDomElement &order, QVariantMap *map);
 
     enum class Preparation { Trimmed, TrimmedAndCleaned };
-    static QDomDocument prepareDocument(const QByteArray &body, Preparation preparation);
+    static QDomDocument prepareDocument(const QByteArray &body, Preparation preparation, bool *wellFormed = nullptr);
     // True for a body with content that the kind's readers cannot parse whole.
     static bool isUnreadable(const QByteArray &body, Preparation preparation);
     static Preparation preparationOf(int kind);

@@ -372,13 +372,19 @@ void TestPagedRequests::failedPageIsFetchedAgain()
     reports.clear();
 
     manager->setCurrentPage(1);
-    // Page 1 comes from memory at once; page 2 is asked for again.
-    QVERIFY(waitForReports(2));
+    // Page 1 comes from memory at once; page 2 is asked for again, together with page 7, which the
+    // window now reaches. Those two finish in either order.
+    QCOMPARE(reports.size(), 1);
     QCOMPARE(reports.first().page, 1);
-    QCOMPARE(reports.at(1).page, 2);
-    QCOMPARE(reports.at(1).code, S_OK);
-    QCOMPARE(reports.at(1).orders, 10);
+    QVERIFY(waitForReports(3));
+    QTest::qWait(50);
+    QCOMPARE(reports.size(), 3);
+    const auto again = std::find_if(reports.cbegin(), reports.cend(), [](const Report &r) { return r.page == 2; });
+    QVERIFY(again != reports.cend());
+    QCOMPARE(again->code, S_OK);
+    QCOMPARE(again->orders, 10);
     QCOMPARE(requestedPages(PATH_SEARCH).count(2), 2);
+    QCOMPARE(keys(manager->finishedPages), range(0, 7));
 }
 
 void TestPagedRequests::pageRefusedOnceIsReportedOnce()

@@ -114,6 +114,25 @@ void TestReplyParser::parse_data()
         << 2 << 200 << QByteArray("<Envelope><Result>E_CLIENT</Result></Envelope>")
         << QVariantMap {{KEY_RESULT, E_SERVER}};
 
+    // A body cut short or garbled, or sent with an error status, is no answer whatever it holds; only
+    // an error code in a readable body survives.
+    const QByteArray cutShort = "<Response><Result>S_OK</Result><Orders><Count>2</Count>" + order("1") + "<Order>";
+    QTest::newRow("order list cut short")
+        << 10 << 200 << cutShort << QVariantMap {{KEY_RESULT, E_SERVER}, {KEY_ORDERS, ABSENT}};
+    QTest::newRow("subscriptions cut short")
+        << 12 << 200 << QByteArray("<Response><Subscriptions><Subscription><ID>1</ID></Subscription>")
+        << QVariantMap {{KEY_RESULT, E_SERVER}, {KEY_FILTERS, ABSENT}};
+    QTest::newRow("login cut short") << 1 << 200 << QByteArray("<Response><Result>S_OK</Result><User><ID>4")
+                                     << QVariantMap {{KEY_RESULT, E_SERVER}, {KEY_NAME, ABSENT}};
+    QTest::newRow("whole order list with 500") << 2 << 500 << response("<Orders>" + order("1") + "</Orders>")
+                                               << QVariantMap {{KEY_RESULT, E_SERVER}, {KEY_ORDERS, ABSENT}};
+    QTest::newRow("outdated version with 500")
+        << 1 << 500 << response("<Result>S_VERSION_OLD</Result>") << QVariantMap {{KEY_RESULT, E_SERVER}};
+    QTest::newRow("refusal with 403") << 19 << 403 << response(refused)
+                                      << QVariantMap {{KEY_RESULT, E_INVALID_USERNAME_OR_PASSWORD}};
+    QTest::newRow("add favourite, 404 without body")
+        << 5 << 404 << QByteArray() << QVariantMap {{KEY_RESULT, E_SERVER}};
+
     // Favourites.
     QTest::newRow("favourites refused") << 3 << 200 << response(refused + "<Orders>" + order("1") + "</Orders>")
                                         << QVariantMap {{KEY_RESULT, E_INVALID_USERNAME_OR_PASSWORD},

@@ -98,9 +98,8 @@ private slots:
     void textsReachServiceAsTyped();
     void orderListData();
     void favouritesData();
+    void dictionaryData_data();
     void dictionaryData();
-    void dictionaryWithoutItsListIsError_data();
-    void dictionaryWithoutItsListIsError();
     void readOrderData();
     void subscriptionsAndSave();
     void favouriteChangeHonoursResult();
@@ -343,43 +342,23 @@ void TestRequests::replyResult_data()
     QTest::addColumn<QString>("dataKey");
     QTest::addColumn<bool>("hasData");
 
-    struct KindRow
-    {
-        int kind;
-        QString path;
-        QString dataKey;
-    };
-    const QList<KindRow> kinds = {
-        {1, QStringLiteral("/api/login"), KEY_NAME},
-        {2, QStringLiteral("/api/orders/new"), KEY_ORDERS},
-        {3, QStringLiteral("/api/orders/favorites"), KEY_FAVOURITES},
-        {4, QStringLiteral("/api/orders/favorites/synchronize"), KEY_FAVOURITES},
-        {5, QStringLiteral("/api/orders/favorites/create"), QString()},
-        {6, QStringLiteral("/api/orders/favorites/delete"), QString()},
-        {7, QStringLiteral("/api/orders/search"), KEY_ORDERS},
-        {8, QStringLiteral("/api/orders/search"), KEY_ORDERS},
-        {10, QStringLiteral("/api/orders/new"), KEY_ORDERS},
-        {12, QStringLiteral("/api/orders/subscriptions"), KEY_FILTERS},
-        {13, QStringLiteral("/api/orders/subscriptions/synchronize"), KEY_FILTERS},
-        {14, QStringLiteral("/api/orders/subscriptions/create"), KEY_ID},
-        {15, QStringLiteral("/api/orders/subscriptions/delete"), QString()},
-        {16, QStringLiteral("/api/register/get/geoplaces"), KEY_REGIONS},
-        {17, QStringLiteral("/api/register/get/economicsectors"), KEY_BRANCHES},
-        {18, QStringLiteral("/api/login"), KEY_NAME},
-        {19, QStringLiteral("/api/orders/read"), KEY_ORDERS},
-    };
+    // Each kind with the key its data comes under (none for the kinds that only answer a code).
+    const QList<QPair<int, QString>> kinds = {
+        {1, KEY_NAME},   {2, KEY_ORDERS},   {3, KEY_FAVOURITES}, {4, KEY_FAVOURITES}, {5, QString()},    {6, QString()},
+        {7, KEY_ORDERS}, {8, KEY_ORDERS},   {10, KEY_ORDERS},    {12, KEY_FILTERS},   {13, KEY_FILTERS}, {14, KEY_ID},
+        {15, QString()}, {16, KEY_REGIONS}, {17, KEY_BRANCHES},  {18, KEY_NAME},      {19, KEY_ORDERS}};
     const QStringList faultNames
         = {QStringLiteral("good"),      QStringLiteral("500"),       QStringLiteral("empty"),
            QStringLiteral("malformed"), QStringLiteral("padded"),    QStringLiteral("Dorvalt"),
            QStringLiteral("E_CLIENT"),  QStringLiteral("truncated"), QStringLiteral("500 E_CLIENT")};
     const QString absent;
-    for (const KindRow &row : kinds) {
-        const int k = row.kind;
+    for (const auto &row : kinds) {
+        const int k = row.first;
         const bool orderList = k == 2 || k == 7 || k == 8 || k == 10;
         const bool statusOnly = k == 5 || k == 6;
         for (int fault = NoFault; fault <= Status500WithCode; ++fault) {
             QString code = S_OK;
-            bool hasData = !row.dataKey.isEmpty();
+            bool hasData = !row.second.isEmpty();
             switch (fault) {
             case Status500:
             case Malformed:
@@ -412,8 +391,7 @@ void TestRequests::replyResult_data()
             default:
                 break;
             }
-            QTest::addRow("%d %s", k, qPrintable(faultNames.at(fault))) << k << fault << code << row.dataKey << hasData;
-            Q_UNUSED(row.path)
+            QTest::addRow("%d %s", k, qPrintable(faultNames.at(fault))) << k << fault << code << row.second << hasData;
         }
     }
 }
@@ -672,46 +650,46 @@ void TestRequests::favouritesData()
     delete context;
 }
 
-void TestRequests::dictionaryData()
+void TestRequests::dictionaryData_data()
 {
-    for (int kind : {int(NetworkRequestKind::GeoPlaces), int(NetworkRequestKind::EconomicSectors)}) {
-        NetworkRequestContext *context = build(kind);
-        QVERIFY(RequestTestBed::finish(context));
-        const bool regions = kind == NetworkRequestKind::GeoPlaces;
-        const QVariantList list = context->result.value(regions ? KEY_REGIONS : KEY_BRANCHES).toList();
-        const auto &expected = regions ? bed.service.data().regions() : bed.service.data().branches();
-        QCOMPARE(list.size(), expected.size());
-        const QVariantMap first = list.first().toMap();
-        QCOMPARE(first.value(KEY_ID).toLongLong(), expected.first().id);
-        QCOMPARE(first.value(KEY_NAME).toString(), expected.first().name);
-        QVERIFY(first.contains(regions ? KEY_REGION_CHANGE_DATE : KEY_BRANCH_CHANGE_DATE));
-        QVERIFY(first.contains(KEY_PARENT_ID));
-        delete context;
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("shape");
+    for (int kind : {16, 17}) {
+        QTest::addRow("%d whole", kind) << kind << int(LocalServiceApi::NormalDictionary);
+        QTest::addRow("%d no list", kind) << kind << int(LocalServiceApi::DictionaryWithoutList);
+        QTest::addRow("%d two lists", kind) << kind << int(LocalServiceApi::DictionaryWithTwoLists);
     }
 }
 
-void TestRequests::dictionaryWithoutItsListIsError_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("twoLists");
-    QTest::newRow("regions, no list") << 16 << false;
-    QTest::newRow("regions, two lists") << 16 << true;
-    QTest::newRow("sectors, no list") << 17 << false;
-    QTest::newRow("sectors, two lists") << 17 << true;
-}
-
-void TestRequests::dictionaryWithoutItsListIsError()
+void TestRequests::dictionaryData()
 {
     QFETCH(int, kind);
-    QFETCH(bool, twoLists);
-    bed.service.addFault(twoLists ? LocalServiceFault::dictionaryWithTwoLists()
-                                  : LocalServiceFault::dictionaryWithoutList());
+    QFETCH(int, shape);
+    if (shape != LocalServiceApi::NormalDictionary) {
+        bed.service.addFault(shape == LocalServiceApi::DictionaryWithTwoLists
+                                 ? LocalServiceFault::dictionaryWithTwoLists()
+                                 : LocalServiceFault::dictionaryWithoutList());
+    }
     NetworkRequestContext *context = build(kind);
     QVERIFY(RequestTestBed::finish(context));
-    // Reported as a failure, so the engine never replaces its dictionary with nothing.
-    QCOMPARE(context->result.value(KEY_RESULT).toString(), E_SERVER);
-    QVERIFY(!context->result.contains(KEY_REGIONS));
-    QVERIFY(!context->result.contains(KEY_BRANCHES));
+    const bool regions = kind == NetworkRequestKind::GeoPlaces;
+    const QString key = regions ? KEY_REGIONS : KEY_BRANCHES;
+    if (shape != LocalServiceApi::NormalDictionary) {
+        // Reported as a failure, so the engine never replaces its dictionary with nothing.
+        QCOMPARE(context->result.value(KEY_RESULT).toString(), E_SERVER);
+        QVERIFY(!context->result.contains(KEY_REGIONS));
+        QVERIFY(!context->result.contains(KEY_BRANCHES));
+        delete context;
+        return;
+    }
+    const QVariantList list = context->result.value(key).toList();
+    const auto &expected = regions ? bed.service.data().regions() : bed.service.data().branches();
+    QCOMPARE(list.size(), expected.size());
+    const QVariantMap first = list.first().toMap();
+    QCOMPARE(first.value(KEY_ID).toLongLong(), expected.first().id);
+    QCOMPARE(first.value(KEY_NAME).toString(), expected.first().name);
+    QVERIFY(first.contains(regions ? KEY_REGION_CHANGE_DATE : KEY_BRANCH_CHANGE_DATE));
+    QVERIFY(first.contains(KEY_PARENT_ID));
     delete context;
 }
 
@@ -792,28 +770,10 @@ void TestRequests::subscriptionsAndSave()
 
 void TestRequests::favouriteChangeHonoursResult()
 {
-    // A 200 that carries an error is that error, not a success.
-    bed.service.addFault(LocalServiceFault::resultCode(E_INVALID_USERNAME_OR_PASSWORD)
-                             .onPath(QStringLiteral("/api/orders/favorites/create")));
-    NetworkRequestContext *context = bed.constructor->createFavouriteRequest(knownOrderId);
-    QVERIFY(RequestTestBed::finish(context));
-    QCOMPARE(context->httpStatus, 200);
-    QCOMPARE(context->result.value(KEY_RESULT).toString(), E_INVALID_USERNAME_OR_PASSWORD);
-    delete context;
-
-    // Without a body's verdict only a 200 is a success.
-    bed.service.clearFaults();
-    bed.service.addFault(LocalServiceFault::httpStatus(404).onPath(QStringLiteral("/api/orders/favorites/create")));
-    bed.service.addFault(LocalServiceFault::emptyBody().onPath(QStringLiteral("/api/orders/favorites/create")));
-    context = bed.constructor->createFavouriteRequest(knownOrderId);
+    // An unknown order: the service's 404 names the error, which the client keeps.
+    NetworkRequestContext *context = bed.constructor->createFavouriteRequest(-5);
     QVERIFY(RequestTestBed::finish(context));
     QCOMPARE(context->httpStatus, 404);
-    QCOMPARE(context->result.value(KEY_RESULT).toString(), E_SERVER);
-    delete context;
-
-    bed.service.clearFaults();
-    context = bed.constructor->createFavouriteRequest(-5);
-    QVERIFY(RequestTestBed::finish(context));
     QCOMPARE(context->result.value(KEY_RESULT).toString(), E_INVALID_ID);
     delete context;
 }
