@@ -181,9 +181,73 @@ QDomDocument NetworkReplyParser::prepareDocument(const QByteArray &body, Prepara
     return document;
 }
 
+bool NetworkReplyParser::isUnreadable(const QByteArray &body, Preparation preparation)
+{
+    const QByteArray trimmed = body.trimmed();
+    if (trimmed.isEmpty()) {
+        return false;
+    }
+    QByteArray data = trimmed;
+    if (preparation == Preparation::TrimmedAndCleaned) {
+        data.replace(REPLY_NOISE_MARKER, QByteArray());
+    }
+    QDomDocument document;
+    return !document.setContent(data);
+}
+
+bool NetworkReplyParser::isHttpFailure(const NetworkRequestContext *context)
+{
+    const int status = context->httpStatus;
+    return context->networkError != QNetworkReply::NoError || (status != 0 && (status < 200 || status > 299));
+}
+
+NetworkReplyParser::Preparation NetworkReplyParser::preparationOf(int kind)
+{
+    switch (kind) {
+    case NetworkRequestKind::NewOrders:
+    case NetworkRequestKind::Search:
+    case NetworkRequestKind::SearchPage:
+    case NetworkRequestKind::NewOrdersPage:
+    case NetworkRequestKind::Favourites:
+    case NetworkRequestKind::FavouritesSynchronize:
+    case NetworkRequestKind::FavouriteCreate:
+    case NetworkRequestKind::FavouriteDelete:
+        return Preparation::TrimmedAndCleaned;
+    default:
+        return Preparation::Trimmed;
+    }
+}
+
+void NetworkReplyParser::parseFailedReply(NetworkRequestContext *context)
+{
+    // What the document kept of a cut-short or garbled body, or what a server error page carried,
+    // is no answer: its orders or filters would be stored as if complete. Only an error code the
+    // service put into a readable body is kept; the rest is a server fault, so the receiver keeps
+    // its data and asks again.
+    QString code;
+    const QByteArray body = context->result.value(KEY_BYTE_ARRAY).toByteArray();
+    const Preparation preparation = preparationOf(context->kind);
+    if (!isUnreadable(body, preparation)) {
+        const QDomDocument document = prepareDocument(body, preparation);
+        if (!findResult(document.documentElement(), &code) || code == S_OK) {
+            code.clear();
+        }
+    }
+    context->result.insert(KEY_RESULT, code.isEmpty() ? E_SERVER : code);
+}
+
 void NetworkReplyParser::parse(NetworkRequestContext *context)
 {
-    if (!context) {
+    if (!context || !NetworkRequestContext::isKnownKind(context->kind)
+        || context->kind == NetworkRequestKind::SearchAllPages
+        || context->kind == NetworkRequestKind::NewOrdersAllPages) {
+        return;
+    }
+    // An empty body takes each kind's outcome for a reply without elements, none of them a success
+    // (the favourite changes judge the status themselves).
+    const QByteArray body = context->result.value(KEY_BYTE_ARRAY).toByteArray();
+    if (!body.trimmed().isEmpty() && (isHttpFailure(context) || isUnreadable(body, preparationOf(context->kind)))) {
+        parseFailedReply(context);
         return;
     }
     switch (context->kind) {
@@ -418,7 +482,7 @@ void NetworkReplyParser::parseFavouriteChangeReply(NetworkRequestContext *contex
     // An error result in the body (an expired session above all) is that error, so the login
     // wrapper can log in again instead of the change being lost; success needs status 200.
     QDomDocument document;
-    const QDomElement root = rootOf(context, Preparation::Trimmed, &document);
+    const QDomElement root = rootOf(context, Preparation::TrimmedAndCleaned, &document);
     QString code;
     const bool hasResult = findResult(root, &code);
     if (hasResult && code != S_OK) {

@@ -11,8 +11,10 @@ class NetworkRequestContext;
 
 // Turns the body of a finished reply into entries of its context's result map, by request kind.
 // Stateless: every call parses its own document and touches only the context it is given.
-// Receivers read the result code under "XMLResponseResult" and the data keys of the kind; a body
-// that is empty or not well-formed never fails the parse, it only leaves the data keys out.
+// Receivers read the result code under "XMLResponseResult" and the data keys of the kind. A body
+// that is not well-formed XML, or that came with an HTTP error status, gives no data and never a
+// success code: it carries the service's error code when its readable body names one, else
+// "E_SERVER". An empty body gives each kind's outcome for a reply without elements.
 class NetworkReplyParser
 {
 public:
@@ -27,8 +29,13 @@ public:
 
     enum class Preparation { Trimmed, TrimmedAndCleaned };
     static QDomDocument prepareDocument(const QByteArray &body, Preparation preparation);
+    // True for a body with content that the kind's readers cannot parse whole.
+    static bool isUnreadable(const QByteArray &body, Preparation preparation);
+    static Preparation preparationOf(int kind);
 
 private:
+    static bool isHttpFailure(const NetworkRequestContext *context);
+    static void parseFailedReply(NetworkRequestContext *context);
     static bool findResult(const QDomElement &root, QString *code);
     static void parseLoginReply(NetworkRequestContext *context);
     static void parseOrderListReply(NetworkRequestContext *context);

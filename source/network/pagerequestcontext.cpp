@@ -45,7 +45,9 @@ bool PageRequestContext::processReply()
         return false;
     }
     int count = 0;
-    if (manager && manager->totalCount < 0 && readTotalCount(result.value(KEY_BYTE_ARRAY).toByteArray(), &count)) {
+    // Only a page that arrived whole may tell the count: a cut-short one is fetched again.
+    if (manager && manager->totalCount < 0 && result.value(KEY_RESULT).toString() == S_OK
+        && readTotalCount(result.value(KEY_BYTE_ARRAY).toByteArray(), &count)) {
         manager->totalCount = count;
         // With the count known the rest of the window is requested before this page is reported.
         manager->createPageRequest();

@@ -66,6 +66,7 @@ private slots:
     void newOrdersWalkOnePageAtATime();
     void droppedPageBelowHalfIsDeleted();
     void droppedPageAboveHalfKeepsRunning();
+    void failedPageIsFetchedAgain_data();
     void failedPageIsFetchedAgain();
     void pageRefusedOnceIsReportedOnce();
     void engineRenewsSessionOfPage();
@@ -335,9 +336,25 @@ void TestPagedRequests::droppedPageAboveHalfKeepsRunning()
     QTest::qWait(50);
 }
 
+void TestPagedRequests::failedPageIsFetchedAgain_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("server error") << int(LocalServiceFault::FailPage);
+    // What the document keeps of a broken body, or a whole list sent with an error status, must
+    // not pass for the page.
+    QTest::newRow("truncated") << int(LocalServiceFault::TruncatedXml);
+    QTest::newRow("malformed") << int(LocalServiceFault::MalformedXml);
+    QTest::newRow("500 with the whole page") << int(LocalServiceFault::HttpStatus);
+}
+
 void TestPagedRequests::failedPageIsFetchedAgain()
 {
-    bed.service.addFault(LocalServiceFault::failPage(3).onPath(PATH_SEARCH).once());
+    QFETCH(int, fault);
+    LocalServiceFault broken = fault == LocalServiceFault::FailPage ? LocalServiceFault::failPage(3)
+        : fault == LocalServiceFault::TruncatedXml                  ? LocalServiceFault::truncatedXml().onPage(3)
+        : fault == LocalServiceFault::MalformedXml                  ? LocalServiceFault::malformedXml().onPage(3)
+                                                                    : LocalServiceFault::httpStatus(500).onPage(3);
+    bed.service.addFault(broken.onPath(PATH_SEARCH).once());
     QScopedPointer<PagedRequestManager> manager(searchManager());
     manager->start();
     QVERIFY(waitForReports(7));

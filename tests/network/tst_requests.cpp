@@ -69,7 +69,7 @@ const QStringList SUBSCRIPTION_TAGS = {QStringLiteral("Name"),
                                        QStringLiteral("OrderType"),
                                        QStringLiteral("PlacementMethod")};
 
-enum Fault { NoFault, Status500, EmptyBody, Malformed, Padded, Dorvalt, ErrorCode };
+enum Fault { NoFault, Status500, EmptyBody, Malformed, Padded, Dorvalt, ErrorCode, Truncated, Status500WithCode };
 
 } // namespace
 
@@ -214,7 +214,10 @@ LocalServiceFault TestRequests::faultFor(Fault fault) const
     case Dorvalt:
         return LocalServiceFault::dorvaltMarker();
     case ErrorCode:
+    case Status500WithCode:
         return LocalServiceFault::resultCode(E_CLIENT);
+    case Truncated:
+        return LocalServiceFault::truncatedXml();
     default:
         return LocalServiceFault::delay(0);
     }
@@ -366,32 +369,40 @@ void TestRequests::replyResult_data()
         {19, QStringLiteral("/api/orders/read"), KEY_ORDERS},
     };
     const QStringList faultNames
-        = {QStringLiteral("good"),   QStringLiteral("500"),     QStringLiteral("empty"),   QStringLiteral("malformed"),
-           QStringLiteral("padded"), QStringLiteral("Dorvalt"), QStringLiteral("E_CLIENT")};
+        = {QStringLiteral("good"),      QStringLiteral("500"),       QStringLiteral("empty"),
+           QStringLiteral("malformed"), QStringLiteral("padded"),    QStringLiteral("Dorvalt"),
+           QStringLiteral("E_CLIENT"),  QStringLiteral("truncated"), QStringLiteral("500 E_CLIENT")};
     const QString absent;
     for (const KindRow &row : kinds) {
         const int k = row.kind;
         const bool orderList = k == 2 || k == 7 || k == 8 || k == 10;
         const bool statusOnly = k == 5 || k == 6;
-        for (int fault = NoFault; fault <= ErrorCode; ++fault) {
+        for (int fault = NoFault; fault <= Status500WithCode; ++fault) {
             QString code = S_OK;
             bool hasData = !row.dataKey.isEmpty();
             switch (fault) {
             case Status500:
-                // The body is whole; only the favourite changes are judged by their status.
-                if (statusOnly) {
-                    code = E_SERVER;
-                }
+            case Malformed:
+            case Truncated:
+                // A server error page, or whatever the document kept of a broken body, is no answer
+                // even when it holds a whole list and says S_OK.
+                code = E_SERVER;
+                hasData = false;
+                break;
+            case Status500WithCode:
+                code = E_CLIENT;
+                hasData = false;
                 break;
             case EmptyBody:
                 hasData = false;
                 code = orderList || k == 19 ? E_SERVER : statusOnly ? S_OK : absent;
                 break;
             case Dorvalt:
-                // The marker is removed only from order lists; elsewhere it cuts the document short.
-                if (!orderList) {
+                // The marker is removed from order lists, favourites and favourite changes; elsewhere
+                // it makes the document unreadable. The favourites' "Result" is read uncleaned.
+                if (!orderList && !statusOnly) {
                     hasData = false;
-                    code = k == 19 ? E_SERVER : statusOnly ? S_OK : absent;
+                    code = k == 3 || k == 4 ? absent : E_SERVER;
                 }
                 break;
             case ErrorCode:
@@ -423,6 +434,9 @@ void TestRequests::replyResult()
     if (fault != NoFault) {
         bed.service.addFault(faultFor(Fault(fault)).onPath(path).once());
     }
+    if (fault == Status500WithCode) {
+        bed.service.addFault(LocalServiceFault::httpStatus(500).onPath(path).once());
+    }
     QVERIFY(RequestTestBed::finish(context));
     QCOMPARE(context->result.contains(KEY_RESULT), !code.isEmpty());
     QCOMPARE(context->result.value(KEY_RESULT).toString(), code);
@@ -430,7 +444,7 @@ void TestRequests::replyResult()
         QCOMPARE(context->result.contains(dataKey), hasData);
     }
     QCOMPARE(context->result.contains(KEY_BYTE_ARRAY), true);
-    if (fault == Status500) {
+    if (fault == Status500 || fault == Status500WithCode) {
         QCOMPARE(context->httpStatus, 500);
         QCOMPARE(context->errorDetails.value(KEY_HTTP_STATUS_CODE), QStringLiteral("500"));
         QCOMPARE(context->result.value(KEY_HTTP_STATUS_CODE).toString(), QStringLiteral("500"));
