@@ -23,19 +23,10 @@ bool taskPhaseLessThan(const QPointer<TavrelSynchronizationTask> &left,
     return left->phase() < right->phase();
 }
 
-bool isListenerType(int type)
+// Tasks whose mailbox belongs to a window: they end when the window deletes it.
+bool endsWithItsMailbox(int type)
 {
-    switch (type) {
-    case SyncTaskType::OrderListListener:
-    case SyncTaskType::OrderListListenerOnce:
-    case SyncTaskType::FiltersListener:
-    case SyncTaskType::FavouritesLoad:
-    case SyncTaskType::FavouritesListener:
-    case SyncTaskType::DictionariesListener:
-        return true;
-    default:
-        return false;
-    }
+    return TavrelSynchronizationTask::isListenerType(type) || type == SyncTaskType::FavouritesLoad;
 }
 
 TavrelDataBaseQuery *query()
@@ -393,16 +384,22 @@ void TavrelSynchronization::emitOn(NetworkRequestContext *context, QObject *argu
         context->emitReplyFinished(argument);
 }
 
-void TavrelSynchronization::deliverTaskResult(TavrelSynchronizationTask *task, NetworkRequestContext *context)
+bool TavrelSynchronization::markAndDeliverOther(TavrelSynchronizationTask *task, NetworkRequestContext *context)
 {
     if (!task) {
         emitOn(context, this);
-        return;
+        return false;
     }
     task->markRun();
     if (context != task->context())
         emitOn(context, this);
-    emitOn(task->context(), this);
+    return true;
+}
+
+void TavrelSynchronization::deliverTaskResult(TavrelSynchronizationTask *task, NetworkRequestContext *context)
+{
+    if (markAndDeliverOther(task, context))
+        emitOn(task->context(), this);
 }
 
 void TavrelSynchronization::finishTask(TavrelSynchronizationTask *task, NetworkRequestContext *context)
@@ -413,14 +410,8 @@ void TavrelSynchronization::finishTask(TavrelSynchronizationTask *task, NetworkR
 
 void TavrelSynchronization::failTask(TavrelSynchronizationTask *task, NetworkRequestContext *context)
 {
-    if (!task) {
-        emitOn(context, this);
-        return;
-    }
-    task->markRun();
-    if (context != task->context())
-        emitOn(context, this);
-    processTasks(task);
+    if (markAndDeliverOther(task, context))
+        processTasks(task);
 }
 
 void TavrelSynchronization::processTasks()
@@ -441,7 +432,7 @@ void TavrelSynchronization::processTasks(TavrelSynchronizationTask *taskToFail)
     // A listener ends when its window deletes the mailbox.
     const auto current = m_tasks;
     for (const QPointer<TavrelSynchronizationTask> &task : current) {
-        if (task && task != taskToFail && isListenerType(task->type()) && !task->context())
+        if (task && task != taskToFail && endsWithItsMailbox(task->type()) && !task->context())
             destroyTask(task);
     }
     // Stable, so that failing "everything after a task" is the same on every run.

@@ -121,6 +121,9 @@ private:
     void destroyTask(TavrelSynchronizationTask *task);
     void appendTask(TavrelSynchronizationTask *task);
     void emitOn(NetworkRequestContext *context, QObject *argument);
+    // What delivering and failing share: the task counts as run and a context other than its own
+    // is handed on; false when there is no task (the context is still handed on).
+    bool markAndDeliverOther(TavrelSynchronizationTask *task, NetworkRequestContext *context);
     void logOut();
     void goOfflineAfterRenewalFailure(NetworkRequestContext *wrapper);
     void restoreDictionariesTask();

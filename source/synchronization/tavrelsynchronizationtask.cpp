@@ -219,9 +219,9 @@ int TavrelSynchronizationTask::tryRun()
     return process();
 }
 
-bool TavrelSynchronizationTask::isListener() const
+bool TavrelSynchronizationTask::isListenerType(int type)
 {
-    switch (m_type) {
+    switch (type) {
     case SyncTaskType::OrderListListener:
     case SyncTaskType::OrderListListenerOnce:
     case SyncTaskType::FiltersListener:
@@ -235,7 +235,7 @@ bool TavrelSynchronizationTask::isListener() const
 
 int TavrelSynchronizationTask::process()
 {
-    if (isListener())
+    if (isListenerType(m_type))
         return runListenerDelivery();
 
     switch (m_type) {

@@ -54,6 +54,8 @@ public:
     static TavrelSynchronization *appSynchronization();
     // The request whose network completion a result slot receives: null for the engine's own
     // deliveries (which pass an argument) and for any other sender.
+    // The types that carry results to a window through a mailbox.
+    static bool isListenerType(int type);
     static NetworkRequestContext *networkCompletion(QObject *argument, QObject *sender);
 
 private slots:
@@ -68,7 +70,6 @@ private slots:
     void branchesLoaded(QObject *sender);
 
 private:
-    bool isListener() const;
     int runListenerDelivery();
     int runFavouritesLoad();
     int runFavouriteChange();

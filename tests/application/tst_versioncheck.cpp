@@ -1,8 +1,8 @@
 #include "appsettings.h"
 #include "constants.h"
+#include "formtesthelpers.h"
 #include "networkrequestcontext.h"
 #include "testapplication.h"
-#include "widgetlookup.h"
 
 #include <QDesktopServices>
 #include <QLabel>

@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "constants.h"
 #include "database.h"
+#include "formtesthelpers.h"
 #include "localservicefixture.h"
 #include "mainwindow.h"
 #include "networkrequestconstructor.h"
@@ -13,7 +14,6 @@
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelsynchronization.h"
 #include "testapplication.h"
-#include "widgetlookup.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,3 +1,4 @@
+#include "formtesthelpers.h"
 #include "proxysettingsmodel.h"
 #include "testapplication.h"
 
@@ -8,38 +9,9 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
-
-QString firefoxDir()
-{
-    return QDir::homePath() + QStringLiteral("/.mozilla/firefox");
-}
-
 QString operaFile()
 {
     return QDir::homePath() + QStringLiteral("/.opera/operaprefs.ini");
-}
-
-struct Row
-{
-    QString caption;
-    bool importable;
-    QNetworkProxy proxy;
-};
-
-QList<Row> rowsOf(const ProxySettingsModel &model)
-{
-    QList<Row> rows;
-    const QList<ProxySettingsModel::ProxyItem> items = model.importItems();
-    for (const ProxySettingsModel::ProxyItem &item : items)
-        rows.append({item.caption, item.importable, item.proxy});
-    return rows;
 }
 
 } // namespace
@@ -149,20 +121,17 @@ private slots:
         QFETCH(bool, importable);
 
         if (browser == QLatin1String("Mozilla")) {
-            writeFile(firefoxDir() + QStringLiteral("/profiles.ini"),
-                      "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\nIsRelative=1\n"
-                      "Path=abc.default\n");
-            writeFile(firefoxDir() + QStringLiteral("/abc.default/prefs.js"), file);
+            QVERIFY(writeFirefoxProfile(file));
         } else if (browser == QLatin1String("Opera")) {
-            writeFile(operaFile(), file);
+            QVERIFY(writeFixture(operaFile(), file));
         }
         ProxySettingsModel::setInternetSettingsSource([=]() { return internetSettings; });
 
         ProxySettingsModel model;
-        const QList<Row> rows = rowsOf(model);
+        const QList<ProxySettingsModel::ProxyItem> rows = model.importItems();
         const bool fromFile = !file.isEmpty();
         QCOMPARE(rows.size(), fromFile ? 2 : 1);
-        const Row &row = fromFile ? rows.first() : rows.last();
+        const ProxySettingsModel::ProxyItem &row = fromFile ? rows.first() : rows.last();
         QCOMPARE(row.caption, browser);
         QCOMPARE(row.proxy.type(), type);
         QCOMPARE(row.proxy.hostName(), host);
@@ -173,19 +142,20 @@ private slots:
     void firefoxProfiles()
     {
         const QString outside = QDir::homePath() + QStringLiteral("/elsewhere/profile");
-        writeFile(firefoxDir() + QStringLiteral("/profiles.ini"),
-                  QByteArray("[General]\nStartWithLastProfile=1\n\n"
-                             "[Profile0]\nIsRelative=1\nPath=Profiles/x1.default\n\n"
-                             "[Profile1]\nIsRelative=1\nPath=Profiles/work\n\n"
-                             "[profile2]\nIsRelative=0\nPath=")
-                      + outside.toUtf8() + "\n\n[Profile3]\nName=no path\n");
-        writeFile(outside + QStringLiteral("/prefs.js"),
-                  "user_pref(\"network.proxy.type\", 1);\nuser_pref(\"network.proxy.http\", \"far.proxy\");\n");
+        QVERIFY(writeFixture(firefoxFixtureDir() + QStringLiteral("/profiles.ini"),
+                             QByteArray("[General]\nStartWithLastProfile=1\n\n"
+                                        "[Profile0]\nIsRelative=1\nPath=Profiles/x1.default\n\n"
+                                        "[Profile1]\nIsRelative=1\nPath=Profiles/work\n\n"
+                                        "[profile2]\nIsRelative=0\nPath=")
+                                 + outside.toUtf8() + "\n\n[Profile3]\nName=no path\n"));
+        QVERIFY(
+            writeFixture(outside + QStringLiteral("/prefs.js"),
+                         "user_pref(\"network.proxy.type\", 1);\nuser_pref(\"network.proxy.http\", \"far.proxy\");\n"));
 
         ProxySettingsModel model;
-        const QList<Row> rows = rowsOf(model);
+        const QList<ProxySettingsModel::ProxyItem> rows = model.importItems();
         QStringList captions;
-        for (const Row &row : rows)
+        for (const ProxySettingsModel::ProxyItem &row : rows)
             captions << row.caption;
         QCOMPARE(captions, (QStringList {"Mozilla", "Mozilla - Profile1", "Mozilla - profile2", "Internet Explorer"}));
         // No prefs.js: a direct connection.

@@ -1,12 +1,12 @@
 #include "appsettings.h"
 #include "constants.h"
 #include "database.h"
+#include "formtesthelpers.h"
 #include "proxysettingsmodel.h"
 #include "proxysettingswidget.h"
 #include "tavreldatabasequery.h"
 #include "tavrelmigration.h"
 #include "testapplication.h"
-#include "widgetlookup.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -32,14 +32,6 @@ class TestProxySettingsWidget : public QObject
     std::unique_ptr<DataBase> db;
     std::unique_ptr<TavrelMigration> migration;
     std::unique_ptr<TavrelDataBaseQuery> query;
-
-    static void writeFile(const QString &path, const QByteArray &content)
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
-    }
 
 private slots:
     void initTestCase()
@@ -183,12 +175,9 @@ private slots:
 
     void browserImportFromProfileFilesFillsTheForm()
     {
-        const QString firefox = QDir::homePath() + QStringLiteral("/.mozilla/firefox");
-        writeFile(firefox + QStringLiteral("/profiles.ini"),
-                  "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\nIsRelative=1\nPath=p.default\n");
-        writeFile(firefox + QStringLiteral("/p.default/prefs.js"),
-                  "user_pref(\"network.proxy.type\", 1);\nuser_pref(\"network.proxy.socks\", \"socks.lan\");\n"
-                  "user_pref(\"network.proxy.socks_port\", 1080);\n");
+        QVERIFY(writeFirefoxProfile("user_pref(\"network.proxy.type\", 1);\n"
+                                    "user_pref(\"network.proxy.socks\", \"socks.lan\");\n"
+                                    "user_pref(\"network.proxy.socks_port\", 1080);\n"));
         ProxySettingsModel::setInternetSettingsSource([]() {
             return QVariantMap {{"ProxyEnable", 0}, {"ProxyServer", "corp.proxy:8080"}};
         });

@@ -1,8 +1,8 @@
 #include "appsettings.h"
 #include "autostart.h"
+#include "formtesthelpers.h"
 #include "setuppanel.h"
 #include "testapplication.h"
-#include "widgetlookup.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -101,11 +101,13 @@ public:
 
     static QString password() { return QStringLiteral("pw"); }
 
-    // A subscriber of the running test function's own, so that no order, filter or favourite is
-    // left over from another case; the service is back to its plain behaviour.
+    // A subscriber of the running test case's own (each data row apart), so that no order, filter or
+    // favourite is left over from another case; the service is back to its plain behaviour.
     QString newSubscriber()
     {
-        const QString name = QString::fromLatin1(QTest::currentTestFunction()).toLower();
+        QString name = QString::fromLatin1(QTest::currentTestFunction()).toLower();
+        if (QTest::currentDataTag())
+            name += QLatin1Char('.') + QString::number(qHash(QByteArray(QTest::currentDataTag())));
         service()->clearFaults();
         service()->clearRequestLog();
         if (!service()->isListening())

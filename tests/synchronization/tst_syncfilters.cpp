@@ -29,6 +29,8 @@ private slots:
     void newBatchWaitsForTheOneInFlight();
     void transientFailureKeepsTheLocalChange();
     void definiteRejectionGivesTheServiceVersion();
+    void deletedFilterGoes_data();
+    void deletedFilterGoes();
 
 private:
     void addFilters(const QStringList &names)
@@ -131,8 +133,8 @@ void TestSyncFilters::newBatchWaitsForTheOneInFlight()
     QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 1, 10000);
     // A second change while "first" is still on its way must not push "first" again.
     addFilters({QStringLiteral("second")});
-    QTRY_COMPARE_WITH_TIMEOUT(serviceNames(), QStringList({"first", "second"}), 15000);
-    QTest::qWait(1500);
+    // One notice for each batch, each after its last push.
+    QTRY_VERIFY_WITH_TIMEOUT(afterSyncNotices() >= 2, 15000);
     QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 2);
     QCOMPARE(serviceNames(), QStringList({"first", "second"}));
 }
@@ -161,8 +163,10 @@ void TestSyncFilters::transientFailureKeepsTheLocalChange()
 
     // Not on every tick: the rename goes again a minute later.
     fixture.service()->clearFaults();
+    QVERIFY(fixture.engine->findTask(SyncTaskType::FiltersSync)->hasRun());
     const int updates = fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).size();
-    QTest::qWait(1500);
+    fixture.engine->processTasks();
+    QVERIFY(fixture.engine->findTask(SyncTaskType::FiltersSync)->hasRun());
     QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).size(), updates);
     Clock::advance(61 * 1000);
     QTRY_COMPARE_WITH_TIMEOUT(serviceNames(), QStringList({"added", "new name"}), 10000);
@@ -192,6 +196,35 @@ void TestSyncFilters::definiteRejectionGivesTheServiceVersion()
     QTRY_COMPARE_WITH_TIMEOUT(localFilters().keys(), QStringList({"kept"}), 10000);
     QCOMPARE(localFilters().value(QStringLiteral("kept")).first, int(Entity::FilterList::Sync));
     QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).size(), 1);
+}
+
+void TestSyncFilters::deletedFilterGoes_data()
+{
+    QTest::addColumn<bool>("goneFromService");
+    QTest::newRow("known to the service") << false;
+    // "E_INVALID_ID" to a removal means the filter is gone already: done, not refused.
+    QTest::newRow("already gone from the service") << true;
+}
+
+void TestSyncFilters::deletedFilterGoes()
+{
+    QFETCH(bool, goneFromService);
+    addFilters({QStringLiteral("gone"), QStringLiteral("stays")});
+    QTRY_COMPARE_WITH_TIMEOUT(serviceNames(), QStringList({"gone", "stays"}), 10000);
+    waitForListDownload();
+    Entity::FilterList local = fixture.query->filters(m_login);
+    for (Entity::Filter *filter : local.items) {
+        filter->changed = filter->name == QLatin1String("gone");
+        if (filter->changed) {
+            filter->state = Entity::FilterList::Deleted;
+            filter->id = goneFromService ? 987654 : filter->id;
+        }
+    }
+    fixture.engine->filterChanged(local);
+    local.clear();
+    QTRY_COMPARE_WITH_TIMEOUT(localFilters().keys(), QStringList({"stays"}), 10000);
+    QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_DELETE).size(), 1);
+    QCOMPARE(serviceNames(), goneFromService ? QStringList({"gone", "stays"}) : QStringList({"stays"}));
 }
 
 TAVREL_TEST_MAIN(TestSyncFilters)

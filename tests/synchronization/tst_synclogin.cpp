@@ -131,14 +131,21 @@ void TestSyncLogin::hungLogin()
     });
     engine()->login(login, LocalServiceUser::digest(QStringLiteral("pw")), false);
     QTRY_COMPARE_WITH_TIMEOUT(requestsOn(URL_LOGIN), 1, 20000);
-    QTest::qWait(700);
+    // Before its 15 s a pass leaves the login waiting.
+    engine()->processTasks();
+    QCoreApplication::processEvents();
     QCOMPARE(answers, 0);
     // Past the login's 15 s the request is given up and answered as not answered.
     Clock::advance(15001);
     QTRY_COMPARE_WITH_TIMEOUT(answers, 1, 10000);
     QCOMPARE(answer, outcome);
-    QTest::qWait(700);
+    // Not sent again as a re-login: a known user's re-login waits its 15 s.
+    engine()->processTasks();
+    QCoreApplication::processEvents();
     QCOMPARE(answers, 1);
+    TavrelSynchronizationTask *relogin = engine()->findTask(SyncTaskType::Login);
+    QCOMPARE(bool(relogin), known);
+    QVERIFY(!relogin || !relogin->context() || !relogin->context()->isRunning());
     QCOMPARE(requestsOn(URL_LOGIN), 1);
 }
 
@@ -158,8 +165,8 @@ void TestSyncLogin::serviceComesBack()
     QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("secret")), S_OK);
     NetworkRequestContext *orders = engine()->newOrdersNow();
     QVERIFY(orders);
-    QTest::qWait(1200);
     // Held behind the pending re-login: nothing is fetched while offline.
+    engine()->processTasks();
     QVERIFY(engine()->findTask(SyncTaskType::NewOrders)->lastRun().isNull());
 
     if (passwordChanged)
@@ -200,7 +207,8 @@ void TestSyncLogin::supersededLoginIsNotAnswered()
         abortedCode = first->result.value(KEY_SYNC_RESULT).toString();
     QCOMPARE(abortedCode, E_ABORT_CLIENT);
     QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 1, 10000);
-    QTest::qWait(2000);
+    // The superseded request is gone, so it can never answer.
+    QTRY_VERIFY_WITH_TIMEOUT(!first, 10000);
     QCOMPARE(outcomes, QStringList() << S_OK);
     QCOMPARE(engine()->currentLogin(), QStringLiteral("anna"));
 }

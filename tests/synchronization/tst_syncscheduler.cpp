@@ -42,8 +42,7 @@ private slots:
     void refreshInterval_data();
     void refreshInterval();
     void intervalCountsFromTheClock();
-    void pendingLoginHoldsLaterPhases();
-    void failedLoginFailsLaterPhasesOnce();
+    void loginGatesLaterPhases();
     void listenerFirstDeliveryHappensOnce();
     void listenerRegisteredDuringAPassWaitsForTheNext();
     void deletedMailboxEndsItsListener();
@@ -109,36 +108,27 @@ void TestSyncScheduler::intervalCountsFromTheClock()
     QCOMPARE(task->lastRun(), noon.addSecs(605));
 }
 
-void TestSyncScheduler::pendingLoginHoldsLaterPhases()
-{
-    TavrelSynchronizationTask *login = engine()->ensureTask(SyncTaskType::Login, false);
-    engine()->newOrdersNow();
-    NetworkRequestContext *mailbox = engine()->addFiltersListener();
-    MailboxSpy spy(mailbox);
-    engine()->processTasks();
-    // The login sorts first, holds phase 2; a phase-1 listener after it in the list still runs.
-    QVERIFY(login->hasRun());
-    QCOMPARE(spy.calls.size(), 1);
-    QVERIFY(engine()->findTask(SyncTaskType::NewOrders)->lastRun().isNull());
-}
-
-void TestSyncScheduler::failedLoginFailsLaterPhasesOnce()
+void TestSyncScheduler::loginGatesLaterPhases()
 {
     engine()->ensureCleanupTask();
     TavrelSynchronizationTask *login = engine()->ensureTask(SyncTaskType::Login, false);
     NetworkRequestContext *orders = engine()->newOrdersNow();
-    NetworkRequestContext *listenerBox = engine()->addFiltersListener();
-    engine()->processTasks(); // the listener has its first delivery and goes dormant
-    MailboxSpy ordersSpy(orders);
-    MailboxSpy listenerSpy(listenerBox);
+    MailboxSpy listenerSpy(engine()->addFiltersListener());
+    engine()->processTasks();
+    // Pending, the login (sorted first) holds phase 2; a phase-1 listener after it still runs.
+    QVERIFY(login->hasRun());
+    QCOMPARE(listenerSpy.calls.size(), 1);
+    QVERIFY(engine()->findTask(SyncTaskType::NewOrders)->lastRun().isNull());
 
+    // Failed, it fails the later phases once, with the engine as the argument.
+    MailboxSpy ordersSpy(orders);
     engine()->failTask(login, nullptr);
     QCOMPARE(ordersSpy.calls.size(), 1);
     QCOMPARE(ordersSpy.calls.first().argument, static_cast<QObject *>(engine()));
     QVERIFY(!engine()->findTask(SyncTaskType::Login));
     QVERIFY(!engine()->findTask(SyncTaskType::NewOrders));
     // A dormant listener is not touched; the purge, sorted before the login, stays.
-    QCOMPARE(listenerSpy.calls.size(), 0);
+    QCOMPARE(listenerSpy.calls.size(), 1);
     QVERIFY(engine()->findTask(SyncTaskType::FiltersListener));
     QVERIFY(engine()->findTask(SyncTaskType::CleanupOrders));
 

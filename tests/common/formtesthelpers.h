@@ -1,0 +1,43 @@
+#ifndef FORMTESTHELPERS_H
+#define FORMTESTHELPERS_H
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+#include <QString>
+
+// The named child of a form; a missing child ends the test at once, since every later check would be void.
+template<typename T> T *child(const QObject *parent, const char *name)
+{
+    T *found = parent->findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+// Writes a fixture file, making its folder first; false when it cannot be written.
+inline bool writeFixture(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
+// The Firefox folder under the test's private home.
+inline QString firefoxFixtureDir()
+{
+    return QDir::homePath() + QStringLiteral("/.mozilla/firefox");
+}
+
+// One relative Firefox profile ("abc.default") whose prefs.js holds `prefs`.
+inline bool writeFirefoxProfile(const QByteArray &prefs)
+{
+    return writeFixture(firefoxFixtureDir() + QStringLiteral("/profiles.ini"),
+                        "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\nIsRelative=1\n"
+                        "Path=abc.default\n")
+        && writeFixture(firefoxFixtureDir() + QStringLiteral("/abc.default/prefs.js"), prefs);
+}
+
+#endif // FORMTESTHELPERS_H
