@@ -66,6 +66,8 @@ private slots:
     void newOrdersWalkOnePageAtATime();
     void droppedPageBelowHalfIsDeleted();
     void droppedPageAboveHalfKeepsRunning();
+    void releasedPageLeavesItsSuccessorAlone();
+    void brokenFirstPageLeavesCountUnknown();
     void failedPageIsFetchedAgain_data();
     void failedPageIsFetchedAgain();
     void pageRefusedOnceIsReportedOnce();
@@ -334,6 +336,48 @@ void TestPagedRequests::droppedPageAboveHalfKeepsRunning()
     RequestTestBed::flushDeferredDeletes();
     QVERIFY(stalled.isNull());
     QTest::qWait(50);
+}
+
+void TestPagedRequests::releasedPageLeavesItsSuccessorAlone()
+{
+    bed.service.addFault(LocalServiceFault::partialBody(20).onPath(PATH_SEARCH).onPage(10).once());
+    QScopedPointer<PagedRequestManager> manager(searchManager());
+    manager->start();
+    QVERIFY(waitForReports(7));
+    manager->setCurrentPage(9);
+    QVERIFY(waitForReports(9));
+    QPointer<NetworkRequestContext> dropped = manager->pageRequest(9);
+    QVERIFY(dropped);
+    // Dropped below half of its bytes, then asked for again before the dropped one is deleted:
+    // going, it must not take the new request's entry with it.
+    manager->setCurrentPage(0);
+    manager->setCurrentPage(9);
+    QPointer<NetworkRequestContext> again = manager->pageRequest(9);
+    QVERIFY(again && again != dropped);
+    RequestTestBed::flushDeferredDeletes();
+    QVERIFY(dropped.isNull());
+    QCOMPARE(manager->pageRequest(9), again.data());
+    QVERIFY(waitForReports(11));
+    QCOMPARE(reports.last().page, 9);
+    QCOMPARE(reports.last().code, S_OK);
+    QCOMPARE(keys(manager->finishedPages).contains(9), true);
+}
+
+void TestPagedRequests::brokenFirstPageLeavesCountUnknown()
+{
+    // The first half of the page still holds its "Count"; a cut-short count would end the download
+    // early, so a broken page tells nothing.
+    bed.service.addFault(LocalServiceFault::truncatedXml().onPath(PATH_SEARCH).onPage(1).once());
+    QScopedPointer<PagedRequestManager> manager(searchManager());
+    manager->start();
+    QVERIFY(waitForReports(1));
+    QCOMPARE(reports.first().code, E_SERVER);
+    QCOMPARE(manager->totalCount, -1);
+    QVERIFY(manager->runningPages.isEmpty());
+    manager->start();
+    QVERIFY(waitForReports(8));
+    QCOMPARE(manager->totalCount, ORDER_COUNT);
+    QCOMPARE(keys(manager->finishedPages), range(0, 6));
 }
 
 void TestPagedRequests::failedPageIsFetchedAgain_data()
