@@ -7,9 +7,11 @@
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelsynchronization.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QNetworkProxy>
 #include <QSignalSpy>
+#include <QWidget>
 
 RequestTestBed::RequestTestBed() = default;
 
@@ -86,4 +88,14 @@ void RequestTestBed::flushDeferredDeletes()
     for (int round = 0; round < 4; ++round) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+}
+
+ModalCloser::ModalCloser()
+{
+    QObject::connect(&timer, &QTimer::timeout, []() {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
+    timer.start(20);
 }

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 class NetworkRequestConstructor;
 class NetworkRequestContext;
@@ -38,6 +39,17 @@ public:
     QPointer<TavrelNetworkAccessManager> accessManager;
     QPointer<NetworkRequestConstructor> constructor;
     QPointer<TavrelSynchronization> synchronization;
+};
+
+// Closes any modal window (the version dialog the application brings up for an outdated client)
+// while it lives.
+class ModalCloser
+{
+public:
+    ModalCloser();
+
+private:
+    QTimer timer;
 };
 
 #endif // REQUESTTESTBED_H

@@ -10,10 +10,6 @@
 #include "tavrelsynchronization.h"
 #include "testapplication.h"
 
-#include <QApplication>
-#include <QTimer>
-#include <QWidget>
-
 namespace {
 
 const QString PATH_LOGIN = QStringLiteral("/api/login");
@@ -29,24 +25,6 @@ QStringList paths(const QList<LocalServiceRequest> &log)
     }
     return list;
 }
-
-// Closes the version dialog the application may bring up for an outdated client.
-class ModalCloser : public QObject
-{
-public:
-    ModalCloser()
-    {
-        connect(&timer, &QTimer::timeout, this, []() {
-            if (QWidget *modal = QApplication::activeModalWidget()) {
-                modal->close();
-            }
-        });
-        timer.start(20);
-    }
-
-private:
-    QTimer timer;
-};
 
 } // namespace
 

@@ -6,11 +6,8 @@
 #include "networkreplyparser.h"
 #include "networkrequestcontext.h"
 #include "pagerequestcontext.h"
+#include "requesttestbed.h"
 #include "testapplication.h"
-
-#include <QApplication>
-#include <QTimer>
-#include <QWidget>
 
 namespace {
 
@@ -39,7 +36,6 @@ class TestReplyParser : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void cleanupTestCase();
     void parse_data();
     void parse();
@@ -51,19 +47,9 @@ private slots:
 
 private:
     QVariantMap parsed(int kind, const QByteArray &body, int status = 200);
-    QTimer modalCloser;
-};
-
-void TestReplyParser::initTestCase()
-{
     // The application's version check may bring up its dialog for an outdated client.
-    connect(&modalCloser, &QTimer::timeout, this, []() {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            modal->close();
-        }
-    });
-    modalCloser.start(20);
-}
+    ModalCloser modalCloser;
+};
 
 void TestReplyParser::cleanupTestCase()
 {
