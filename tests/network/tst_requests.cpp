@@ -56,18 +56,25 @@ QVariantMap searchFilter()
     return filter;
 }
 
-const QStringList SUBSCRIPTION_TAGS = {QStringLiteral("Name"),
-                                       QStringLiteral("SearchArea"),
-                                       QStringLiteral("WithMorphology"),
-                                       QStringLiteral("AllWordsRequired"),
-                                       QStringLiteral("AmountOrdersFrom"),
-                                       QStringLiteral("AmountOrdersTo"),
-                                       QStringLiteral("Enabled"),
-                                       QStringLiteral("WordsExceptions"),
-                                       QStringLiteral("Branches"),
-                                       QStringLiteral("Regions"),
-                                       QStringLiteral("OrderType"),
-                                       QStringLiteral("PlacementMethod")};
+const QStringList SUBSCRIPTION_TAGS = QStringLiteral("Name SearchArea WithMorphology AllWordsRequired AmountOrdersFrom "
+                                                     "AmountOrdersTo Enabled WordsExceptions Branches Regions "
+                                                     "OrderType PlacementMethod")
+                                          .split(QLatin1Char(' '));
+
+QStringList tags(const char *names)
+{
+    return QString::fromLatin1(names).split(QLatin1Char(' '));
+}
+
+// Field names and their texts, alternating.
+QVariantMap fields(const QStringList &pairs)
+{
+    QVariantMap map;
+    for (int i = 0; i + 1 < pairs.size(); i += 2) {
+        map.insert(pairs.at(i), pairs.at(i + 1));
+    }
+    return map;
+}
 
 enum Fault { NoFault, Status500, EmptyBody, Malformed, Padded, Dorvalt, ErrorCode, Truncated, Status500WithCode };
 
@@ -230,63 +237,39 @@ void TestRequests::requestOnTheWire_data()
     QTest::addColumn<QStringList>("children");
     QTest::addColumn<QVariantMap>("fields");
 
-    const QStringList login {QStringLiteral("Version"), QStringLiteral("Login"), QStringLiteral("Password")};
-    const QVariantMap loginFields {{QStringLiteral("Version"), QStringLiteral("1.2.1.0")},
-                                   {QStringLiteral("Login"), QStringLiteral("demo")},
-                                   {QStringLiteral("Password"), LocalServiceUser::digest(QStringLiteral("demo"))}};
+    const QString digest = LocalServiceUser::digest(QStringLiteral("demo"));
+    const QVariantMap login = fields({"Version", "1.2.1.0", "Login", "demo", "Password", digest});
     QStringList subscription = SUBSCRIPTION_TAGS;
     subscription.insert(subscription.indexOf(QStringLiteral("Enabled")), QStringLiteral("WordSerch"));
+    const QStringList none;
+    // -1 stands for the order id the request was built with.
+    const QVariantMap id {{QStringLiteral("ID"), -1}};
 
-    QTest::newRow("1 login") << 1 << QByteArray("POST") << QStringLiteral("/api/login") << login << loginFields;
-    QTest::newRow("2 new orders") << 2 << QByteArray("GET") << QStringLiteral("/api/orders/new") << QStringList()
-                                  << QVariantMap();
-    QTest::newRow("3 favourites") << 3 << QByteArray("GET") << QStringLiteral("/api/orders/favorites") << QStringList()
-                                  << QVariantMap();
-    QTest::newRow("4 favourites sync") << 4 << QByteArray("POST") << QStringLiteral("/api/orders/favorites/synchronize")
-                                       << QStringList {QStringLiteral("Orders")} << QVariantMap();
-    QTest::newRow("5 add favourite") << 5 << QByteArray("POST") << QStringLiteral("/api/orders/favorites/create")
-                                     << QStringList {QStringLiteral("ID")} << QVariantMap {{QStringLiteral("ID"), -1}};
-    QTest::newRow("6 remove favourite") << 6 << QByteArray("POST") << QStringLiteral("/api/orders/favorites/delete")
-                                        << QStringList {QStringLiteral("ID")}
-                                        << QVariantMap {{QStringLiteral("ID"), -1}};
-    QTest::newRow("7 search") << 7 << QByteArray("POST") << QStringLiteral("/api/orders/search")
-                              << QStringList {QStringLiteral("SearchArea"), QStringLiteral("SearchText"),
-                                              QStringLiteral("WithMorphology"), QStringLiteral("AllWordsRequired")}
-                              << QVariantMap {{QStringLiteral("SearchText"), QStringLiteral("поставка")},
-                                              {QStringLiteral("WithMorphology"), QStringLiteral("TRUE")},
-                                              {QStringLiteral("AllWordsRequired"), QStringLiteral("FALSE")}};
-    QTest::newRow("8 search page") << 8 << QByteArray("POST") << QStringLiteral("/api/orders/search")
-                                   << QStringList {QStringLiteral("Page"), QStringLiteral("Rows"),
-                                                   QStringLiteral("SearchArea"), QStringLiteral("WithMorphology"),
-                                                   QStringLiteral("AllWordsRequired")}
-                                   << QVariantMap {{QStringLiteral("Page"), QStringLiteral("1")},
-                                                   {QStringLiteral("Rows"), QStringLiteral("50")}};
-    QTest::newRow("10 new orders page") << 10 << QByteArray("POST") << QStringLiteral("/api/orders/new")
-                                        << QStringList {QStringLiteral("Version"), QStringLiteral("Page"),
-                                                        QStringLiteral("Rows")}
-                                        << QVariantMap {{QStringLiteral("Page"), QStringLiteral("2")},
-                                                        {QStringLiteral("Rows"), QStringLiteral("20")}};
-    QTest::newRow("12 subscriptions") << 12 << QByteArray("GET") << QStringLiteral("/api/orders/subscriptions")
-                                      << QStringList() << QVariantMap();
-    QTest::newRow("13 subscriptions sync")
-        << 13 << QByteArray("POST") << QStringLiteral("/api/orders/subscriptions/synchronize")
-        << QStringList {QStringLiteral("Subscriptions")} << QVariantMap();
-    QTest::newRow("14 save subscription")
-        << 14 << QByteArray("POST") << QStringLiteral("/api/orders/subscriptions/create") << subscription
-        << QVariantMap {{QStringLiteral("WordsExceptions"), QStringLiteral("alpha beta")},
-                        {QStringLiteral("WithMorphology"), QStringLiteral("TRUE")},
-                        {QStringLiteral("OrderType"), QStringLiteral("ALL")}};
-    QTest::newRow("15 delete subscription")
-        << 15 << QByteArray("POST") << QStringLiteral("/api/orders/subscriptions/delete")
-        << QStringList {QStringLiteral("ID")} << QVariantMap();
-    QTest::newRow("16 regions") << 16 << QByteArray("POST") << QStringLiteral("/api/register/get/geoplaces")
-                                << QStringList() << QVariantMap();
-    QTest::newRow("17 sectors") << 17 << QByteArray("POST") << QStringLiteral("/api/register/get/economicsectors")
-                                << QStringList() << QVariantMap();
-    QTest::newRow("18 login wrapper") << 18 << QByteArray("POST") << QStringLiteral("/api/login") << login
-                                      << loginFields;
-    QTest::newRow("19 read order") << 19 << QByteArray("GET") << QStringLiteral("/api/orders/read")
-                                   << QStringList {QStringLiteral("ID")} << QVariantMap {{QStringLiteral("ID"), -1}};
+    auto row
+        = [](int kind, const char *method, const char *path, const QStringList &children, const QVariantMap &expected) {
+              QTest::addRow("%d %s", kind, path)
+                  << kind << QByteArray(method) << QString::fromLatin1(path) << children << expected;
+          };
+    row(1, "POST", "/api/login", tags("Version Login Password"), login);
+    row(2, "GET", "/api/orders/new", none, {});
+    row(3, "GET", "/api/orders/favorites", none, {});
+    row(4, "POST", "/api/orders/favorites/synchronize", tags("Orders"), {});
+    row(5, "POST", "/api/orders/favorites/create", tags("ID"), id);
+    row(6, "POST", "/api/orders/favorites/delete", tags("ID"), id);
+    row(7, "POST", "/api/orders/search", tags("SearchArea SearchText WithMorphology AllWordsRequired"),
+        fields({"SearchText", QStringLiteral("поставка"), "WithMorphology", "TRUE", "AllWordsRequired", "FALSE"}));
+    row(8, "POST", "/api/orders/search", tags("Page Rows SearchArea WithMorphology AllWordsRequired"),
+        fields({"Page", "1", "Rows", "50"}));
+    row(10, "POST", "/api/orders/new", tags("Version Page Rows"), fields({"Page", "2", "Rows", "20"}));
+    row(12, "GET", "/api/orders/subscriptions", none, {});
+    row(13, "POST", "/api/orders/subscriptions/synchronize", tags("Subscriptions"), {});
+    row(14, "POST", "/api/orders/subscriptions/create", subscription,
+        fields({"WordsExceptions", "alpha beta", "WithMorphology", "TRUE", "OrderType", "ALL"}));
+    row(15, "POST", "/api/orders/subscriptions/delete", tags("ID"), {});
+    row(16, "POST", "/api/register/get/geoplaces", none, {});
+    row(17, "POST", "/api/register/get/economicsectors", none, {});
+    row(18, "POST", "/api/login", tags("Version Login Password"), login);
+    row(19, "GET", "/api/orders/read", tags("ID"), id);
 }
 
 void TestRequests::requestOnTheWire()
