@@ -196,8 +196,6 @@ private:
     bool runLoginStatement(const QString &text, const QString &table, const QString &login,
                            const QVariant &id = QVariant());
     static bool writeFavourite(QSqlQuery &query, const QString &login, const Entity::FavouriteItem *item);
-    Entity::FavouriteItem *favouriteFromQuery(const QString &text, const QString &login, qint64 id,
-                                              const QString &idPlaceholder);
     QList<Entity::FavouriteItem *> readFavourites(const QString &login, bool withOrders, bool *ok);
     QList<Entity::FavouriteItem *> readFavouritesOfType(const QString &login, const QString &type, bool *ok);
     bool clearOrderList(const QString &login, bool newList);

@@ -26,13 +26,11 @@ const QString FAVOURITE_SAVE = QStringLiteral(
     "INSERT OR REPLACE INTO %1 (OrderId, Login, State, ChangeDate) VALUES (:Id, :Login, :State, :ChangeDate) ");
 const QString FAVOURITES_CLEAR = QStringLiteral("DELETE FROM %1 WHERE :Login = Login");
 const QString FAVOURITE_ONE = QStringLiteral("SELECT * FROM %1 WHERE Login = :Login AND OrderId = :OrderId LIMIT 1");
-const QString FAVOURITE_WITH_ORDER = QStringLiteral("SELECT * FROM %1 WHERE OrderId = :Id AND Login = :Login LIMIT 1");
-const QString FAVOURITE_ORDER = QStringLiteral("SELECT * FROM %1 WHERE Id = :Id AND Login = :Login LIMIT 1");
 const QString FAVOURITE_ORDERS
     = QStringLiteral("SELECT * FROM %1 WHERE Login = :Login AND Id IN (SELECT value FROM json_each(:Ids))");
 const QString FAVOURITES_ALL = QStringLiteral("SELECT * FROM %1 WHERE Login = :Login ORDER BY ChangeDate DESC");
 const QString FAVOURITE_IDS
-    = QStringLiteral("SELECT OrderId FROM %1 WHERE Login = :Login AND State <> 'Deleted'ORDER BY %2");
+    = QStringLiteral("SELECT OrderId FROM %1 WHERE Login = :Login AND State <> 'Deleted' ORDER BY %2");
 
 const QString PROTECT_ORDER = QStringLiteral("UPDATE %1 SET Type = 'Favourite' WHERE Id = :Id AND Login = :Login");
 const QString DELETE_NEW_ORDERS = QStringLiteral("DELETE FROM %1 WHERE Type = 'New' AND Login = :Login");
@@ -169,12 +167,11 @@ bool TavrelDataBaseQuery::removeFavouriteInTransaction(const QString &login,
     return dataBase->commitOrRollback();
 }
 
-Entity::FavouriteItem *TavrelDataBaseQuery::favouriteFromQuery(const QString &text, const QString &login, qint64 id,
-                                                               const QString &idPlaceholder)
+Entity::FavouriteItem *TavrelDataBaseQuery::favourite(const QString &login, qint64 orderId)
 {
-    QSqlQuery query = statement(text.arg(TABLE_FAVOURITES));
+    QSqlQuery query = statement(FAVOURITE_ONE.arg(TABLE_FAVOURITES));
     query.bindValue(QStringLiteral(":Login"), login);
-    query.bindValue(idPlaceholder, id);
+    query.bindValue(QStringLiteral(":OrderId"), orderId);
     if (!query.exec())
         return nullptr;
     Entity::FavouriteItem *item = nullptr;
@@ -186,22 +183,11 @@ Entity::FavouriteItem *TavrelDataBaseQuery::favouriteFromQuery(const QString &te
     return item;
 }
 
-Entity::FavouriteItem *TavrelDataBaseQuery::favourite(const QString &login, qint64 orderId)
-{
-    return favouriteFromQuery(FAVOURITE_ONE, login, orderId, QStringLiteral(":OrderId"));
-}
-
 Entity::FavouriteItem *TavrelDataBaseQuery::favouriteWithOrder(const QString &login, qint64 orderId, bool withOrder)
 {
-    Entity::FavouriteItem *item = favouriteFromQuery(FAVOURITE_WITH_ORDER, login, orderId, QStringLiteral(":Id"));
-    if (!item || !withOrder)
-        return item;
-    QSqlQuery query = statement(FAVOURITE_ORDER.arg(TABLE_ORDERS));
-    query.bindValue(QStringLiteral(":Id"), orderId);
-    query.bindValue(QStringLiteral(":Login"), login);
-    if (query.exec() && query.next())
-        item->order = orderFromRow(query);
-    query.finish();
+    Entity::FavouriteItem *item = favourite(login, orderId);
+    if (item && withOrder)
+        item->order = order(login, orderId);
     return item;
 }
 
