@@ -9,5 +9,10 @@ OUT="$(mkdir -p "$1" && cd "$1" && pwd)"
 bash "$ROOT/scripts/deps.sh"
 BUILD="$ROOT/build-release"
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTAVREL_BUILD_TESTS=OFF -DTAVREL_BUILD_BENCH=OFF >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target tavrel-screenshots
-QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x900x24" "$BUILD/tools/tavrel-screenshots" "$OUT"
+cmake --build "$BUILD" -j"$(nproc)" --target tavrel-screenshots-all
+status=0
+for program in "$BUILD"/tools/tavrel-screenshots "$BUILD"/tools/tavrel-shots-*; do
+    [ -x "$program" ] || continue
+    QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x900x24" "$program" "$OUT" || { echo "failed: $program" >&2; status=1; }
+done
+exit $status
