@@ -78,6 +78,7 @@ const QString URL_ORDER_CREATE = QStringLiteral("/order/create");
 const QString URL_MY_ORDERS = QStringLiteral("/orders/me");
 const QString URL_COMPANY = QStringLiteral("/company");
 const QString URL_BANK_GUARANTEE = QStringLiteral("/bankguarantee");
+const QString QUERY_ITEM_SESSION = QStringLiteral("session");
 
 const QString CACHE_DIR = QStringLiteral("CacheDir");
 const QString COOKIES_DIR = QStringLiteral("CacheDir") + QDir::separator() + QStringLiteral("Cookies");

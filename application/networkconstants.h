@@ -71,6 +71,8 @@ extern const QString URL_ORDER_CREATE;
 extern const QString URL_MY_ORDERS;
 extern const QString URL_COMPANY;
 extern const QString URL_BANK_GUARANTEE;
+// The query item that carries the session to the service's web pages.
+extern const QString QUERY_ITEM_SESSION;
 
 // Directories relative to the settings file's directory.
 extern const QString CACHE_DIR;
