@@ -4,6 +4,7 @@
 #include "authorizationform.h"
 #include "constants.h"
 #include "database.h"
+#include "formattedtextpatterns.h"
 #include "mainwindow.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
@@ -86,6 +87,8 @@ TavrelApplication::TavrelApplication(int &argc, char **argv)
 
 TavrelApplication::~TavrelApplication()
 {
+    // The hidden template form is a widget: it must go while the GUI is still there.
+    FormattedTextPatterns::release();
     trayIcon.hide();
     if (localServer) {
         localServer->close();
