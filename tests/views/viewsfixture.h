@@ -7,7 +7,7 @@
 #include "../synchronization/syncfixture.h"
 #include "favouriteitem.h"
 #include "order.h"
-#include "realisticorders.h"
+#include "testdata/realisticorders.h"
 
 #include <QSqlQuery>
 
