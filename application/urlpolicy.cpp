@@ -1,29 +1,61 @@
 #include "urlpolicy.h"
 
 #include "networkconstants.h"
-#include "networkrequestconstructor.h"
 
-bool UrlPolicy::isBrowserUrl(const QUrl &url)
+#include <QUrlQuery>
+
+namespace UrlPolicy {
+
+namespace {
+
+// Without a session the item is still written, with an empty value ("session=").
+QString itemValue(const QString &session)
 {
+    return session.isNull() ? QString(QLatin1String("")) : session;
+}
+
+} // namespace
+
+bool isBrowserUrl(const QUrl &url)
+{
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
     const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty()
-        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
-bool UrlPolicy::isServiceUrl(const QUrl &url)
+bool isServiceHost(const QUrl &url)
 {
-    return isBrowserUrl(url) && url.host().compare(QUrl(baseUrl()).host(), Qt::CaseInsensitive) == 0;
+    const QString host = QUrl(baseUrl()).host();
+    return !host.isEmpty() && url.host().compare(host, Qt::CaseInsensitive) == 0;
 }
 
-QString UrlPolicy::sessionText(const QByteArray &cookie)
+QString sessionText(const QByteArray &cookie)
 {
     const int zero = cookie.indexOf('\0');
     return QString::fromUtf8(zero < 0 ? cookie : cookie.left(zero));
 }
 
-QUrl UrlPolicy::withSession(const QUrl &url, const QString &session)
+QUrl withSessionItem(const QUrl &url, const QString &session)
 {
-    if (!isServiceUrl(url))
+    if (!isServiceHost(url))
         return url;
-    return NetworkRequestConstructor::urlWithQueryItem(url, QUERY_ITEM_SESSION, session);
+    QUrl result(url);
+    QUrlQuery query(result);
+    query.addQueryItem(QUERY_ITEM_SESSION, itemValue(session));
+    result.setQuery(query);
+    return result;
 }
+
+QUrl withSessionQuery(const QUrl &url, const QString &session)
+{
+    if (!isServiceHost(url))
+        return url;
+    QUrl result(url);
+    QUrlQuery query;
+    query.addQueryItem(QUERY_ITEM_SESSION, itemValue(session));
+    result.setQuery(query);
+    return result;
+}
+
+} // namespace UrlPolicy

@@ -34,7 +34,7 @@ void BrowserUrlClick::loginComplete()
         engine->setSessionCookie(result.value(KEY_SESSION).toString().toUtf8());
         if (result.contains(KEY_NAME))
             AppSettings::setUserName(result.value(KEY_NAME).toString());
-        url = UrlPolicy::withSession(url, UrlPolicy::sessionText(engine->sessionCookie()));
+        url = UrlPolicy::withSessionQuery(url, UrlPolicy::sessionText(engine->sessionCookie()));
     }
     if (UrlPolicy::isBrowserUrl(url))
         QDesktopServices::openUrl(url);

@@ -3,9 +3,12 @@
 #include "appsettings.h"
 #include "browserurlclick.h"
 #include "constants.h"
+#include "formattedtextpatterns.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "onlinestate.h"
+#include "order.h"
+#include "orderlist.h"
 #include "soundplayer.h"
 #include "synctasktype.h"
 #include "tavrelapplication.h"
@@ -13,6 +16,7 @@
 #include "tavrelsynchronization.h"
 #include "tavrelsynchronizationtask.h"
 #include "tooltipbaloon.h"
+#include "ui_detailedorderpanel.h"
 #include "ui_mainwindow.h"
 #include "urlpolicy.h"
 
@@ -43,13 +47,6 @@ QString currentLogin()
 {
     TavrelSynchronization *sync = engine();
     return sync ? sync->currentLogin() : QString();
-}
-
-void setLinkStyle(QLabel *label, const QString &from, const QString &to)
-{
-    QString text = label->text();
-    if (text.contains(from))
-        label->setText(text.replace(from, to));
 }
 } // namespace
 
@@ -87,7 +84,33 @@ MainWindow::MainWindow(QWidget *parent)
     for (QLabel *link : {ui->linkAddOrder, ui->linkBankGuarantee, ui->linkCompany, ui->linkMyOrders, ui->linkMyProfile,
                          ui->linkSubscription, ui->linkTarifs})
         connect(link, &QLabel::linkActivated, this, &MainWindow::browserLinkActivate);
+    connect(&newOrdersPaginator, &ViewOrdersPaginator::dbCounterChanged, this, &MainWindow::refreshFavouriteLabelState);
+    connect(&viewedPaginator, &ViewOrdersPaginator::dbCounterChanged, this, &MainWindow::refreshFavouriteLabelState);
+    connect(&newOrdersPaginator, &ViewOrdersPaginator::dbCounterChanged, this, [this] { refreshNewTasksLabelState(); });
+    connect(&favouritesPaginator, &ViewOrdersPaginator::dbCounterChanged, this,
+            &MainWindow::refreshFavouriteLabelState);
+    connect(&detailPanel, &DetailedOrderPanel::favouriteChanged, this, &MainWindow::refreshFavouriteLabelState);
+    for (ViewOrdersPaginator *list :
+         {&favouritesPaginator, &searchResultsPaginator, &viewedPaginator, &newOrdersPaginator})
+        connect(list, &ViewOrdersPaginator::favouriteCountChanged, this, &MainWindow::refreshFavouriteLabelState);
+    connect(detailPanel.ui->lbBackLabel, &QLabel::linkActivated, this, &MainWindow::orderReadBackPress);
+    for (ViewOrdersPaginator *list : {&newOrdersPaginator, &viewedPaginator, &favouritesPaginator})
+        connect(list, &ViewOrdersPaginator::favouritesRemovedQueryRequests, this,
+                &MainWindow::favouritesRemoveRequestReceived);
+    connect(&newOrdersPaginator, &ViewOrdersPaginator::loadingFinished, this,
+            &MainWindow::newOrdersPanelReceivedResult);
     connect(&welcomePanel, &WelcomePanel::newOrdersClick, this, &MainWindow::welcomeMsgClicked);
+
+    readOrderId = -1;
+    newOrdersPaginator.setListName(tr("Новые заявки"));
+    viewedPaginator.setListName(tr("Просмотренные заявки"));
+    viewedPaginator.listType = Entity::OrderList::Viewed;
+    favouritesPaginator.mode = 1;
+    favouritesPaginator.setListName(tr("Избранное"));
+    advancedResultsPaginator.mode = 4;
+    advancedResultsPaginator.setListName(tr("Результаты расширенного поиска"));
+    searchResultsPaginator.mode = 3;
+    searchResultsPaginator.setListName(tr("Результаты поиска"));
 
     refreshNewTasksLabelState(true, false);
 
@@ -132,6 +155,7 @@ MainWindow::~MainWindow()
         disconnect(newOrdersContext, nullptr, this, nullptr);
     if (webLoginRequest)
         disconnect(webLoginRequest, nullptr, this, nullptr);
+    NetworkRequestContext::release(orderReadRequest.data());
     setPage(NoPage);
     delete ui;
     ui = nullptr;
@@ -222,8 +246,36 @@ QWidget *MainWindow::panelForPage(int pageId)
     switch (pageId) {
     case WelcomePage:
         return &welcomePanel;
+    case NewOrdersPage:
+    case ViewedPage:
+    case FavouritesPage:
+    case TextSearchPage:
+    case FilterSearchPage:
+    case AdvancedResultsPage:
+        return &paginator(pageId)->panel;
     case SettingsPage:
         return &setupPanel;
+    case OrderPage:
+        return &detailPanel;
+    default:
+        return nullptr;
+    }
+}
+
+ViewOrdersPaginator *MainWindow::paginator(int pageId)
+{
+    switch (pageId) {
+    case NewOrdersPage:
+        return &newOrdersPaginator;
+    case ViewedPage:
+        return &viewedPaginator;
+    case FavouritesPage:
+        return &favouritesPaginator;
+    case TextSearchPage:
+    case FilterSearchPage:
+        return &searchResultsPaginator;
+    case AdvancedResultsPage:
+        return &advancedResultsPaginator;
     default:
         return nullptr;
     }
@@ -278,6 +330,27 @@ void MainWindow::switchPage()
 
     refreshNavigationLinks(linkForPage(currentPageId));
     currentPanel = panelForPage(currentPageId);
+    switch (currentPageId) {
+    case NewOrdersPage:
+        newOrdersPaginator.requestNewOrders();
+        refreshNewTasksLabelState(false, false);
+        break;
+    case ViewedPage:
+    case FavouritesPage:
+        paginator(currentPageId)->requestNewOrders();
+        break;
+    case TextSearchPage:
+        searchResultsPaginator.mode = 3;
+        break;
+    case FilterSearchPage:
+        searchResultsPaginator.mode = 4;
+        break;
+    case OrderPage:
+        enterOrderPage();
+        break;
+    default:
+        break;
+    }
     if (currentPanel) {
         currentPanel->setParent(ui->marketPlace);
         ui->gridLayout_3->addWidget(currentPanel, 0, 0);
@@ -287,6 +360,68 @@ void MainWindow::switchPage()
     refreshFavouriteLabelState();
     adjustAdvancedSearchPanel();
 }
+
+void MainWindow::enterOrderPage()
+{
+    // The request may be the very one whose re-login changed the paid-access flag and brought us
+    // here: it is let go with a deferred deletion, never deleted on the spot.
+    NetworkRequestContext::release(orderReadRequest.data());
+    orderReadRequest = nullptr;
+    updateReadOrderPanel();
+    TavrelSynchronization *sync = engine();
+    NetworkRequestContext *request = sync ? sync->requestOrderRead(readOrderId) : nullptr;
+    orderReadRequest = request;
+    if (request) {
+        connect(request, &NetworkRequestContext::replyFinished, this, &MainWindow::readOrderCompleted);
+        request->start();
+    }
+    detailPanel.showLoadingLabel();
+}
+
+void MainWindow::readOrder(qint64 orderId)
+{
+    if (currentPageId != OrderPage)
+        returnPageId = currentPageId;
+    readOrderId = orderId;
+    setPage(OrderPage);
+}
+
+void MainWindow::updateReadOrderPanel()
+{
+    TavrelDataBaseQuery *query = database();
+    Entity::Order *order = query ? query->order(currentLogin(), readOrderId) : nullptr;
+    if (!order)
+        return;
+    detailPanel.setOrder(order);
+    delete order;
+}
+
+void MainWindow::readOrderCompleted(QObject *sender)
+{
+    // The request reports its own reply (null), then the engine once it has stored the order.
+    if (!sender)
+        return;
+    detailPanel.hideLoadingLabel();
+    updateReadOrderPanel();
+}
+
+void MainWindow::orderReadBackPress()
+{
+    setPage(returnPageId);
+}
+
+void MainWindow::favouritesRemoveRequestReceived()
+{
+    if (TavrelSynchronization *sync = engine())
+        sync->syncFavouritesNow();
+}
+
+void MainWindow::newOrdersPanelReceivedResult()
+{
+    refreshNewTasksLabelState(false, false);
+}
+
+void MainWindow::onLeaveNewOrdersPage() { }
 
 void MainWindow::newTasksClick()
 {
@@ -430,7 +565,10 @@ void MainWindow::adjustAdvancedSearchPanel()
 int MainWindow::newOrdersCount()
 {
     TavrelDataBaseQuery *query = database();
-    return query ? query->newOrdersCount(currentLogin()) : 0;
+    const int stored = query ? query->newOrdersCount(currentLogin()) : 0;
+    if (currentPageId == NewOrdersPage && !newOrdersPaginator.isLoading())
+        return qMax(stored, newOrdersPaginator.collection.count());
+    return stored;
 }
 
 int MainWindow::favouritesCount()
@@ -512,6 +650,7 @@ void MainWindow::refreshNewTasksLabelState(bool noCounter, bool received)
                                                                : tr("Новые заявки: %1").arg(counter));
     welcomePanel.retranslateUi(counter);
     setCounterBadge(ui->lbNewOrderCounter, currentPageId == NewOrdersPage);
+    newOrdersPaginator.setTitle(counter);
 }
 
 void MainWindow::newOrdersReceived(QObject *sender)
@@ -544,6 +683,7 @@ void MainWindow::refreshFavouriteLabelState()
     ui->lbFavouriteCount->setText(text);
     ui->lbFavouriteCount->setAccessibleName(text.isEmpty() ? tr("Избранное") : tr("Избранное: %1").arg(text));
     setCounterBadge(ui->lbFavouriteCount, currentPageId == FavouritesPage);
+    favouritesPaginator.setTitle(text);
 }
 
 void MainWindow::favouritesReceivedEvent(QObject *sender)
@@ -572,9 +712,9 @@ void MainWindow::refreshNavigationLinks(QLabel *link)
             QWidget *marker = ui->wgSelection;
             marker->move(0, link->y() + (link->height() - marker->height()) / 2);
             marker->show();
-            setLinkStyle(label, LINK_STYLE_UNSELECTED, LINK_STYLE_SELECTED);
+            setLinkSelected(label);
         } else {
-            setLinkStyle(label, LINK_STYLE_SELECTED, LINK_STYLE_UNSELECTED);
+            setLinkUnselected(label);
         }
     }
     refreshNewTasksLabelState();

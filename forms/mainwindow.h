@@ -1,7 +1,9 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "detailedorderpanel.h"
 #include "setuppanel.h"
+#include "vieworderspaginator.h"
 #include "welcomepanel.h"
 
 #include <QMainWindow>
@@ -70,9 +72,14 @@ public:
     // Writes the current session into the links to the service's web pages.
     void refreshUserLabel();
 
+    // Opens the detail page of an order; the back link returns to the page it was opened from.
+    void readOrder(qint64 orderId);
+
     // Test seams: the panels the pages show, and the state of the pointer and of the announcement.
     WelcomePanel *welcome() { return &welcomePanel; }
     SetupPanel *settings() { return &setupPanel; }
+    DetailedOrderPanel *detailedOrderPanel() { return &detailPanel; }
+    ViewOrdersPaginator *paginator(int pageId);
     QWidget *pagePanel() const { return currentPanel; }
     int hoveredEdge() const { return hoverEdge; }
     int announcedCount() const { return lastCount; }
@@ -97,6 +104,12 @@ private slots:
     void favouritesClick();
     void filtersClick();
     void welcomeClicked();
+    void favouritesRemoveRequestReceived();
+    void newOrdersPanelReceivedResult();
+    void orderReadBackPress();
+    void updateReadOrderPanel();
+    void readOrderCompleted(QObject *sender);
+    void onLeaveNewOrdersPage();
 
 protected:
     bool eventFilter(QObject *obj, QEvent *event) override;
@@ -115,6 +128,7 @@ private:
     void updateHoverEdge(QWidget *shadow, const QPoint &globalPos);
     bool isShadowFrame(const QObject *obj) const;
     void endFirstLoading();
+    void enterOrderPage();
     void showBaloon(const QString &title, const QString &text);
 
     Ui::MainWindow *ui;
@@ -128,6 +142,12 @@ private:
 
     WelcomePanel welcomePanel;
     SetupPanel setupPanel;
+    DetailedOrderPanel detailPanel;
+    ViewOrdersPaginator newOrdersPaginator;
+    ViewOrdersPaginator viewedPaginator;
+    ViewOrdersPaginator favouritesPaginator;
+    ViewOrdersPaginator advancedResultsPaginator;
+    ViewOrdersPaginator searchResultsPaginator;
 
     int currentPageId = 0;
     int previousPageId = 0;
@@ -135,6 +155,7 @@ private:
     QWidget *currentPanel = nullptr;
     QPointer<NetworkRequestContext> newOrdersContext;
     QPointer<NetworkRequestContext> webLoginRequest;
+    QPointer<NetworkRequestContext> orderReadRequest;
 
     int cornerWidth = 0;
     int cornerHeight = 0;
@@ -147,6 +168,7 @@ private:
     bool fullRefreshPending = false;
     bool firstLoading = false;
     int loadingHoldCount = 0;
+    qint64 readOrderId = -1;
     // Owned: the engine ends the favourites listener when its mailbox goes.
     QPointer<NetworkRequestContext> favouritesListenerContext;
     bool newOrdersCounterKnown = false;
