@@ -3,12 +3,12 @@
 #include "appsettings.h"
 #include "clock.h"
 #include "constants.h"
+#include "corehost.h"
 #include "favouriteitem.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "order.h"
 #include "orderlist.h"
-#include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelsynchronizationtask.h"
 #include "valuehelpers.h"
@@ -41,7 +41,7 @@ NetworkRequestConstructor *constructor()
 
 void setFullAccess(bool value)
 {
-    if (TavrelApplication *app = TavrelApplication::instance())
+    if (CoreHost *app = CoreHost::instance())
         app->setFullAccess(value);
 }
 

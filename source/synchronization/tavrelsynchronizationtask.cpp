@@ -4,6 +4,7 @@
 #include "branchlist.h"
 #include "clock.h"
 #include "constants.h"
+#include "corehost.h"
 #include "database.h"
 #include "favouriteitem.h"
 #include "filter.h"
@@ -17,7 +18,6 @@
 #include "pagedrequestmanager.h"
 #include "pagerequestcontext.h"
 #include "regionlist.h"
-#include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelsynchronization.h"
 #include "valuehelpers.h"
@@ -71,7 +71,7 @@ void TavrelSynchronizationTask::setContext(NetworkRequestContext *context)
 
 NetworkRequestConstructor *TavrelSynchronizationTask::appNetworkRequestConstructor()
 {
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     return app ? app->requestConstructor.data() : nullptr;
 }
 
@@ -79,20 +79,20 @@ QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
 QNetworkConfigurationManager *TavrelSynchronizationTask::appNetworkConfigurationManager()
 {
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     return app ? app->networkConfigurationManager.data() : nullptr;
 }
 QT_WARNING_POP
 
 TavrelDataBaseQuery *TavrelSynchronizationTask::appDataBase()
 {
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     return app ? app->dataBaseQuery.data() : nullptr;
 }
 
 TavrelSynchronization *TavrelSynchronizationTask::appSynchronization()
 {
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     return app ? app->synchronization.data() : nullptr;
 }
 
@@ -347,7 +347,7 @@ void TavrelSynchronizationTask::loginTaskRequestResult(QObject *sender)
     const QVariant code = reply->result.value(KEY_RESULT);
     if (code == QVariant(S_OK) || code == QVariant(S_VERSION_OLD)) {
         engine->setSessionCookie(reply->result.value(KEY_SESSION).toString().toUtf8());
-        if (TavrelApplication *app = TavrelApplication::instance())
+        if (CoreHost *app = CoreHost::instance())
             app->setFullAccess(variantIsTrue(reply->result.value(KEY_FULL_ACCESS)));
         if (reply->result.contains(KEY_NAME))
             AppSettings::setUserName(reply->result.value(KEY_NAME).toString());
@@ -605,7 +605,7 @@ void TavrelSynchronizationTask::requestFavouriteSyncReceived(QObject *sender)
     if (!reply || !engine || m_dead)
         return;
     reply->deleteLater();
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     TavrelDataBaseQuery *db = appDataBase();
     DataBase *database = app ? app->dataBase.data() : nullptr;
     if (!isResult(reply, S_OK) || !db || !database) {
@@ -880,7 +880,7 @@ void TavrelSynchronizationTask::requestFiltersSyncReceived(QObject *sender)
     auto *reply = networkCompletion(sender, this->sender());
     TavrelSynchronization *engine = appSynchronization();
     TavrelDataBaseQuery *db = appDataBase();
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     DataBase *database = app ? app->dataBase.data() : nullptr;
     if (!reply || !engine || !db || !database || m_dead)
         return;

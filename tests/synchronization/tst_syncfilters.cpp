@@ -1,10 +1,10 @@
 // Filters pushed one request per change and replaced by the service's list, with the filters
 // listener's before- and after-sync notices, end to end against the stand-in service.
+#include "coretestapplication.h"
 #include "filter.h"
 #include "filterlist.h"
 #include "localservice/localservicefault.h"
 #include "syncfixture.h"
-#include "testapplication.h"
 
 class TestSyncFilters : public QObject
 {
@@ -227,5 +227,5 @@ void TestSyncFilters::deletedFilterGoes()
     QCOMPARE(serviceNames(), goneFromService ? QStringList({"gone", "stays"}) : QStringList({"stays"}));
 }
 
-TAVREL_TEST_MAIN(TestSyncFilters)
+TAVREL_CORE_TEST_MAIN(TestSyncFilters)
 #include "tst_syncfilters.moc"
