@@ -15,12 +15,13 @@ QString ownHome;
 // The variables of a private home in folder home, whose folders are made here.
 QList<QPair<QString, QString>> homeVariables(const QString &home)
 {
-    const QList<QPair<QString, QString>> variables {{QStringLiteral("HOME"), home},
-                                                    {QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config")},
-                                                    {QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data")},
-                                                    {QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache")},
-                                                    {QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime")},
-                                                    {QStringLiteral("TMPDIR"), home + QStringLiteral("/tmp")}};
+    const QList<QPair<QString, QString>> variables {
+        {QStringLiteral("HOME"), home},
+        {QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config")},
+        {QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data")},
+        {QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache")},
+        {QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime")},
+        {QStringLiteral("TMPDIR"), home + QStringLiteral("/tmp")}};
     for (const auto &variable : variables) {
         QDir().mkpath(variable.second);
     }

@@ -148,8 +148,9 @@ void TestLoginWrapper::failedReloginIsReported()
     QFETCH(QString, code);
     bed.service->addFault(LocalServiceFault::expireSessions().onPath(PATH_FAVOURITES).setTimes(loginFault ? 1 : 3));
     if (loginFault == 1) {
-        bed.service->addFault(
-            LocalServiceFault::changePassword(QStringLiteral("demo"), QStringLiteral("changed")).onPath(PATH_LOGIN).once());
+        bed.service->addFault(LocalServiceFault::changePassword(QStringLiteral("demo"), QStringLiteral("changed"))
+                                  .onPath(PATH_LOGIN)
+                                  .once());
     } else if (loginFault == 2) {
         bed.service->addFault(LocalServiceFault::resultCode(E_SERVER).onPath(PATH_LOGIN).once());
     } else if (loginFault == 3) {

@@ -71,16 +71,14 @@ private:
     QTemporaryDir certificates;
 
     // A self-signed certificate (and its key) for the given subject alternative name.
-    bool makeCertificate(const QString &name, const QString &subjectAltName, QSslCertificate *certificate,
-                         QSslKey *key)
+    bool makeCertificate(const QString &name, const QString &subjectAltName, QSslCertificate *certificate, QSslKey *key)
     {
         QProcess process;
         process.setWorkingDirectory(certificates.path());
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(QStringLiteral("openssl"),
-                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out",
-                       name + ".pem", "-days", "2", "-subj", "/CN=" + name, "-addext",
-                       "subjectAltName=" + subjectAltName});
+                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".pem",
+                       "-days", "2", "-subj", "/CN=" + name, "-addext", "subjectAltName=" + subjectAltName});
         if (!process.waitForFinished(60000) || process.exitCode() != 0)
             return false;
         QFile certificateFile(certificates.filePath(name + QStringLiteral(".pem")));

@@ -5,8 +5,6 @@
 #include "tavrelnetworkcookiejar.h"
 #include "tavrelnetworkdualcache.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QNetworkCookie>
 #include <QNetworkReply>
 #include <QUrlQuery>
@@ -34,13 +32,10 @@ private:
 
     static std::unique_ptr<QNetworkReply> finished(QNetworkReply *reply)
     {
-        std::unique_ptr<QNetworkReply> owned(reply);
-        if (!reply->isFinished()) {
-            QSignalSpy spy(reply, &QNetworkReply::finished);
-            if (!spy.wait(10000))
-                qWarning("reply did not finish");
-        }
-        return owned;
+        QSignalSpy spy(reply, &QNetworkReply::finished);
+        if (!reply->isFinished() && !spy.wait(10000))
+            qWarning("reply did not finish");
+        return std::unique_ptr<QNetworkReply>(reply);
     }
 
     std::unique_ptr<QNetworkReply> get(QNetworkAccessManager &manager, const QUrl &url,
@@ -62,14 +57,11 @@ private:
 
     std::unique_ptr<QNetworkReply> login(TavrelNetworkAccessManager &manager)
     {
-        const QByteArray digest = QCryptographicHash::hash("demo", QCryptographicHash::Md5).toHex();
-        const QByteArray document = "<Request><Login>demo</Login><Password>" + digest + "</Password></Request>";
+        const QString document = QStringLiteral("<Request><Login>demo</Login><Password>%1</Password></Request>")
+                                     .arg(LocalServiceUser::digest(QStringLiteral("demo")));
         QNetworkRequest request(QUrl(baseUrl() + URL_LOGIN));
         request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-        QBuffer body;
-        body.setData("xml=" + QUrl::toPercentEncoding(QString::fromLatin1(document)));
-        body.open(QIODevice::ReadOnly);
-        return finished(manager.sendByOperation(QNetworkAccessManager::PostOperation, request, &body));
+        return finished(manager.post(request, "xml=" + QUrl::toPercentEncoding(document)));
     }
 
 private slots:
@@ -142,15 +134,11 @@ private slots:
         language.setPath(QStringLiteral("/"));
         language.setExpirationDate(QDateTime::currentDateTimeUtc().addDays(30));
         service->addLoginCookie(language.toRawForm());
-        const QUrl url = apiUrl(URL_SUBSCRIPTIONS);
-        {
-            TavrelNetworkAccessManager manager;
-            QCOMPARE(login(manager)->error(), QNetworkReply::NoError);
-            QCOMPARE(manager.tavrelCookieJar()->allCookies().size(), 2);
-            get(manager, url);
-            QVERIFY(!service->lastRequest(URL_SUBSCRIPTIONS).cookie(COOKIE_PHP_SESSION.toLatin1()).isEmpty());
-            QCOMPARE(service->lastRequest(URL_SUBSCRIPTIONS).cookie("lang"), QByteArray("ru"));
-        }
+        TavrelNetworkAccessManager manager;
+        QCOMPARE(login(manager)->error(), QNetworkReply::NoError);
+        get(manager, apiUrl(URL_SUBSCRIPTIONS));
+        QVERIFY(!service->lastRequest(URL_SUBSCRIPTIONS).cookie(COOKIE_PHP_SESSION.toLatin1()).isEmpty());
+        QCOMPARE(service->lastRequest(URL_SUBSCRIPTIONS).cookie("lang"), QByteArray("ru"));
     }
 };
 

@@ -176,10 +176,10 @@ void TestSyncOrders::failedPageRetriesAtOnceOnlyWhenNothingWasNew_data()
 void TestSyncOrders::failedPageRetriesAtOnceOnlyWhenNothingWasNew()
 {
     QFETCH(bool, truncated);
-    const LocalServiceFault broken = (truncated ? LocalServiceFault::truncatedXml().onPage(3)
-                                                : LocalServiceFault::failPage(3))
-                                         .onPath(URL_NEW_ORDERS_PAGE)
-                                         .once();
+    const LocalServiceFault broken
+        = (truncated ? LocalServiceFault::truncatedXml().onPage(3) : LocalServiceFault::failPage(3))
+              .onPath(URL_NEW_ORDERS_PAGE)
+              .once();
     fixture.service()->generate(2100, 11);
     TavrelSynchronization *engine = startEngine(false);
     QVERIFY(engine);
