@@ -5,6 +5,7 @@
 #include "constants.h"
 #include "coregraph.h"
 #include "database.h"
+#include "formattedtextpatterns.h"
 #include "mainwindow.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
@@ -87,6 +88,8 @@ TavrelApplication::TavrelApplication(int &argc, char **argv)
 
 TavrelApplication::~TavrelApplication()
 {
+    // The hidden template form is a widget: it must go while the GUI is still there.
+    FormattedTextPatterns::release();
     trayIcon.hide();
     if (localServer) {
         localServer->close();

@@ -656,15 +656,15 @@ NetworkRequestContext *TavrelSynchronization::changeFavourite(qint64 orderId, bo
 
 // --- filters --------------------------------------------------------------------------
 
-void TavrelSynchronization::filterChanged(const Entity::FilterList &filters)
+bool TavrelSynchronization::filterChanged(const Entity::FilterList &filters)
 {
     if (!filters.hasChanges())
-        return;
+        return true;
     ensureTask(SyncTaskType::FiltersSync, false)->requireImmediate();
     // The copy shares the caller's records, so new local ids reach them.
     Entity::FilterList shared(filters);
-    if (TavrelDataBaseQuery *db = query())
-        db->saveFilters(m_currentLogin, shared, false);
+    TavrelDataBaseQuery *db = query();
+    return db && db->saveFilters(m_currentLogin, shared, false);
 }
 
 // --- search and order read ------------------------------------------------------------
