@@ -149,7 +149,6 @@ private slots:
         useDictionaries("1:-1 2:1 3:-1 5:3");
         const QList<qint64> filterIds {5, 99, 2, 2, 77};
         RegionsForm form;
-        form.ensureTree();
         form.setTickedIds(filterIds);
         QTimer::singleShot(0, &form, [&] { form.treeModel.setData(find(form.treeModel, "5"), 0, Qt::CheckStateRole); });
         QFETCH(QString, answer);
@@ -171,7 +170,6 @@ private slots:
         form.hide();
         useDictionaries("1:-1 3:-1 2:3", "new ");
         QVERIFY(!form.isTreeCurrent());
-        form.ensureTree();
         form.setTickedIds({2});
         QCOMPARE(render(form.treeModel), QStringLiteral("new 1 new 3(new 2+)"));
         QCOMPARE(form.allItems.at(1)->region, regions.items.at(0));
