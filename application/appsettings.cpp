@@ -3,8 +3,8 @@
 #include "autostart.h"
 #include "clock.h"
 #include "constants.h"
+#include "corehost.h"
 #include "database.h"
-#include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelsynchronization.h"
 
@@ -83,20 +83,20 @@ std::unique_ptr<QSettings> openSettingsFile()
 // logged in.
 QString rowLogin()
 {
-    const QString login = TavrelApplication::currentSynchronization()->currentLogin();
+    const QString login = CoreHost::currentSynchronization()->currentLogin();
     return login.isNull() ? QStringLiteral("") : login;
 }
 
 // The per-user row is keyed by the engine's current login: it is reached only while both exist.
 bool perUserStorageAvailable()
 {
-    return TavrelApplication::currentSynchronization() && TavrelApplication::currentDataBaseQuery();
+    return CoreHost::currentSynchronization() && CoreHost::currentDataBaseQuery();
 }
 
 // The stored proxy belongs to no login: the database and the query object are all it needs.
 bool proxyStorageAvailable()
 {
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     return app && app->dataBase && app->dataBaseQuery;
 }
 
@@ -160,7 +160,7 @@ void AppSettings::setTrayMode(bool value)
 {
     if (!state().trayMode.set(value))
         return;
-    if (TavrelApplication *app = TavrelApplication::instance())
+    if (CoreHost *app = CoreHost::instance())
         app->setTrayVisible(value);
 }
 
@@ -196,14 +196,14 @@ void AppSettings::setAutoEnterTimeout(int seconds)
 
 int AppSettings::newOrdersRefreshIntervalTime()
 {
-    if (TavrelSynchronization *sync = TavrelApplication::currentSynchronization())
+    if (TavrelSynchronization *sync = CoreHost::currentSynchronization())
         return sync->newOrdersRefreshInterval();
     return state().refreshIntervalWithoutEngine;
 }
 
 void AppSettings::setNewOrdersRefreshIntervalTime(int seconds)
 {
-    if (TavrelSynchronization *sync = TavrelApplication::currentSynchronization())
+    if (TavrelSynchronization *sync = CoreHost::currentSynchronization())
         sync->setNewOrdersRefreshInterval(seconds);
     else
         state().refreshIntervalWithoutEngine = seconds;
@@ -211,7 +211,7 @@ void AppSettings::setNewOrdersRefreshIntervalTime(int seconds)
 
 bool AppSettings::isFullAccess()
 {
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     return app && app->fullAccess;
 }
 
@@ -220,8 +220,8 @@ QString AppSettings::userName()
     State &s = state();
     if (!s.userName.isEmpty())
         return s.userName;
-    TavrelSynchronization *sync = TavrelApplication::currentSynchronization();
-    TavrelDataBaseQuery *query = TavrelApplication::currentDataBaseQuery();
+    TavrelSynchronization *sync = CoreHost::currentSynchronization();
+    TavrelDataBaseQuery *query = CoreHost::currentDataBaseQuery();
     if (sync && query && !sync->currentLogin().isEmpty()) {
         s.userName = query->userName(sync->currentLogin());
         return s.userName;
@@ -232,8 +232,8 @@ QString AppSettings::userName()
 void AppSettings::setUserName(const QString &name)
 {
     state().userName = name;
-    TavrelSynchronization *sync = TavrelApplication::currentSynchronization();
-    TavrelDataBaseQuery *query = TavrelApplication::currentDataBaseQuery();
+    TavrelSynchronization *sync = CoreHost::currentSynchronization();
+    TavrelDataBaseQuery *query = CoreHost::currentDataBaseQuery();
     if (sync && query && !sync->currentLogin().isEmpty() && !name.isEmpty())
         query->setUserName(sync->currentLogin(), name);
 }
@@ -259,14 +259,14 @@ void AppSettings::saveProxySettings()
     row.insert(PROXY_PORT, static_cast<int>(p.port()));
     row.insert(PROXY_AUTH_LOGIN, p.user());
     row.insert(PROXY_AUTH_PASSWORD, p.password());
-    TavrelApplication::currentDataBaseQuery()->saveProxySettings(row);
+    CoreHost::currentDataBaseQuery()->saveProxySettings(row);
 }
 
 void AppSettings::loadProxySettings()
 {
     QNetworkProxy &p = state().proxy;
     if (p.type() == QNetworkProxy::DefaultProxy && proxyStorageAvailable()) {
-        const QVariantMap row = TavrelApplication::currentDataBaseQuery()->proxySettings();
+        const QVariantMap row = CoreHost::currentDataBaseQuery()->proxySettings();
         if (!row.isEmpty()) {
             p.setType(static_cast<QNetworkProxy::ProxyType>(row.value(PROXY_TYPE).toInt()));
             p.setHostName(row.value(PROXY_HOST_NAME).toString());
@@ -313,7 +313,7 @@ void AppSettings::saveSettings()
     row.insert(SETTING_NEW_ORDERS_REFRESH_INTERVAL_TIME, newOrdersRefreshIntervalTime());
     row.insert(SETTING_USE_AUTO_ENTER, useAutoEnter());
     row.insert(SETTING_WORK_MODE_IN_BACKGROUND, isTrayMode());
-    TavrelApplication::currentDataBaseQuery()->saveUserSettings(rowLogin(), row);
+    CoreHost::currentDataBaseQuery()->saveUserSettings(rowLogin(), row);
 }
 
 void AppSettings::loadSettings()
@@ -321,7 +321,7 @@ void AppSettings::loadSettings()
     State &s = state();
     bool rowLoaded = false;
     if (perUserStorageAvailable()) {
-        const QVariantMap row = TavrelApplication::currentDataBaseQuery()->userSettings(rowLogin());
+        const QVariantMap row = CoreHost::currentDataBaseQuery()->userSettings(rowLogin());
         if (!row.isEmpty()) {
             if (const auto timeout = positiveInt(row.value(SETTING_AUTO_ENTER_TIMEOUT)))
                 setAutoEnterTimeout(*timeout);

@@ -3,7 +3,9 @@
 #include "appsettings.h"
 #include "authorizationform.h"
 #include "constants.h"
+#include "coregraph.h"
 #include "database.h"
+#include "formattedtextpatterns.h"
 #include "mainwindow.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
@@ -86,6 +88,8 @@ TavrelApplication::TavrelApplication(int &argc, char **argv)
 
 TavrelApplication::~TavrelApplication()
 {
+    // The hidden template form is a widget: it must go while the GUI is still there.
+    FormattedTextPatterns::release();
     trayIcon.hide();
     if (localServer) {
         localServer->close();
@@ -97,18 +101,6 @@ TavrelApplication::~TavrelApplication()
 TavrelApplication *TavrelApplication::instance()
 {
     return qobject_cast<TavrelApplication *>(QCoreApplication::instance());
-}
-
-TavrelSynchronization *TavrelApplication::currentSynchronization()
-{
-    TavrelApplication *app = instance();
-    return app ? app->synchronization.data() : nullptr;
-}
-
-TavrelDataBaseQuery *TavrelApplication::currentDataBaseQuery()
-{
-    TavrelApplication *app = instance();
-    return app ? app->dataBaseQuery.data() : nullptr;
 }
 
 QString TavrelApplication::localServerName()
@@ -234,64 +226,26 @@ int TavrelApplication::start()
 
     setQuitOnLastWindowClosed(false);
 
-    auto loginForm = std::make_unique<AuthorizationForm>(nullptr);
-    auto accessManager = std::make_unique<TavrelNetworkAccessManager>(nullptr);
-
-    const QString databaseName = applicationName() + QStringLiteral(".Dat");
-    if (!QFileInfo::exists(databaseName)) {
-        // Created owner-only before SQLite sees it: it holds the users' password digests.
-        QFile file(databaseName);
-        if (file.open(QIODevice::WriteOnly))
-            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
-    auto db = std::make_unique<DataBase>(databaseName, QString(), QString());
-    QFile::setPermissions(databaseName, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    auto migration = std::make_unique<TavrelMigration>(*db, nullptr);
-    // Qt marks the bearer classes deprecated; the engine still asks this one for the online state.
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    auto configurationManager = std::make_unique<QNetworkConfigurationManager>(nullptr);
-    QT_WARNING_POP
-    auto constructor = std::make_unique<NetworkRequestConstructor>(nullptr);
-    auto query = std::make_unique<TavrelDataBaseQuery>(db.get(), nullptr);
-    auto proxyWidget = std::make_unique<ProxySettingsWidget>(nullptr);
-
-    dataBase = db.get();
-    dataBaseQuery = query.get();
-    authorizationForm = loginForm.get();
-    networkAccessManager = accessManager.get();
-    networkConfigurationManager = configurationManager.get();
-    requestConstructor = constructor.get();
-
-    auto engine = std::make_unique<TavrelSynchronization>(nullptr);
-    synchronization = engine.get();
-
-    migration->upToLastMigration();
+    CoreGraph graph(this);
+    AuthorizationForm *loginForm = graph.adopt(std::make_unique<AuthorizationForm>(nullptr));
+    authorizationForm = loginForm;
+    ProxySettingsWidget *proxyWidget = nullptr;
+    graph.build(applicationName() + QStringLiteral(".Dat"),
+                [&] { proxyWidget = graph.adopt(std::make_unique<ProxySettingsWidget>(nullptr)); });
     loginForm->loadLastSavedUser();
 
-    auto window = std::make_unique<MainWindow>(nullptr);
-    mainWindow = window.get();
+    mainWindow = graph.adopt(std::make_unique<MainWindow>(nullptr));
 
-    proxySettingsWidget = proxyWidget.get();
+    proxySettingsWidget = proxyWidget;
     proxyWidget->setWindowFlags(Qt::WindowCloseButtonHint);
 
     loginForm->show();
     AppSettings::loadSettings();
-    engine->syncDictionariesNow();
+    synchronization->syncDictionariesNow();
     setTrayVisible(AppSettings::isTrayMode());
 
     const int exitCode = exec();
-
-    window.reset();
-    engine.reset();
-    proxyWidget.reset();
-    query.reset();
-    constructor.reset();
-    configurationManager.reset();
-    migration.reset();
-    db.reset();
-    accessManager.reset();
-    loginForm.reset();
+    graph.clear();
     return exitCode;
 }
 
@@ -327,20 +281,8 @@ void TavrelApplication::trayActivated()
     mainWindow->activateWindow();
 }
 
-void TavrelApplication::setFullAccess(bool value)
+void TavrelApplication::fullAccessChanged()
 {
-    if (!synchronization || !dataBaseQuery) {
-        fullAccess = value;
-        return;
-    }
-    const QString login = synchronization->currentLogin();
-    if (dataBaseQuery->isFullAccess(login) == value) {
-        // The stored flag already says so; keep the in-memory flag in step with it.
-        fullAccess = value;
-        return;
-    }
-    dataBaseQuery->setFullAccess(login, value);
-    fullAccess = value;
     if (mainWindow && mainWindow->isVisible())
         mainWindow->switchPage();
 }

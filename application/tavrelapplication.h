@@ -1,6 +1,7 @@
 #ifndef TAVRELAPPLICATION_H
 #define TAVRELAPPLICATION_H
 
+#include "corehost.h"
 #include "tooltipbaloonset.h"
 #include "versionform.h"
 
@@ -12,22 +13,16 @@
 
 class MainWindow;
 class AuthorizationForm;
-class TavrelNetworkAccessManager;
-class NetworkRequestConstructor;
-class DataBase;
-class TavrelDataBaseQuery;
-class QNetworkConfigurationManager;
-class TavrelSynchronization;
 class ProxySettingsWidget;
 class QLocalServer;
 class QLocalSocket;
 
-// The one application object: the meeting point through which every part of the program reaches
-// the long-lived objects. Those objects belong to start(), which creates them in a fixed order and
-// destroys them in reverse order when the event loop ends; each pointer turns null when its object goes.
-// The application object itself owns the tray icon, the balloon stack, the version dialog and the
-// single-instance server.
-class TavrelApplication : public QApplication
+// The one application object of the windowed program: the meeting point through which every part of the
+// program reaches the long-lived objects. Those objects belong to start(), which builds them as one graph
+// in a fixed order and destroys them in reverse order when the event loop ends; each pointer turns null
+// when its object goes. The application object itself owns the tray icon, the balloon stack, the version
+// dialog and the single-instance server.
+class TavrelApplication : public QApplication, public CoreHost
 {
     Q_OBJECT
 
@@ -37,18 +32,13 @@ public:
 
     // The running application object, or null when there is none or it is of another class.
     static TavrelApplication *instance();
-    // The published engine and query object, or null while there is none (or no application object).
-    static TavrelSynchronization *currentSynchronization();
-    static TavrelDataBaseQuery *currentDataBaseQuery();
 
     // The start-up, the event loop and the tear-down; returns the loop's exit code.
     int start();
 
-    void setTrayVisible(bool visible);
-    // Records the paid-access flag the service reported for the logged-in user.
-    void setFullAccess(bool value);
-    void showLoadingIndicator();
-    void stopLoadingIndicator();
+    void setTrayVisible(bool visible) override;
+    void showLoadingIndicator() override;
+    void stopLoadingIndicator() override;
 
     // "QUORVIN_" followed by the application name.
     static QString localServerName();
@@ -58,18 +48,12 @@ public:
     static void migrateSettings();
 
     // Whether the service declared this client version unsupported; never reset during a run.
-    bool isVersionUnsupported() const { return unsupportedVersion; }
+    bool isVersionUnsupported() const override { return unsupportedVersion; }
     // Test seam: forgets the version status seen so far and closes the dialog.
     void resetVersionCheckForTesting();
 
     QPointer<MainWindow> mainWindow;
     QPointer<AuthorizationForm> authorizationForm;
-    QPointer<TavrelNetworkAccessManager> networkAccessManager;
-    QPointer<NetworkRequestConstructor> requestConstructor;
-    QPointer<DataBase> dataBase;
-    QPointer<TavrelDataBaseQuery> dataBaseQuery;
-    QPointer<QNetworkConfigurationManager> networkConfigurationManager;
-    QPointer<TavrelSynchronization> synchronization;
     QPointer<ProxySettingsWidget> proxySettingsWidget;
 
     ToolTipBaloonSet baloonSet;
@@ -78,7 +62,6 @@ public:
     QSystemTrayIcon trayIcon;
     // True while the tray icon is really shown: never where the desktop has no tray.
     bool trayVisible = false;
-    bool fullAccess = false;
     QString versionStatus;
     QTimer versionTimer;
     QLocalServer *localServer = nullptr;
@@ -86,7 +69,7 @@ public:
 public slots:
     void execUpdateUrl(const QString &url);
     // Reads the version status of a finished reply's context; false when the client must stop.
-    bool processVersionStatus(QObject *sender);
+    bool processVersionStatus(QObject *sender) override;
     void trayActivated();
     void closeApp();
 
@@ -94,6 +77,9 @@ private slots:
     void showVersionStatusDialog();
     void acceptIncomingMessage();
     void tryListenNamedPipe();
+
+protected:
+    void fullAccessChanged() override;
 
 private:
     // Probes for a running instance. Returns true when one answered and was asked to come to the front.

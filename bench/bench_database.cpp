@@ -12,7 +12,7 @@
 #include "order.h"
 #include "tavreldatabasequery.h"
 #include "tavrelmigration.h"
-#include "tests/common/realisticorders.h"
+#include "testdata/realisticorders.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,7 +5,10 @@
 //
 //     build/bench/bench_sync [orders] [repetitions]
 #include "constants.h"
+#include "coregraph.h"
+#include "corehost.h"
 #include "database.h"
+#include "headlessapplication.h"
 #include "localservice/localservice.h"
 #include "localservice/localservicerequest.h"
 #include "localservice/localserviceuser.h"
@@ -15,7 +18,6 @@
 #include "order.h"
 #include "orderlist.h"
 #include "pagerequestcontext.h"
-#include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelmigration.h"
 #include "tavrelnetworkaccessmanager.h"
@@ -95,29 +97,23 @@ bool waitFor(const std::function<bool()> &done, int msecs)
 struct Client
 {
     explicit Client(const QString &file)
+        : graph(CoreHost::instance())
     {
-        TavrelApplication *app = TavrelApplication::instance();
-        dataBase = std::make_unique<DataBase>(file);
-        app->dataBase = dataBase.get();
-        TavrelMigration(*dataBase).upToLastMigration();
-        query = std::make_unique<TavrelDataBaseQuery>(dataBase.get());
-        app->dataBaseQuery = query.get();
-        engine = std::make_unique<TavrelSynchronization>();
-        app->synchronization = engine.get();
+        graph.build(file);
+        query = CoreHost::instance()->dataBaseQuery;
+        engine = graph.engine();
     }
     ~Client()
     {
-        engine.reset();
-        query.reset();
-        dataBase.reset();
+        graph.clear();
         for (int i = 0; i < 3; ++i) {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             QCoreApplication::processEvents();
         }
     }
-    std::unique_ptr<DataBase> dataBase;
-    std::unique_ptr<TavrelDataBaseQuery> query;
-    std::unique_ptr<TavrelSynchronization> engine;
+    CoreGraph graph;
+    TavrelDataBaseQuery *query = nullptr;
+    TavrelSynchronization *engine = nullptr;
 };
 
 // One synchronization on a fresh database; returns the milliseconds, or -1.
@@ -127,7 +123,7 @@ double measureSync(const QString &file, int pages, QList<LocalServiceRequest> *p
     QString outcome;
     QObject receiver;
     QObject::connect(
-        client.engine.get(), &TavrelSynchronization::authorizationReceived, &receiver,
+        client.engine, &TavrelSynchronization::authorizationReceived, &receiver,
         [&](NetworkRequestContext *result) { outcome = result->result.value(KEY_SYNC_RESULT).toString(); });
     client.engine->login(Login, LocalServiceUser::digest(Password), false);
     if (!waitFor([&]() { return !outcome.isEmpty(); }, 20000) || outcome != S_OK) {
@@ -239,8 +235,6 @@ double median(QList<double> values)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir dir;
     const int orders = argc > 1 ? qMax(1000, atoi(argv[1])) : 10000;
     const int repetitions = argc > 2 ? qMax(1, atoi(argv[2])) : 3;
@@ -249,15 +243,13 @@ int main(int argc, char *argv[])
     // The settings of a bench run stay out of the user's own.
     qputenv("HOME", dir.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
-    TavrelApplication app(argc, argv);
+    HeadlessApplication app(argc, argv);
     ServiceThread server(orders);
     const QString url = server.call([&]() { return server.service->url(); });
     qputenv("TAVREL_BASE_URL", url.toUtf8());
     OnlineState::force(true);
-    TavrelNetworkAccessManager accessManager;
-    app.networkAccessManager = &accessManager;
+    // Parses the plain loop's pages outside the measurement.
     NetworkRequestConstructor constructor;
-    app.requestConstructor = &constructor;
 
     QList<double> syncTimes, downloadTimes, insertTimes;
     for (int run = 0; run < repetitions; ++run) {

@@ -2,25 +2,35 @@
 
 #include "appsettings.h"
 #include "constants.h"
+#include "detailedorderpanel.h"
 #include "networkrequestcontext.h"
+#include "order.h"
 #include "orderlist.h"
 #include "setuppanel.h"
 #include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelsynchronization.h"
+#include "ui_detailedorderpanel.h"
 #include "ui_mainwindow.h"
+#include "urlpolicy.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
     , settingsPage(new SetupPanel)
+    , orderPanel(new DetailedOrderPanel)
 {
     ui->setupUi(this);
     ui->settingsLayout->addWidget(settingsPage);
     ui->loadingOverlay->hide();
+    // Until the window has pages of its own, an order opens in a window of its own.
+    orderPanel->resize(640, 760);
+    connect(orderPanel->ui->lbBackLabel, &QLabel::linkActivated, orderPanel, &QWidget::hide);
+    connect(orderPanel, &DetailedOrderPanel::favouriteChanged, this, &MainWindow::refreshCounters);
 }
 
 MainWindow::~MainWindow()
@@ -28,7 +38,63 @@ MainWindow::~MainWindow()
     // The engine drops a listener whose mailbox is gone.
     delete favouritesListener.data();
     delete newOrdersListener.data();
+    NetworkRequestContext::release(orderReadRequest.data());
+    delete orderPanel;
     delete ui;
+}
+
+void MainWindow::readOrder(qint64 orderId)
+{
+    readOrderId = orderId;
+    orderPanel->setWindowTitle(tr("Заявка № %1").arg(orderId));
+    orderPanel->showLoadingLabel();
+    updateReadOrderPanel();
+    orderPanel->show();
+    orderPanel->raise();
+
+    // The request may be the one reporting right now: never delete it on the spot.
+    NetworkRequestContext::release(orderReadRequest.data());
+    orderReadRequest = nullptr;
+    TavrelApplication *app = TavrelApplication::instance();
+    TavrelSynchronization *engine = app ? app->synchronization.data() : nullptr;
+    NetworkRequestContext *request = engine ? engine->requestOrderRead(orderId) : nullptr;
+    if (!request) {
+        orderPanel->hideLoadingLabel();
+        return;
+    }
+    orderReadRequest = request;
+    connect(request, &NetworkRequestContext::replyFinished, this, &MainWindow::readOrderCompleted);
+    request->start();
+}
+
+void MainWindow::updateReadOrderPanel()
+{
+    TavrelApplication *app = TavrelApplication::instance();
+    TavrelSynchronization *engine = app ? app->synchronization.data() : nullptr;
+    TavrelDataBaseQuery *query = app ? app->dataBaseQuery.data() : nullptr;
+    if (!engine || !query)
+        return;
+    Entity::Order *order = query->order(engine->currentLogin(), readOrderId);
+    if (!order)
+        return;
+    orderPanel->setOrder(order);
+    delete order;
+}
+
+void MainWindow::readOrderCompleted(QObject *sender)
+{
+    // The engine reports again, with itself as argument, once it has stored the order.
+    if (!sender)
+        return;
+    orderPanel->hideLoadingLabel();
+    updateReadOrderPanel();
+}
+
+void MainWindow::browserLinkActivate(const QString &link)
+{
+    const QUrl url(link, QUrl::TolerantMode);
+    if (UrlPolicy::isBrowserUrl(url))
+        QDesktopServices::openUrl(url);
 }
 
 void MainWindow::switchPage()

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 class NetworkRequestContext;
+class DetailedOrderPanel;
 class SetupPanel;
 
 namespace Ui {
@@ -34,9 +35,20 @@ public:
     QString countersText() const;
     SetupPanel *setupPanel() const { return settingsPage; }
 
+    // Opens the detail page of a stored order and asks the service for its details.
+    void readOrder(qint64 orderId);
+    DetailedOrderPanel *detailedOrderPanel() const { return orderPanel; }
+
+public slots:
+    // Opens an address in the browser; only http and https addresses are opened, and the session
+    // goes only to the service's own pages.
+    void browserLinkActivate(const QString &link);
+
 private slots:
     void newOrdersReceived(QObject *sender);
     void refreshCounters();
+    void updateReadOrderPanel();
+    void readOrderCompleted(QObject *sender);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -51,6 +63,9 @@ private:
     QPointer<NetworkRequestContext> favouritesListener;
     QPointer<NetworkRequestContext> newOrdersListener;
     int loadingHolds = 0;
+    DetailedOrderPanel *orderPanel;
+    qint64 readOrderId = -1;
+    QPointer<NetworkRequestContext> orderReadRequest;
 };
 
 #endif // MAINWINDOW_H

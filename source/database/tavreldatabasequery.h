@@ -80,7 +80,11 @@ public:
     // --- filters ---------------------------------------------------------------------------------
     Entity::FilterList filters(const QString &login);
     bool saveFilters(const QString &login, Entity::FilterList &list, bool replaceAll);
-    bool setFilterSynchronized(const QString &login, qint64 localId, qint64 serviceId);
+    // Gives the row the service's id. It becomes Sync only when it still holds the version pushed
+    // (its change time is pushedChangeDate, or no time is given); a row edited since keeps its
+    // change to be pushed again, as an update (a New row becomes Edited).
+    bool setFilterSynchronized(const QString &login, qint64 localId, qint64 serviceId,
+                               const QDateTime &pushedChangeDate = QDateTime());
     // Deletes the login's filters in one transaction; false (nothing deleted) when a delete fails.
     bool removeFilter(const QString &login, const QList<qint64> &localIds);
 

@@ -31,6 +31,10 @@ const char DELETE_FILTER_LINKS[] = "DELETE FROM %1 WHERE FilterId = :FilterId";
 const char INSERT_FILTER_LINK[] = "INSERT INTO %1 (FilterId, %2Id) VALUES (:FilterId, :LinkId)";
 const char UPDATE_FILTER_SYNCHRONIZED[] = "UPDATE %1 SET Id = :ExternalId, FilterChangeDate = :Date, State = :State "
                                           "WHERE Login = :Login AND LocalId = :LocalId";
+const char SELECT_FILTER_VERSION[]
+    = "SELECT FilterChangeDate, State FROM %1 WHERE Login = :Login AND LocalId = :LocalId";
+const char UPDATE_FILTER_ID[]
+    = "UPDATE %1 SET Id = :ExternalId, State = :State WHERE Login = :Login AND LocalId = :LocalId";
 const char DELETE_FILTER[] = "DELETE FROM %1 WHERE Login = :Login AND LocalId = :Id";
 
 QString sql(const char *text, const QString &table)
@@ -191,12 +195,19 @@ bool TavrelDataBaseQuery::saveFilters(const QString &login, Entity::FilterList &
             filter->localId = -1;
     };
     QList<bool *> flags;
+    // Rows that keep their ids go first, so that no new row can take an id one of them still needs.
+    QList<Entity::Filter *> ordered;
     for (Entity::Filter *filter : qAsConst(list.items)) {
         // Replace-all has removed every stored row of the login, so every record must be written.
         if (!filter || (!filter->changed && !replaceAll))
             continue;
         if (filter->localId < 0)
             newFilters << filter;
+        else
+            ordered << filter;
+    }
+    ordered << newFilters;
+    for (Entity::Filter *filter : qAsConst(ordered)) {
         if (!writeFilter(login, filter)) {
             undoLocalIds();
             return failLevel();
@@ -209,8 +220,30 @@ bool TavrelDataBaseQuery::saveFilters(const QString &login, Entity::FilterList &
     return committed;
 }
 
-bool TavrelDataBaseQuery::setFilterSynchronized(const QString &login, qint64 localId, qint64 serviceId)
+bool TavrelDataBaseQuery::setFilterSynchronized(const QString &login, qint64 localId, qint64 serviceId,
+                                                const QDateTime &pushedChangeDate)
 {
+    if (pushedChangeDate.isValid()) {
+        QSqlQuery version = statement(sql(SELECT_FILTER_VERSION, TABLE_FILTERS));
+        version.bindValue(QStringLiteral(":Login"), login);
+        version.bindValue(QStringLiteral(":LocalId"), localId);
+        if (!version.exec())
+            return false;
+        const bool found = version.next();
+        const QDateTime stored = found ? version.value(0).toDateTime() : QDateTime();
+        const auto state
+            = found ? Entity::FilterList::stringToState(version.value(1).toString()) : Entity::FilterList::Sync;
+        version.finish();
+        if (found && stored.isValid() && stored != pushedChangeDate) {
+            QSqlQuery keep = statement(sql(UPDATE_FILTER_ID, TABLE_FILTERS));
+            keep.bindValue(QStringLiteral(":ExternalId"), serviceId);
+            const auto kept = state == Entity::FilterList::New ? Entity::FilterList::Edited : state;
+            keep.bindValue(QStringLiteral(":State"), Entity::FilterList::stateToString(kept));
+            keep.bindValue(QStringLiteral(":Login"), login);
+            keep.bindValue(QStringLiteral(":LocalId"), localId);
+            return run(keep);
+        }
+    }
     QSqlQuery query = statement(sql(UPDATE_FILTER_SYNCHRONIZED, TABLE_FILTERS));
     query.bindValue(QStringLiteral(":ExternalId"), serviceId);
     query.bindValue(QStringLiteral(":Date"), Clock::currentDateTimeUtc());

@@ -2,7 +2,7 @@
 
 #include "appsettings.h"
 #include "constants.h"
-#include "tavrelapplication.h"
+#include "corehost.h"
 #include "tavrelsynchronization.h"
 #include "valuehelpers.h"
 
@@ -88,7 +88,7 @@ bool LoginWrapperRequestContext::processReply()
         if (result.contains(KEY_NAME)) {
             AppSettings::setUserName(result.value(KEY_NAME).toString());
         }
-        TavrelApplication *application = TavrelApplication::instance();
+        CoreHost *application = CoreHost::instance();
         if (application && application->synchronization) {
             application->synchronization->setSessionCookie(result.value(KEY_SESSION).toByteArray());
         }

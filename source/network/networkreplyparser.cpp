@@ -1,8 +1,8 @@
 #include "networkreplyparser.h"
 
 #include "constants.h"
+#include "corehost.h"
 #include "networkrequestcontext.h"
-#include "tavrelapplication.h"
 
 #include <QDomNodeList>
 #include <QHash>
@@ -144,7 +144,7 @@ void applyVersionUpdates(const QDomElement &root, QVariantMap *result)
 
 void callVersionCheck(NetworkRequestContext *context)
 {
-    if (TavrelApplication *application = TavrelApplication::instance()) {
+    if (CoreHost *application = CoreHost::instance()) {
         application->processVersionStatus(context);
     }
 }

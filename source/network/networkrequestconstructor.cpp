@@ -2,6 +2,7 @@
 
 #include "appsettings.h"
 #include "constants.h"
+#include "corehost.h"
 #include "favouriteitem.h"
 #include "filter.h"
 #include "filterlist.h"
@@ -9,7 +10,6 @@
 #include "networkreplyparser.h"
 #include "pagedrequestmanager.h"
 #include "pagerequestcontext.h"
-#include "tavrelapplication.h"
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelsynchronization.h"
 #include "valuehelpers.h"
@@ -110,7 +110,7 @@ NetworkRequestContext *NetworkRequestConstructor::createRequest(int kind, const 
         break;
     }
 
-    TavrelApplication *application = TavrelApplication::instance();
+    CoreHost *application = CoreHost::instance();
     context->constructor = this;
     if (application && application->networkAccessManager) {
         context->accessManager = application->networkAccessManager;

@@ -1,8 +1,8 @@
 #include "networkrequestcontext.h"
 
 #include "constants.h"
+#include "corehost.h"
 #include "networkrequestconstructor.h"
-#include "tavrelapplication.h"
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelnetworkcookiejar.h"
 #include "tavrelsynchronization.h"
@@ -13,7 +13,7 @@ namespace {
 
 TavrelNetworkAccessManager *applicationAccessManager()
 {
-    TavrelApplication *application = TavrelApplication::instance();
+    CoreHost *application = CoreHost::instance();
     return application ? application->networkAccessManager.data() : nullptr;
 }
 
@@ -89,7 +89,7 @@ QNetworkReply *NetworkRequestContext::send(bool track)
     if (isLoginKind(kind)) {
         removeStaleSessionCookies();
     } else {
-        TavrelApplication *application = TavrelApplication::instance();
+        CoreHost *application = CoreHost::instance();
         TavrelSynchronization *synchronization = application ? application->synchronization.data() : nullptr;
         if (synchronization) {
             // Read at every send, so a request re-sent after a new login carries the new session.

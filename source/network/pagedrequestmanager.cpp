@@ -2,9 +2,9 @@
 
 #include "appsettings.h"
 #include "constants.h"
+#include "corehost.h"
 #include "networkrequestconstructor.h"
 #include "pagerequestcontext.h"
-#include "tavrelapplication.h"
 #include "tavrelsynchronization.h"
 #include "valuehelpers.h"
 
@@ -176,7 +176,7 @@ void PagedRequestManager::createPageRequest()
 
 NetworkRequestContext *PagedRequestManager::buildPageRequest(int page)
 {
-    TavrelApplication *application = TavrelApplication::instance();
+    CoreHost *application = CoreHost::instance();
     NetworkRequestConstructor *builder = constructor.data();
     if (!builder && application) {
         builder = application->requestConstructor.data();

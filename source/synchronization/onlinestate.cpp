@@ -1,6 +1,6 @@
 #include "onlinestate.h"
 
-#include "tavrelapplication.h"
+#include "corehost.h"
 
 #include <QNetworkConfigurationManager>
 
@@ -15,7 +15,7 @@ bool OnlineState::isOnline()
 {
     if (forcedState != NotForced)
         return forcedState == ForcedOnline;
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     QNetworkConfigurationManager *manager = app ? app->networkConfigurationManager.data() : nullptr;
     if (!manager)
         return true;

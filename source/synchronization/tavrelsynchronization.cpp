@@ -3,12 +3,12 @@
 #include "appsettings.h"
 #include "clock.h"
 #include "constants.h"
+#include "corehost.h"
 #include "favouriteitem.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "order.h"
 #include "orderlist.h"
-#include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelsynchronizationtask.h"
 #include "valuehelpers.h"
@@ -41,7 +41,7 @@ NetworkRequestConstructor *constructor()
 
 void setFullAccess(bool value)
 {
-    if (TavrelApplication *app = TavrelApplication::instance())
+    if (CoreHost *app = CoreHost::instance())
         app->setFullAccess(value);
 }
 
@@ -656,15 +656,15 @@ NetworkRequestContext *TavrelSynchronization::changeFavourite(qint64 orderId, bo
 
 // --- filters --------------------------------------------------------------------------
 
-void TavrelSynchronization::filterChanged(const Entity::FilterList &filters)
+bool TavrelSynchronization::filterChanged(const Entity::FilterList &filters)
 {
     if (!filters.hasChanges())
-        return;
+        return true;
     ensureTask(SyncTaskType::FiltersSync, false)->requireImmediate();
     // The copy shares the caller's records, so new local ids reach them.
     Entity::FilterList shared(filters);
-    if (TavrelDataBaseQuery *db = query())
-        db->saveFilters(m_currentLogin, shared, false);
+    TavrelDataBaseQuery *db = query();
+    return db && db->saveFilters(m_currentLogin, shared, false);
 }
 
 // --- search and order read ------------------------------------------------------------

@@ -98,7 +98,9 @@ public:
     // --- user actions -------------------------------------------------------------
     NetworkRequestContext *addFavourite(qint64 orderId);
     NetworkRequestContext *removeFavourite(qint64 orderId);
-    void filterChanged(const Entity::FilterList &filters);
+    // Stores the changed filters and makes the filters synchronization run on the next pass; false
+    // when the database refused the write (the records keep their change flags).
+    bool filterChanged(const Entity::FilterList &filters);
     NetworkRequestContext *requestSearch(const QString &searchArea, const QString &searchText, bool morphology,
                                          bool wordsRequired);
     NetworkRequestContext *requestOrderRead(qint64 orderId);

@@ -4,6 +4,7 @@
 #include "branchlist.h"
 #include "clock.h"
 #include "constants.h"
+#include "corehost.h"
 #include "database.h"
 #include "favouriteitem.h"
 #include "filter.h"
@@ -17,7 +18,6 @@
 #include "pagedrequestmanager.h"
 #include "pagerequestcontext.h"
 #include "regionlist.h"
-#include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelsynchronization.h"
 #include "valuehelpers.h"
@@ -38,6 +38,9 @@ const int LoginInterval = 15;
 // A push that failed for a passing reason (no network, a server error, no answer) is tried
 // again after this long, not on every tick.
 const int TransientRetrySecs = 60;
+// The change time of the filter version a push carries, kept beside the push (never sent), so
+// that an edit made while the push was on its way is not taken for synchronized.
+const QString PushedChangeDate = QStringLiteral("PushedChangeDate");
 
 bool isResult(const NetworkRequestContext *context, const QString &code)
 {
@@ -71,7 +74,7 @@ void TavrelSynchronizationTask::setContext(NetworkRequestContext *context)
 
 NetworkRequestConstructor *TavrelSynchronizationTask::appNetworkRequestConstructor()
 {
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     return app ? app->requestConstructor.data() : nullptr;
 }
 
@@ -79,20 +82,20 @@ QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
 QNetworkConfigurationManager *TavrelSynchronizationTask::appNetworkConfigurationManager()
 {
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     return app ? app->networkConfigurationManager.data() : nullptr;
 }
 QT_WARNING_POP
 
 TavrelDataBaseQuery *TavrelSynchronizationTask::appDataBase()
 {
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     return app ? app->dataBaseQuery.data() : nullptr;
 }
 
 TavrelSynchronization *TavrelSynchronizationTask::appSynchronization()
 {
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     return app ? app->synchronization.data() : nullptr;
 }
 
@@ -347,7 +350,7 @@ void TavrelSynchronizationTask::loginTaskRequestResult(QObject *sender)
     const QVariant code = reply->result.value(KEY_RESULT);
     if (code == QVariant(S_OK) || code == QVariant(S_VERSION_OLD)) {
         engine->setSessionCookie(reply->result.value(KEY_SESSION).toString().toUtf8());
-        if (TavrelApplication *app = TavrelApplication::instance())
+        if (CoreHost *app = CoreHost::instance())
             app->setFullAccess(variantIsTrue(reply->result.value(KEY_FULL_ACCESS)));
         if (reply->result.contains(KEY_NAME))
             AppSettings::setUserName(reply->result.value(KEY_NAME).toString());
@@ -605,7 +608,7 @@ void TavrelSynchronizationTask::requestFavouriteSyncReceived(QObject *sender)
     if (!reply || !engine || m_dead)
         return;
     reply->deleteLater();
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     TavrelDataBaseQuery *db = appDataBase();
     DataBase *database = app ? app->dataBase.data() : nullptr;
     if (!isResult(reply, S_OK) || !db || !database) {
@@ -791,6 +794,7 @@ int TavrelSynchronizationTask::runFiltersSync()
         if (!wrapper)
             continue;
         wrapper->setParent(this);
+        wrapper->parameters.insert(PushedChangeDate, filter->filterChangeDate);
         connect(wrapper, &NetworkRequestContext::replyFinished, this,
                 &TavrelSynchronizationTask::singleFilterChangeFinished);
         engine->m_filterPushes.append(wrapper);
@@ -836,6 +840,7 @@ void TavrelSynchronizationTask::singleFilterChangeFinished(QObject *sender)
     const QVariantMap &idSource = isDelete ? wrapper->parameters : filterMap;
     const qint64 localId = idSource.value(KEY_LOCAL_ID).toLongLong();
     const qint64 knownId = idSource.value(KEY_ID, -1).toLongLong();
+    const QDateTime pushedChangeDate = wrapper->parameters.value(PushedChangeDate).toDateTime();
     const QString login = engine->currentLogin();
 
     if (db && code == S_OK) {
@@ -844,7 +849,7 @@ void TavrelSynchronizationTask::singleFilterChangeFinished(QObject *sender)
         } else {
             const qint64 serverId
                 = wrapper->result.contains(KEY_ID) ? wrapper->result.value(KEY_ID).toLongLong() : knownId;
-            db->setFilterSynchronized(login, localId, serverId);
+            db->setFilterSynchronized(login, localId, serverId, pushedChangeDate);
             // Without the service's id the filter is learned from the list.
             if (serverId < 0)
                 m_listBeforePush = true;
@@ -853,7 +858,7 @@ void TavrelSynchronizationTask::singleFilterChangeFinished(QObject *sender)
         // The service definitely refused the change: the filter gives way to the service's
         // version. Any other failure keeps the change, to be pushed again.
         if (db && isDefiniteRejection(wrapper, push))
-            db->setFilterSynchronized(login, localId, knownId);
+            db->setFilterSynchronized(login, localId, knownId, pushedChangeDate);
         else
             m_batchFailedTransiently = true;
         m_listBeforePush = true;
@@ -880,7 +885,7 @@ void TavrelSynchronizationTask::requestFiltersSyncReceived(QObject *sender)
     auto *reply = networkCompletion(sender, this->sender());
     TavrelSynchronization *engine = appSynchronization();
     TavrelDataBaseQuery *db = appDataBase();
-    TavrelApplication *app = TavrelApplication::instance();
+    CoreHost *app = CoreHost::instance();
     DataBase *database = app ? app->dataBase.data() : nullptr;
     if (!reply || !engine || !db || !database || m_dead)
         return;
@@ -906,46 +911,60 @@ void TavrelSynchronizationTask::requestFiltersSyncReceived(QObject *sender)
     QSet<qint64> localIds;
     for (const Entity::Filter *filter : qAsConst(local.items))
         localIds.insert(filter->id);
+    // Every filter keeps its local id (open windows and remembered selections name filters by it):
+    // a received filter takes the id of the stored one with its server id, an arrived create that
+    // of the local filter it stands for, and a pending change is written again under its own.
+    QHash<qint64, qint64> localIdByServerId;
+    for (const Entity::Filter *filter : qAsConst(local.items)) {
+        if (filter->id >= 0)
+            localIdByServerId.insert(filter->id, filter->localId);
+    }
     QSet<qint64> pendingIds;
     QList<Entity::Filter *> pending;
     for (Entity::Filter *filter : takeUnsynced(local, 10)) {
-        const bool arrived = filter->state == Entity::FilterList::New && filter->id < 0
-            && std::any_of(service.items.cbegin(), service.items.cend(), [&](const Entity::Filter *remote) {
-                                 return remote->name == filter->name && !localIds.contains(remote->id);
-                             });
-        if (arrived)
+        const auto remote
+            = std::find_if(service.items.begin(), service.items.end(), [&](const Entity::Filter *candidate) {
+                  return candidate->name == filter->name && !localIds.contains(candidate->id);
+              });
+        const bool arrived
+            = filter->state == Entity::FilterList::New && filter->id < 0 && remote != service.items.end();
+        if (arrived) {
+            localIdByServerId.insert((*remote)->id, filter->localId);
             continue;
+        }
         pending.append(filter);
         if (filter->id >= 0)
             pendingIds.insert(filter->id);
     }
     Entity::FilterList accepted;
+    for (Entity::Filter *filter : qAsConst(pending)) {
+        filter->changed = true;
+        accepted.items.append(filter);
+    }
+    bool anyReceived = false;
     for (Entity::Filter *filter : qAsConst(service.items)) {
         if (pendingIds.contains(filter->id)) {
             delete filter;
             continue;
         }
+        filter->localId = localIdByServerId.value(filter->id, -1);
         filter->state = Entity::FilterList::Sync;
         filter->changed = true;
         accepted.items.append(filter);
+        anyReceived = true;
     }
     service.items.clear();
 
-    database->beginTransaction();
-    bool ok = db->saveFilters(login, accepted, true);
-    if (ok && !accepted.items.isEmpty() && !pending.isEmpty()) {
-        Entity::FilterList kept;
-        for (Entity::Filter *filter : qAsConst(pending)) {
-            filter->localId = -1;
-            filter->changed = true;
-            kept.items.append(filter);
-        }
-        ok = db->saveFilters(login, kept, false);
+    // An empty list from the service replaces nothing.
+    if (anyReceived) {
+        database->beginTransaction();
+        if (db->saveFilters(login, accepted, true))
+            database->commitOrRollback();
+        else
+            database->rollback();
     }
-    if (ok)
-        database->commitOrRollback();
-    else
-        database->rollback();
+    for (Entity::Filter *filter : qAsConst(pending))
+        accepted.items.removeAll(filter);
     accepted.clear();
     local.clear();
 

@@ -2,9 +2,9 @@
 #include "autostart.h"
 #include "clock.h"
 #include "constants.h"
+#include "coregraph.h"
 #include "database.h"
 #include "tavreldatabasequery.h"
-#include "tavrelmigration.h"
 #include "tavrelsynchronization.h"
 #include "testapplication.h"
 
@@ -20,10 +20,10 @@ class TestAppSettings : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<DataBase> db;
-    std::unique_ptr<TavrelMigration> migration;
-    std::unique_ptr<TavrelDataBaseQuery> query;
-    std::unique_ptr<TavrelSynchronization> engine;
+    CoreGraph graph {CoreHost::instance()};
+    DataBase *db = nullptr;
+    TavrelDataBaseQuery *query = nullptr;
+    TavrelSynchronization *engine = nullptr;
 
     // A fresh reader or writer each time, so that it sees what the code under test wrote.
     static std::unique_ptr<QSettings> settingsFile(const QString &organization = QCoreApplication::organizationName())
@@ -61,23 +61,13 @@ private slots:
     {
         TavrelApplication *app = TavrelApplication::instance();
         QVERIFY(app);
-        db = std::make_unique<DataBase>(QStringLiteral("settings.Dat"));
-        migration = std::make_unique<TavrelMigration>(*db);
-        QVERIFY(migration->upToLastMigration());
-        query = std::make_unique<TavrelDataBaseQuery>(db.get());
-        engine = std::make_unique<TavrelSynchronization>();
-        app->dataBase = db.get();
-        app->dataBaseQuery = query.get();
-        app->synchronization = engine.get();
+        graph.build(QStringLiteral("settings.Dat"));
+        db = app->dataBase;
+        query = app->dataBaseQuery;
+        engine = app->synchronization;
     }
 
-    void cleanupTestCase()
-    {
-        engine.reset();
-        query.reset();
-        migration.reset();
-        db.reset();
-    }
+    void cleanupTestCase() { graph.clear(); }
 
     void init()
     {
@@ -369,7 +359,7 @@ private slots:
 
         AppSettings::resetForTesting(); // as at the next start
         AppSettings::loadProxySettings();
-        TavrelApplication::instance()->synchronization = engine.get();
+        TavrelApplication::instance()->synchronization = engine;
         QCOMPARE(AppSettings::proxy().type(), QNetworkProxy::HttpProxy);
         QCOMPARE(AppSettings::proxy().hostName(), QStringLiteral("proxy.local"));
         QCOMPARE(AppSettings::proxy().port(), quint16(3128));

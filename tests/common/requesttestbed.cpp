@@ -1,19 +1,20 @@
 #include "requesttestbed.h"
 
 #include "constants.h"
+#include "corehost.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
-#include "tavrelapplication.h"
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelsynchronization.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QNetworkProxy>
 #include <QSignalSpy>
-#include <QWidget>
 
-RequestTestBed::RequestTestBed() = default;
+RequestTestBed::RequestTestBed()
+    : graph(CoreHost::instance())
+{
+}
 
 RequestTestBed::~RequestTestBed()
 {
@@ -31,25 +32,21 @@ bool RequestTestBed::setUp()
     if (baseUrl() != service.url()) {
         return false;
     }
-    TavrelApplication *application = TavrelApplication::instance();
+    CoreHost *application = CoreHost::instance();
     if (!application) {
         return false;
     }
-    accessManager = new TavrelNetworkAccessManager;
-    constructor = new NetworkRequestConstructor;
-    synchronization = new TavrelSynchronization;
-    application->networkAccessManager = accessManager;
-    application->requestConstructor = constructor;
-    application->synchronization = synchronization;
+    graph.build(QStringLiteral("requests.Dat"));
+    accessManager = application->networkAccessManager;
+    constructor = application->requestConstructor;
+    synchronization = application->synchronization;
     return true;
 }
 
 void RequestTestBed::tearDown()
 {
     flushDeferredDeletes();
-    delete synchronization.data();
-    delete constructor.data();
-    delete accessManager.data();
+    graph.clear();
     flushDeferredDeletes();
 }
 
@@ -88,14 +85,4 @@ void RequestTestBed::flushDeferredDeletes()
     for (int round = 0; round < 4; ++round) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-}
-
-ModalCloser::ModalCloser()
-{
-    QObject::connect(&timer, &QTimer::timeout, []() {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            modal->close();
-        }
-    });
-    timer.start(20);
 }

@@ -1,21 +1,20 @@
 #ifndef REQUESTTESTBED_H
 #define REQUESTTESTBED_H
 
+#include "coregraph.h"
 #include "localservice/localservice.h"
 
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
 class NetworkRequestConstructor;
 class NetworkRequestContext;
 class TavrelNetworkAccessManager;
 class TavrelSynchronization;
 
-// The request layer wired up as the application does it (access manager, request constructor and
-// synchronization engine published on the application object), talking HTTP to an in-process
-// stand-in of the service on 127.0.0.1.
+// The application's objects as start-up makes them (the request layer, the database and the engine,
+// published on the application object), talking HTTP to an in-process stand-in of the service on 127.0.0.1.
 class RequestTestBed
 {
 public:
@@ -36,20 +35,10 @@ public:
     static void flushDeferredDeletes();
 
     LocalService service;
+    CoreGraph graph;
     QPointer<TavrelNetworkAccessManager> accessManager;
     QPointer<NetworkRequestConstructor> constructor;
     QPointer<TavrelSynchronization> synchronization;
-};
-
-// Closes any modal window (the version dialog the application brings up for an outdated client)
-// while it lives.
-class ModalCloser
-{
-public:
-    ModalCloser();
-
-private:
-    QTimer timer;
 };
 
 #endif // REQUESTTESTBED_H

@@ -1,9 +1,9 @@
 #include "clock.h"
 #include "constants.h"
+#include "coretestapplication.h"
 #include "database.h"
 #include "databasetesthelpers.h"
 #include "tavrelmigration.h"
-#include "testapplication.h"
 
 #include <QTemporaryDir>
 #include <QThread>
@@ -576,5 +576,5 @@ void TestDataBaseCore::fatalExits()
     }
 }
 
-TAVREL_TEST_MAIN(TestDataBaseCore)
+TAVREL_CORE_TEST_MAIN(TestDataBaseCore)
 #include "tst_databasecore.moc"

@@ -2,12 +2,12 @@
 // orders, the comparators, the favourites of one list, list clearing and the sorted favourite ids.
 
 #include "constants.h"
+#include "coretestapplication.h"
 #include "database.h"
 #include "databasefixture.h"
 #include "favouriteitem.h"
 #include "order.h"
 #include "tavreldatabasequery.h"
-#include "testapplication.h"
 
 #include <QtTest>
 
@@ -355,5 +355,5 @@ private slots:
     }
 };
 
-TAVREL_TEST_MAIN(TestFavouriteStorage)
+TAVREL_CORE_TEST_MAIN(TestFavouriteStorage)
 #include "tst_favouritestorage.moc"

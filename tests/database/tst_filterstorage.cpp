@@ -1,9 +1,9 @@
 #include "clock.h"
 #include "constants.h"
+#include "coretestapplication.h"
 #include "databasefixture.h"
 #include "filter.h"
 #include "filterlist.h"
-#include "testapplication.h"
 
 namespace {
 
@@ -391,5 +391,5 @@ void TestFilterStorage::failedRemoveDeletesNothing()
     QCOMPARE(storedNames(f.sql()), (QStringList {"a", "b"}));
 }
 
-TAVREL_TEST_MAIN(TestFilterStorage)
+TAVREL_CORE_TEST_MAIN(TestFilterStorage)
 #include "tst_filterstorage.moc"

@@ -2,21 +2,21 @@
 // moves, the four bulk writers, the purge of old orders and the crash safety of a large bulk save.
 
 #include "constants.h"
+#include "coretestapplication.h"
 #include "database.h"
 #include "databasefixture.h"
 #include "order.h"
-#include "realisticorders.h"
 #include "tavreldatabasequery.h"
 #include "tavrelmigration.h"
-#include "testapplication.h"
+#include "testdata/realisticorders.h"
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QtConcurrent>
 #include <QtTest>
 
+#include <future>
 #include <memory>
 
 namespace {
@@ -450,15 +450,15 @@ private slots:
         QVERIFY(query->saveOrdersWithType(ALICE, old.items).isEmpty());
 
         const QString file = fixture.filePath();
-        QFuture<int> purge = QtConcurrent::run([file, now] { return TavrelDataBaseQuery::purgeOldOrders(file, now); });
+        std::future<int> purge
+            = std::async(std::launch::async, [file, now] { return TavrelDataBaseQuery::purgeOldOrders(file, now); });
         for (int round = 0; round < 20; ++round) {
             Batch<Entity::Order> fresh;
             for (int i = 0; i < 100; ++i)
                 fresh.items.append(realisticOrder(10000 + round * 100 + i, 1, now));
             QVERIFY(query->saveOrders(ALICE, fresh.items));
         }
-        purge.waitForFinished();
-        QCOMPARE(purge.result(), 2000);
+        QCOMPARE(purge.get(), 2000);
         QCOMPARE(fixture.orderCount(ALICE), 2000);
         QCOMPARE(query->newOrdersCount(ALICE), 2000);
     }
@@ -542,5 +542,5 @@ private slots:
     }
 };
 
-TAVREL_TEST_MAIN(TestOrderStorage)
+TAVREL_CORE_TEST_MAIN(TestOrderStorage)
 #include "tst_orderstorage.moc"

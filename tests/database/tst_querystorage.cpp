@@ -2,11 +2,11 @@
 #include "branchlist.h"
 #include "clock.h"
 #include "constants.h"
+#include "coretestapplication.h"
 #include "databasefixture.h"
 #include "filterlinklist.h"
 #include "region.h"
 #include "regionlist.h"
-#include "testapplication.h"
 
 namespace {
 
@@ -444,5 +444,5 @@ void TestQueryStorage::failedReaderRunsAgainLater()
     QCOMPARE(f.query()->rememberedLogins(), QStringList {"u"});
 }
 
-TAVREL_TEST_MAIN(TestQueryStorage)
+TAVREL_CORE_TEST_MAIN(TestQueryStorage)
 #include "tst_querystorage.moc"

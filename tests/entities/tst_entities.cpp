@@ -2,6 +2,7 @@
 #include "branchlist.h"
 #include "clock.h"
 #include "constants.h"
+#include "coretestapplication.h"
 #include "favouriteitem.h"
 #include "favouriteitemlist.h"
 #include "filter.h"
@@ -12,7 +13,6 @@
 #include "orderlist.h"
 #include "region.h"
 #include "regionlist.h"
-#include "testapplication.h"
 #include "valuehelpers.h"
 
 using namespace Entity;
@@ -588,5 +588,5 @@ private slots:
     }
 };
 
-TAVREL_TEST_MAIN(TestEntities)
+TAVREL_CORE_TEST_MAIN(TestEntities)
 #include "tst_entities.moc"

@@ -3,6 +3,7 @@
 #include "clickablelabel.h"
 #include "clock.h"
 #include "constants.h"
+#include "coregraph.h"
 #include "database.h"
 #include "formtesthelpers.h"
 #include "localservicefixture.h"
@@ -10,7 +11,6 @@
 #include "networkrequestconstructor.h"
 #include "proxysettingswidget.h"
 #include "tavreldatabasequery.h"
-#include "tavrelmigration.h"
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelsynchronization.h"
 #include "testapplication.h"
@@ -31,18 +31,11 @@ class TestAuthorizationForm : public QObject
     Q_OBJECT
 
     LocalServiceFixture service;
-    std::unique_ptr<TavrelNetworkAccessManager> accessManager;
-    std::unique_ptr<DataBase> db;
-    std::unique_ptr<TavrelMigration> migration;
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    std::unique_ptr<QNetworkConfigurationManager> configurationManager;
-    QT_WARNING_POP
-    std::unique_ptr<NetworkRequestConstructor> constructor;
-    std::unique_ptr<TavrelDataBaseQuery> query;
-    std::unique_ptr<ProxySettingsWidget> proxyWidget;
-    std::unique_ptr<TavrelSynchronization> engine;
-    std::unique_ptr<MainWindow> window;
+    CoreGraph graph {CoreHost::instance()};
+    DataBase *db = nullptr;
+    TavrelDataBaseQuery *query = nullptr;
+    TavrelSynchronization *engine = nullptr;
+    MainWindow *window = nullptr;
     std::unique_ptr<AuthorizationForm> form;
 
     QComboBox *loginBox() const { return child<QComboBox>(form.get(), "cbLogin"); }
@@ -98,41 +91,19 @@ private slots:
 
         // The program's objects, in the program's order.
         TavrelApplication *app = TavrelApplication::instance();
-        accessManager = std::make_unique<TavrelNetworkAccessManager>();
-        db = std::make_unique<DataBase>(QStringLiteral("form.Dat"));
-        migration = std::make_unique<TavrelMigration>(*db);
-        QT_WARNING_PUSH
-        QT_WARNING_DISABLE_DEPRECATED
-        configurationManager = std::make_unique<QNetworkConfigurationManager>();
-        QT_WARNING_POP
-        constructor = std::make_unique<NetworkRequestConstructor>();
-        query = std::make_unique<TavrelDataBaseQuery>(db.get());
-        app->dataBase = db.get();
-        app->dataBaseQuery = query.get();
-        app->networkAccessManager = accessManager.get();
-        app->networkConfigurationManager = configurationManager.get();
-        app->requestConstructor = constructor.get();
-        proxyWidget = std::make_unique<ProxySettingsWidget>();
-        engine = std::make_unique<TavrelSynchronization>();
-        app->synchronization = engine.get();
-        QVERIFY(migration->upToLastMigration());
-        window = std::make_unique<MainWindow>();
-        app->mainWindow = window.get();
-        app->proxySettingsWidget = proxyWidget.get();
+        graph.build(QStringLiteral("form.Dat"),
+                    [&] { app->proxySettingsWidget = graph.adopt(std::make_unique<ProxySettingsWidget>()); });
+        db = app->dataBase;
+        query = app->dataBaseQuery;
+        engine = app->synchronization;
+        window = graph.adopt(std::make_unique<MainWindow>());
+        app->mainWindow = window;
     }
 
     void cleanupTestCase()
     {
         form.reset();
-        window.reset();
-        engine.reset();
-        proxyWidget.reset();
-        query.reset();
-        constructor.reset();
-        configurationManager.reset();
-        migration.reset();
-        db.reset();
-        accessManager.reset();
+        graph.clear();
     }
 
     void init()
@@ -208,7 +179,7 @@ private slots:
 
         // The paid-access flag: the same value changes nothing, another one is stored and shown at once.
         TavrelApplication *app = TavrelApplication::instance();
-        QLabel *access = child<QLabel>(window.get(), "lbAccess");
+        QLabel *access = child<QLabel>(window, "lbAccess");
         const QString fullText = access->text();
         app->setFullAccess(true);
         QCOMPARE(access->text(), fullText);
@@ -418,17 +389,17 @@ private slots:
                                           {PROXY_AUTH_LOGIN, QStringLiteral("user")},
                                           {PROXY_AUTH_PASSWORD, QStringLiteral("secret")}}));
         showForm();
-        QVERIFY(!proxyWidget->isVisible());
+        QVERIFY(!TavrelApplication::instance()->proxySettingsWidget->isVisible());
         QTest::mouseClick(child<ClickableLabel>(form.get(), "proxyLabel"), Qt::LeftButton);
-        QVERIFY(proxyWidget->isVisible());
-        const QNetworkProxy shown = proxyWidget->proxyFromControls();
+        QVERIFY(TavrelApplication::instance()->proxySettingsWidget->isVisible());
+        const QNetworkProxy shown = TavrelApplication::instance()->proxySettingsWidget->proxyFromControls();
         QCOMPARE(shown.type(), QNetworkProxy::HttpProxy);
         QCOMPARE(shown.hostName(), QStringLiteral("proxy.test"));
         QCOMPARE(shown.port(), quint16(3128));
         QCOMPARE(shown.password(), QStringLiteral("secret"));
         // Opening the form applied the stored proxy to the network.
         QCOMPARE(QNetworkProxy::applicationProxy().hostName(), QStringLiteral("proxy.test"));
-        proxyWidget->hide();
+        TavrelApplication::instance()->proxySettingsWidget->hide();
     }
 
     void automaticLoginCountsDownAndFiresOnce_data()

@@ -1,11 +1,12 @@
 #include "appsettings.h"
 #include "constants.h"
+#include "coregraph.h"
+#include "corehost.h"
 #include "database.h"
 #include "formtesthelpers.h"
 #include "proxysettingsmodel.h"
 #include "proxysettingswidget.h"
 #include "tavreldatabasequery.h"
-#include "tavrelmigration.h"
 #include "testapplication.h"
 
 #include <QAction>
@@ -29,27 +30,19 @@ class TestProxySettingsWidget : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<DataBase> db;
-    std::unique_ptr<TavrelMigration> migration;
-    std::unique_ptr<TavrelDataBaseQuery> query;
+    CoreGraph graph {CoreHost::instance()};
+    DataBase *db = nullptr;
+    TavrelDataBaseQuery *query = nullptr;
 
 private slots:
     void initTestCase()
     {
-        db = std::make_unique<DataBase>(QStringLiteral("proxy.Dat"));
-        migration = std::make_unique<TavrelMigration>(*db);
-        QVERIFY(migration->upToLastMigration());
-        query = std::make_unique<TavrelDataBaseQuery>(db.get());
-        TavrelApplication::instance()->dataBase = db.get();
-        TavrelApplication::instance()->dataBaseQuery = query.get();
+        graph.build(QStringLiteral("proxy.Dat"));
+        db = CoreHost::instance()->dataBase;
+        query = CoreHost::instance()->dataBaseQuery;
     }
 
-    void cleanupTestCase()
-    {
-        query.reset();
-        migration.reset();
-        db.reset();
-    }
+    void cleanupTestCase() { graph.clear(); }
 
     void init()
     {

@@ -4,9 +4,9 @@
 // is stored exactly once.
 #include "../synchronization/syncfixture.h"
 #include "appsettings.h"
+#include "coretestapplication.h"
 #include "localservice/localservicefault.h"
 #include "pagerequestcontext.h"
-#include "testapplication.h"
 
 namespace {
 const QString Password = QStringLiteral("pw");
@@ -83,5 +83,5 @@ void TestBrokenPages::brokenPageIsFetchedAgainAndStoredOnce()
     QCOMPARE(fixture.query->newOrdersCount(login), OrderCount);
 }
 
-TAVREL_TEST_MAIN(TestBrokenPages)
+TAVREL_CORE_TEST_MAIN(TestBrokenPages)
 #include "tst_brokenpages.moc"

@@ -1,6 +1,6 @@
 #include "constants.h"
+#include "coretestapplication.h"
 #include "localservicefixture.h"
-#include "testapplication.h"
 
 #include <QDomDocument>
 #include <QElapsedTimer>
@@ -492,5 +492,5 @@ private slots:
     }
 };
 
-TAVREL_TEST_MAIN(TestLocalService)
+TAVREL_CORE_TEST_MAIN(TestLocalService)
 #include "tst_localservice.moc"

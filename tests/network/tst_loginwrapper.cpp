@@ -3,12 +3,12 @@
 
 #include "appsettings.h"
 #include "constants.h"
+#include "corehost.h"
+#include "coretestapplication.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "requesttestbed.h"
-#include "tavrelapplication.h"
 #include "tavrelsynchronization.h"
-#include "testapplication.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ void TestLoginWrapper::init()
     session = bed.logIn();
     QVERIFY(!session.isEmpty());
     AppSettings::setUserName(QString());
-    TavrelApplication::instance()->setFullAccess(false);
+    CoreHost::instance()->setFullAccess(false);
     bed.service.clearRequestLog();
 }
 
@@ -113,7 +113,6 @@ void TestLoginWrapper::refusedOnceLogsInOnceAndSendsAgain()
     QFETCH(QString, path);
     QFETCH(QString, dataKey);
     QFETCH(QString, versionStatus);
-    ModalCloser closer;
     if (!versionStatus.isEmpty()) {
         bed.service.setVersionStatus(versionStatus, QStringLiteral("http://127.0.0.1:1/update"));
     }
@@ -140,7 +139,7 @@ void TestLoginWrapper::refusedOnceLogsInOnceAndSendsAgain()
     QCOMPARE(sent.at(1).xml, sent.at(0).xml);
     QVERIFY(sent.at(1).hasXml);
     QCOMPARE(AppSettings::userName(), QStringLiteral("ООО «Стройресурс» > Смирнова Ольга Ивановна (ID: 1001)"));
-    QVERIFY(TavrelApplication::instance()->fullAccess);
+    QVERIFY(CoreHost::instance()->fullAccess);
     delete wrapper;
 }
 
@@ -269,5 +268,5 @@ void TestLoginWrapper::contextDeletedWhileReplyRuns()
     RequestTestBed::flushDeferredDeletes();
 }
 
-TAVREL_TEST_MAIN(TestLoginWrapper)
+TAVREL_CORE_TEST_MAIN(TestLoginWrapper)
 #include "tst_loginwrapper.moc"

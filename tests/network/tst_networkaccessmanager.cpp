@@ -1,8 +1,8 @@
 #include "constants.h"
+#include "coretestapplication.h"
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelnetworkcookiejar.h"
 #include "tavrelnetworkdualcache.h"
-#include "testapplication.h"
 
 #include <QNetworkCacheMetaData>
 #include <QNetworkProxyFactory>
@@ -311,5 +311,5 @@ private slots:
     }
 };
 
-TAVREL_TEST_MAIN(TestNetworkAccessManager)
+TAVREL_CORE_TEST_MAIN(TestNetworkAccessManager)
 #include "tst_networkaccessmanager.moc"

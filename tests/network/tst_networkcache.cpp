@@ -1,6 +1,6 @@
+#include "coretestapplication.h"
 #include "tavrelmemorynetworkcache.h"
 #include "tavrelnetworkdualcache.h"
-#include "testapplication.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -193,5 +193,5 @@ private slots:
     }
 };
 
-TAVREL_TEST_MAIN(TestNetworkCache)
+TAVREL_CORE_TEST_MAIN(TestNetworkCache)
 #include "tst_networkcache.moc"

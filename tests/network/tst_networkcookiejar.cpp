@@ -1,6 +1,6 @@
 #include "clock.h"
+#include "coretestapplication.h"
 #include "tavrelnetworkcookiejar.h"
-#include "testapplication.h"
 
 #include <QDir>
 #include <QFile>
@@ -387,5 +387,5 @@ private slots:
     }
 };
 
-TAVREL_TEST_MAIN(TestNetworkCookieJar)
+TAVREL_CORE_TEST_MAIN(TestNetworkCookieJar)
 #include "tst_networkcookiejar.moc"

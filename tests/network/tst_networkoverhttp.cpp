@@ -1,9 +1,9 @@
 #include "constants.h"
+#include "coretestapplication.h"
 #include "localservicefixture.h"
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelnetworkcookiejar.h"
 #include "tavrelnetworkdualcache.h"
-#include "testapplication.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -213,5 +213,5 @@ private slots:
     }
 };
 
-TAVREL_TEST_MAIN(TestNetworkOverHttp)
+TAVREL_CORE_TEST_MAIN(TestNetworkOverHttp)
 #include "tst_networkoverhttp.moc"

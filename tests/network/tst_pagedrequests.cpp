@@ -3,13 +3,13 @@
 // goes while its pages are still on the wire.
 
 #include "constants.h"
+#include "coretestapplication.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "pagedrequestmanager.h"
 #include "pagerequestcontext.h"
 #include "requesttestbed.h"
 #include "tavrelsynchronization.h"
-#include "testapplication.h"
 
 #include <QSet>
 
@@ -544,5 +544,5 @@ void TestPagedRequests::pageCount()
     QCOMPARE(manager->pageCount(), pages);
 }
 
-TAVREL_TEST_MAIN(TestPagedRequests)
+TAVREL_CORE_TEST_MAIN(TestPagedRequests)
 #include "tst_pagedrequests.moc"

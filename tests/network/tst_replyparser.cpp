@@ -3,11 +3,11 @@
 // names. Each row is one body of one request kind and the result map entries it must give.
 
 #include "constants.h"
+#include "coretestapplication.h"
 #include "networkreplyparser.h"
 #include "networkrequestcontext.h"
 #include "pagerequestcontext.h"
 #include "requesttestbed.h"
-#include "testapplication.h"
 
 namespace {
 
@@ -47,8 +47,6 @@ private slots:
 
 private:
     QVariantMap parsed(int kind, const QByteArray &body, int status = 200);
-    // The application's version check may bring up its dialog for an outdated client.
-    ModalCloser modalCloser;
 };
 
 void TestReplyParser::cleanupTestCase()
@@ -341,5 +339,5 @@ void TestReplyParser::totalCount()
     QCOMPARE(read, count);
 }
 
-TAVREL_TEST_MAIN(TestReplyParser)
+TAVREL_CORE_TEST_MAIN(TestReplyParser)
 #include "tst_replyparser.moc"

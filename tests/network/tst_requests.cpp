@@ -3,6 +3,7 @@
 // the reply parser makes of the service's answers, good and faulty.
 
 #include "constants.h"
+#include "coretestapplication.h"
 #include "favouriteitem.h"
 #include "filter.h"
 #include "networkrequestconstructor.h"
@@ -13,7 +14,6 @@
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelnetworkcookiejar.h"
 #include "tavrelsynchronization.h"
-#include "testapplication.h"
 #include "valuehelpers.h"
 
 #include <QNetworkCookie>
@@ -947,5 +947,5 @@ void TestRequests::urlHelpers()
              QStringLiteral("http://127.0.0.1:1/bills?session=s2"));
 }
 
-TAVREL_TEST_MAIN(TestRequests)
+TAVREL_CORE_TEST_MAIN(TestRequests)
 #include "tst_requests.moc"

@@ -3,6 +3,8 @@
 
 #include "clock.h"
 #include "constants.h"
+#include "coregraph.h"
+#include "corehost.h"
 #include "database.h"
 #include "localservice/localservice.h"
 #include "localservice/localserviceuser.h"
@@ -10,7 +12,6 @@
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "onlinestate.h"
-#include "tavrelapplication.h"
 #include "tavreldatabasequery.h"
 #include "tavrelmigration.h"
 #include "tavrelnetworkaccessmanager.h"
@@ -33,28 +34,17 @@ public:
     void setUp()
     {
         QVERIFY(server.start());
-        TavrelApplication *app = TavrelApplication::instance();
-        accessManager = std::make_unique<TavrelNetworkAccessManager>();
-        app->networkAccessManager = accessManager.get();
-        dataBase = std::make_unique<DataBase>(QDir::current().absoluteFilePath(QStringLiteral("Tavrel.Dat")));
-        app->dataBase = dataBase.get();
-        migration = std::make_unique<TavrelMigration>(*dataBase);
-        migration->upToLastMigration();
-        constructor = std::make_unique<NetworkRequestConstructor>();
-        app->requestConstructor = constructor.get();
-        query = std::make_unique<TavrelDataBaseQuery>(dataBase.get());
-        app->dataBaseQuery = query.get();
+        graph.build(QDir::current().absoluteFilePath(QStringLiteral("Tavrel.Dat")));
+        graph.dropEngine();
+        dataBase = CoreHost::instance()->dataBase;
+        query = CoreHost::instance()->dataBaseQuery;
         OnlineState::force(true);
     }
 
     void tearDown()
     {
         destroyEngine();
-        query.reset();
-        constructor.reset();
-        migration.reset();
-        dataBase.reset();
-        accessManager.reset();
+        graph.clear();
         flushDeletions();
         OnlineState::clearForced();
     }
@@ -65,14 +55,13 @@ public:
         // Time moves only when a test says so: a loaded machine must not reach an interval (the
         // 15 s re-login, the refresh, a retry) in the middle of a test.
         Clock::setFixed(Clock::currentDateTimeUtc());
-        engine = new TavrelSynchronization();
-        TavrelApplication::instance()->synchronization = engine;
+        engine = graph.renewEngine();
         return engine;
     }
 
     void destroyEngine()
     {
-        delete engine.data();
+        graph.dropEngine();
         flushDeletions();
         Clock::reset();
     }
@@ -126,11 +115,9 @@ public:
     LocalService *service() { return server.service(); }
 
     LocalServiceFixture server;
-    std::unique_ptr<TavrelNetworkAccessManager> accessManager;
-    std::unique_ptr<DataBase> dataBase;
-    std::unique_ptr<TavrelMigration> migration;
-    std::unique_ptr<NetworkRequestConstructor> constructor;
-    std::unique_ptr<TavrelDataBaseQuery> query;
+    CoreGraph graph {CoreHost::instance()};
+    DataBase *dataBase = nullptr;
+    TavrelDataBaseQuery *query = nullptr;
     QPointer<TavrelSynchronization> engine;
 };
 

@@ -1,11 +1,11 @@
 // Favourites changed locally at once and pushed one at a time, the favourites list, and the two
 // dictionaries, end to end against the stand-in service.
+#include "coretestapplication.h"
 #include "favouriteitem.h"
 #include "filterlinklist.h"
 #include "localservice/localservicefault.h"
 #include "regionlist.h"
 #include "syncfixture.h"
-#include "testapplication.h"
 
 #include <QSqlQuery>
 
@@ -305,5 +305,5 @@ void TestSyncFavourites::badDictionaryReplyWipesNothing()
     QCOMPARE(Entity::FilterLinkList::regionMap().size(), mapped);
 }
 
-TAVREL_TEST_MAIN(TestSyncFavourites)
+TAVREL_CORE_TEST_MAIN(TestSyncFavourites)
 #include "tst_syncfavourites.moc"

@@ -1,10 +1,10 @@
 // Filters pushed one request per change and replaced by the service's list, with the filters
 // listener's before- and after-sync notices, end to end against the stand-in service.
+#include "coretestapplication.h"
 #include "filter.h"
 #include "filterlist.h"
 #include "localservice/localservicefault.h"
 #include "syncfixture.h"
-#include "testapplication.h"
 
 class TestSyncFilters : public QObject
 {
@@ -31,6 +31,8 @@ private slots:
     void definiteRejectionGivesTheServiceVersion();
     void deletedFilterGoes_data();
     void deletedFilterGoes();
+    void editDuringPushIsPushedAfterIt();
+    void listKeepsLocalIds();
 
 private:
     void addFilters(const QStringList &names)
@@ -71,6 +73,15 @@ private:
         Entity::FilterList local = fixture.query->filters(m_login);
         for (Entity::Filter *filter : local.items)
             map.insert(filter->name, qMakePair(int(filter->state), filter->id));
+        local.clear();
+        return map;
+    }
+    QMap<QString, qint64> localIds()
+    {
+        QMap<QString, qint64> map;
+        Entity::FilterList local = fixture.query->filters(m_login);
+        for (Entity::Filter *filter : local.items)
+            map.insert(filter->name, filter->localId);
         local.clear();
         return map;
     }
@@ -235,5 +246,47 @@ void TestSyncFilters::deletedFilterGoes()
     QCOMPARE(serviceNames(), goneFromService ? QStringList({"gone", "stays"}) : QStringList({"stays"}));
 }
 
-TAVREL_TEST_MAIN(TestSyncFilters)
+void TestSyncFilters::editDuringPushIsPushedAfterIt()
+{
+    fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_SUBSCRIPTION_CREATE).once());
+    addFilters({QStringLiteral("first")});
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 1, 10000);
+    // An editor renames the filter while its create is on the way; the row stays New.
+    Clock::advance(1000);
+    Entity::FilterList local = fixture.query->filters(m_login);
+    local.items.first()->name = QStringLiteral("renamed");
+    local.items.first()->setChanged(true);
+    QVERIFY(fixture.engine->filterChanged(local));
+    local.clear();
+    // The create's answer gives the row its id but not the Sync state; the rename follows as an update.
+    QTRY_VERIFY_WITH_TIMEOUT(localFilters().value(QStringLiteral("renamed")).second > 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(localFilters().value(QStringLiteral("renamed")).first, int(Entity::FilterList::Sync),
+                              10000);
+    QCOMPARE(serviceNames(), QStringList({"renamed"}));
+    QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 1);
+}
+
+void TestSyncFilters::listKeepsLocalIds()
+{
+    addFilters({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    QTRY_COMPARE_WITH_TIMEOUT(serviceNames(), QStringList({"a", "b", "c"}), 10000);
+    waitForListDownload();
+    const QMap<QString, qint64> before = localIds();
+    // "c" has a change the service has not taken yet; "d" is new on the service.
+    fixture.service()->addFault(LocalServiceFault::closeConnection().onPath(URL_SUBSCRIPTION_UPDATE));
+    changeFilters({{QStringLiteral("c"), QStringLiteral("c2")}});
+    QTRY_VERIFY_WITH_TIMEOUT(!fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).isEmpty(), 10000);
+    LocalServiceSubscription d;
+    d.setField(QStringLiteral("Name"), QStringLiteral("d"));
+    fixture.service()->addSubscription(m_login, d);
+    waitForListDownload();
+    const QMap<QString, qint64> after = localIds();
+    QCOMPARE(after.value(QStringLiteral("a")), before.value(QStringLiteral("a")));
+    QCOMPARE(after.value(QStringLiteral("b")), before.value(QStringLiteral("b")));
+    QCOMPARE(after.value(QStringLiteral("c2")), before.value(QStringLiteral("c")));
+    QCOMPARE(localFilters().value(QStringLiteral("c2")).first, int(Entity::FilterList::Edited));
+    QVERIFY(!before.values().contains(after.value(QStringLiteral("d"))));
+}
+
+TAVREL_CORE_TEST_MAIN(TestSyncFilters)
 #include "tst_syncfilters.moc"

@@ -1,8 +1,8 @@
 // Login, offline let-in, re-login and the session, end to end against the stand-in service.
 #include "appsettings.h"
+#include "coretestapplication.h"
 #include "localservice/localservicefault.h"
 #include "syncfixture.h"
-#include "testapplication.h"
 
 class TestSyncLogin : public QObject
 {
@@ -36,7 +36,7 @@ private slots:
 
 private:
     TavrelSynchronization *engine() { return fixture.engine.data(); }
-    TavrelDataBaseQuery *query() { return fixture.query.get(); }
+    TavrelDataBaseQuery *query() { return fixture.query; }
     // A user who has logged in on this machine before.
     void rememberUser(const QString &login, const QString &password)
     {
@@ -57,7 +57,7 @@ void TestSyncLogin::loginAccepted()
     QVERIFY(!engine()->findTask(SyncTaskType::Login));
     // The first login on this machine keeps the display name and the paid-access flag in the row.
     QVERIFY(query()->isUserExists(QStringLiteral("anna"), LocalServiceUser::digest(QStringLiteral("secret"))));
-    QVERIFY(TavrelApplication::instance()->fullAccess);
+    QVERIFY(CoreHost::instance()->fullAccess);
     QVERIFY(!query()->userName(QStringLiteral("anna")).isEmpty());
     QCOMPARE(query()->rememberedLogins(), QStringList() << QStringLiteral("anna"));
 }
@@ -253,5 +253,5 @@ void TestSyncLogin::dictionariesComeBackAfterARefusal()
     QTRY_VERIFY_WITH_TIMEOUT(requestsOn(URL_GEO_PLACES) > 0 && requestsOn(URL_ECONOMIC_SECTORS) > 0, 10000);
 }
 
-TAVREL_TEST_MAIN(TestSyncLogin)
+TAVREL_CORE_TEST_MAIN(TestSyncLogin)
 #include "tst_synclogin.moc"

@@ -1,11 +1,11 @@
 // New orders downloaded page by page and merged by the day's rules, the server search and the
 // reading of one order, end to end against the stand-in service.
 #include "appsettings.h"
+#include "coretestapplication.h"
 #include "localservice/localservicefault.h"
 #include "order.h"
 #include "pagerequestcontext.h"
 #include "syncfixture.h"
-#include "testapplication.h"
 
 // Follows the new-orders download as the main window does: the engine's announcements come with
 // "SyncXMLResponseResult" in the download's map (the download's own report of a page does not).
@@ -274,5 +274,5 @@ void TestSyncOrders::readingAnUnknownOrderStoresIt()
     QCOMPARE(storedName, fixture.service()->data().order(orderId)->customerFullName);
 }
 
-TAVREL_TEST_MAIN(TestSyncOrders)
+TAVREL_CORE_TEST_MAIN(TestSyncOrders)
 #include "tst_syncorders.moc"

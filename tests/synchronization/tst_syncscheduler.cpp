@@ -1,10 +1,10 @@
 // The engine's task list, scheduler pass, listener protocol and purge thread, driven by direct
 // passes and the settable clock; nothing here needs the service.
 #include "appsettings.h"
+#include "coretestapplication.h"
 #include "favouriteitem.h"
 #include "order.h"
 #include "syncfixture.h"
-#include "testapplication.h"
 #include "valuehelpers.h"
 
 namespace {
@@ -267,5 +267,5 @@ void TestSyncScheduler::purgeRemovesOldOrdersAndKeepsFavourites()
     QCOMPARE(fixture.query->favouritesCount(login), 2);
 }
 
-TAVREL_TEST_MAIN(TestSyncScheduler)
+TAVREL_CORE_TEST_MAIN(TestSyncScheduler)
 #include "tst_syncscheduler.moc"

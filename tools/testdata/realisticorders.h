@@ -1,7 +1,7 @@
 #pragma once
 
 // A realistic order as the service sends it (Russian texts of typical length, amounts with a currency
-// word, every list column filled), for the large lists of the crash test and the benchmark.
+// word, every list column filled), for the large lists of tests and benchmarks.
 
 #include "order.h"
 
