@@ -12,6 +12,7 @@
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "onlinestate.h"
+#include "pagerequestcontext.h"
 #include "tavreldatabasequery.h"
 #include "tavrelmigration.h"
 #include "tavrelnetworkaccessmanager.h"
@@ -157,6 +158,32 @@ public:
         if (delay && mailbox->result.contains(KEY_NOTIFY_BEFORE_SYNC))
             mailbox->result.insert(KEY_DELAY_SYNC, true);
     }
+};
+
+// Follows the new-orders download as the main window does: the engine's announcements come with
+// "SyncXMLResponseResult" in the download's map (the download's own report of a page does not).
+class DownloadSpy : public QObject
+{
+public:
+    explicit DownloadSpy(NetworkRequestContext *download)
+        : download(download)
+    {
+        connect(download, &NetworkRequestContext::replyFinished, this, [this](QObject *argument) {
+            auto *page = qobject_cast<PageRequestContext *>(argument);
+            if (!page || !this->download->result.contains(KEY_SYNC_RESULT))
+                return;
+            if (page->result.value(KEY_RESULT).toString() == S_OK) {
+                pages << page->pageNumber;
+                counts << this->download->result.value(KEY_ORDERS_NOT_IN_DB_COUNT).toInt();
+            } else {
+                ++failures;
+            }
+        });
+    }
+    QPointer<NetworkRequestContext> download;
+    QList<int> pages;
+    QList<int> counts;
+    int failures = 0;
 };
 
 #endif // SYNCFIXTURE_H
