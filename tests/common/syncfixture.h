@@ -113,7 +113,34 @@ public:
         return login(name, password()) == S_OK;
     }
 
-    LocalService *service() { return server.service(); }
+    LocalService *service() const { return server.service(); }
+    NetworkRequestConstructor *constructor() const { return CoreHost::instance()->requestConstructor; }
+
+    // Starts the context and waits for its own completion report (replyFinished with a null argument).
+    static bool finish(NetworkRequestContext *context, int timeoutMsecs = 10000)
+    {
+        // A spy's loop, unlike qWaitFor, leaves deferred deletions queued: a page deletes itself later.
+        QSignalSpy spy(context, &NetworkRequestContext::replyFinished);
+        context->start();
+        for (int seen = 0;; ++seen) {
+            if (seen == spy.count() && !spy.wait(timeoutMsecs))
+                return false;
+            if (!spy.at(seen).value(0).value<QObject *>())
+                return true;
+        }
+    }
+
+    // A plain login request whose session the engine then holds (no login task runs).
+    QByteArray logIn(const QString &login = QStringLiteral("demo"), const QString &password = QStringLiteral("demo"))
+    {
+        std::unique_ptr<NetworkRequestContext> context(
+            constructor()->loginRequest(login, LocalServiceUser::digest(password), static_cast<const bool *>(nullptr)));
+        const QByteArray session
+            = finish(context.get()) ? context->result.value(KEY_SESSION).toByteArray() : QByteArray();
+        if (!session.isEmpty())
+            engine->setSessionCookie(session);
+        return session;
+    }
 
     LocalServiceFixture server;
     CoreGraph graph {CoreHost::instance()};
