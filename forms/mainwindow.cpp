@@ -3,6 +3,7 @@
 #include "appsettings.h"
 #include "browserurlclick.h"
 #include "constants.h"
+#include "filter.h"
 #include "formattedtextpatterns.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
@@ -18,6 +19,7 @@
 #include "tooltipbaloon.h"
 #include "ui_detailedorderpanel.h"
 #include "ui_mainwindow.h"
+#include "ui_searchpanel.h"
 #include "urlpolicy.h"
 
 #include <QCloseEvent>
@@ -75,6 +77,9 @@ MainWindow::MainWindow(QWidget *parent)
     bottomShadowInset = height() - ui->shadowBottom->y();
     lastCount = -1;
 
+    searchPanel.setParent(ui->searchPanelPlace);
+    ui->verticalLayout_3->addWidget(&searchPanel);
+
     connect(ui->pushButtonCollapse, &QPushButton::clicked, this, &MainWindow::collapseButtonPressed);
     connect(ui->linkNewTasks, &QLabel::linkActivated, this, &MainWindow::newTasksClick);
     connect(ui->linkViewed, &QLabel::linkActivated, this, &MainWindow::viewedClick);
@@ -84,6 +89,12 @@ MainWindow::MainWindow(QWidget *parent)
     for (QLabel *link : {ui->linkAddOrder, ui->linkBankGuarantee, ui->linkCompany, ui->linkMyOrders, ui->linkMyProfile,
                          ui->linkSubscription, ui->linkTarifs})
         connect(link, &QLabel::linkActivated, this, &MainWindow::browserLinkActivate);
+    Ui::SearchPanel *header = searchPanel.ui;
+    connect(header->pushButtonClose, &QPushButton::released, this, &MainWindow::closeButtonPressed);
+    connect(header->pushButtonMaximize, &QPushButton::released, this, &QWidget::showMaximized);
+    connect(header->pushButtonMinimize, &QPushButton::released, this, &MainWindow::customMinimize);
+    connect(header->pushButtonRestore, &QPushButton::released, this, &QWidget::showNormal);
+    connect(header->buttonSearch, &QPushButton::clicked, this, &MainWindow::searchButtonClicked);
     connect(&newOrdersPaginator, &ViewOrdersPaginator::dbCounterChanged, this, &MainWindow::refreshFavouriteLabelState);
     connect(&viewedPaginator, &ViewOrdersPaginator::dbCounterChanged, this, &MainWindow::refreshFavouriteLabelState);
     connect(&newOrdersPaginator, &ViewOrdersPaginator::dbCounterChanged, this, [this] { refreshNewTasksLabelState(); });
@@ -97,6 +108,8 @@ MainWindow::MainWindow(QWidget *parent)
     for (ViewOrdersPaginator *list : {&newOrdersPaginator, &viewedPaginator, &favouritesPaginator})
         connect(list, &ViewOrdersPaginator::favouritesRemovedQueryRequests, this,
                 &MainWindow::favouritesRemoveRequestReceived);
+    header->logo->installEventFilter(this);
+    header->lbBeta->installEventFilter(this);
     connect(&newOrdersPaginator, &ViewOrdersPaginator::loadingFinished, this,
             &MainWindow::newOrdersPanelReceivedResult);
     connect(&welcomePanel, &WelcomePanel::newOrdersClick, this, &MainWindow::welcomeMsgClicked);
@@ -452,7 +465,42 @@ void MainWindow::filtersClick()
 
 void MainWindow::welcomeClicked()
 {
+    searchPanel.ui->searchLineEdit->clear();
     setPage(WelcomePage);
+}
+
+void MainWindow::searchButtonClicked()
+{
+    Ui::SearchPanel *header = searchPanel.ui;
+    QWidget *tab = header->tabWidget->currentWidget();
+    if (tab == header->tabArchiveOrders || tab == header->tabCurrentOrders) {
+        searchResultsPaginator.searchArea
+            = tab == header->tabArchiveOrders ? SEARCH_AREA_ARCHIVE_ORDERS : SEARCH_AREA_CURRENT_ORDERS;
+        searchResultsPaginator.wordsRequired = header->chkAllWordsRequire->isChecked();
+        searchResultsPaginator.morphology = header->chkMorphology->isChecked();
+        searchResultsPaginator.searchText = header->searchLineEdit->text();
+        setPage(TextSearchPage);
+        searchResultsPaginator.requestNewOrders();
+        return;
+    }
+    setPage(FilterSearchPage);
+    const bool morphology = header->chkMorphology->isChecked();
+    const bool allWords = header->chkAllWordsRequire->isChecked();
+    startSearch(searchPanel.selectedFilter(), allWords, morphology);
+}
+
+void MainWindow::startSearch(Entity::Filter *filter, bool allWordsRequired, bool morphology)
+{
+    if (!filter)
+        return;
+    Entity::Filter copy;
+    copy.fromVariantMap(filter->toVariantMap());
+    copy.allWordsRequired = allWordsRequired;
+    copy.withMorphology = morphology;
+    searchResultsPaginator.filter = &copy;
+    searchResultsPaginator.requestNewOrders();
+    searchResultsPaginator.filter = nullptr;
+    delete filter;
 }
 
 void MainWindow::welcomeMsgClicked()
@@ -874,10 +922,14 @@ bool MainWindow::eventFilter(QObject *obj, QEvent *event)
         return false;
     }
 
-    if (obj == ui->lbNewOrderCounter)
+    if (obj == ui->lbNewOrderCounter) {
         newTasksClick();
-    else if (obj == ui->lbFavouriteCount)
+    } else if (obj == ui->lbFavouriteCount) {
         showPage(FavouritesPage);
+    } else if (obj == searchPanel.ui->logo || obj == searchPanel.ui->lbBeta) {
+        welcomeClicked();
+        return true;
+    }
     dragPressed = false;
     return false;
 }
@@ -885,6 +937,9 @@ bool MainWindow::eventFilter(QObject *obj, QEvent *event)
 void MainWindow::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
+        return;
+    // The filter box opens its list on a press; the window stays where it is.
+    if (hoverEdge == -1 && childAt(event->pos()) == searchPanel.ui->comboFilters)
         return;
     pressGeometry = geometry();
     pressEdge = hoverEdge;
@@ -898,6 +953,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
     if (!(event->buttons() & Qt::LeftButton) || !dragPressed)
         return;
     showNormal();
+    searchPanel.restoreButtonClicked();
     const QPoint global = event->globalPos();
     if (pressEdge == -1) {
         move(global - dragOffset);

@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "detailedorderpanel.h"
+#include "searchpanel.h"
 #include "setuppanel.h"
 #include "vieworderspaginator.h"
 #include "welcomepanel.h"
@@ -80,6 +81,10 @@ public:
     SetupPanel *settings() { return &setupPanel; }
     DetailedOrderPanel *detailedOrderPanel() { return &detailPanel; }
     ViewOrdersPaginator *paginator(int pageId);
+    SearchPanel *searchHeader() { return &searchPanel; }
+
+    // A search on the service by a saved filter; takes the filter (may be null: nothing is searched).
+    void startSearch(Entity::Filter *filter, bool allWordsRequired, bool morphology);
     QWidget *pagePanel() const { return currentPanel; }
     int hoveredEdge() const { return hoverEdge; }
     int announcedCount() const { return lastCount; }
@@ -110,6 +115,7 @@ private slots:
     void updateReadOrderPanel();
     void readOrderCompleted(QObject *sender);
     void onLeaveNewOrdersPage();
+    void searchButtonClicked();
 
 protected:
     bool eventFilter(QObject *obj, QEvent *event) override;
@@ -140,6 +146,7 @@ private:
     int counterBadgeWidth = 0;
     QLabel *selectedLink = nullptr;
 
+    SearchPanel searchPanel;
     WelcomePanel welcomePanel;
     SetupPanel setupPanel;
     DetailedOrderPanel detailPanel;
