@@ -83,16 +83,6 @@ private slots:
         Clock::reset();
     }
 
-    void versionsAndNames()
-    {
-        QCOMPARE(AppSettings::appVersion(), QStringLiteral("1.2.1.0"));
-        QCOMPARE(AppSettings::shortVersion(), QStringLiteral("1.2"));
-        QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("QUORVIN"));
-        QCOMPARE(AppSettings::pagerLinkCount(), 5);
-        QCOMPARE(AppSettings::rowsPerPage(), 10);
-        QCOMPARE(AppSettings::settingsDirPath(), QFileInfo(settingsFile()->fileName()).absolutePath());
-    }
-
     void loadThenSave_data()
     {
         // What the settings file and the per-user row hold, and the six values loaded from them.
