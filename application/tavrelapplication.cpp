@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 #include <QIcon>
 #include <QLabel>
 #include <QLocalServer>
@@ -69,6 +70,9 @@ TavrelApplication::TavrelApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     initTavrelResources();
+    // The windows are drawn for "Segoe UI". Where it is missing, the condensed face of the usual
+    // fallback family comes closest to its widths, so that no caption is clipped.
+    QFont::insertSubstitution(QStringLiteral("Segoe UI"), QStringLiteral("DejaVu Sans Condensed"));
     setOrganizationName(AppSettings::organizationNameUpper());
     migrateSettings();
 

@@ -75,6 +75,8 @@ SearchPanel::SearchPanel(QWidget *parent)
 
 SearchPanel::~SearchPanel()
 {
+    // The tab widget may report a page change while the widgets go; the form is gone by then.
+    ui->tabWidget->disconnect(this);
     delete ui;
 }
 

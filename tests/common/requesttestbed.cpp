@@ -23,15 +23,10 @@ RequestTestBed::~RequestTestBed()
 
 bool RequestTestBed::setUp()
 {
-    if (!service.start(0)) {
+    if (!service.start()) {
         return false;
     }
-    qputenv("TAVREL_BASE_URL", service.url().toUtf8());
-    qputenv("no_proxy", "127.0.0.1,localhost");
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-    if (baseUrl() != service.url()) {
-        return false;
-    }
     CoreHost *application = CoreHost::instance();
     if (!application) {
         return false;

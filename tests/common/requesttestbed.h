@@ -2,7 +2,7 @@
 #define REQUESTTESTBED_H
 
 #include "coregraph.h"
-#include "localservice/localservice.h"
+#include "localservicefixture.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -34,7 +34,7 @@ public:
     // Runs the deferred deletions queued so far.
     static void flushDeferredDeletes();
 
-    LocalService service;
+    LocalServiceFixture service;
     CoreGraph graph;
     QPointer<TavrelNetworkAccessManager> accessManager;
     QPointer<NetworkRequestConstructor> constructor;
