@@ -537,10 +537,10 @@ NetworkRequestContext *TavrelSynchronization::addFavouritesLoadTask()
     return mailbox;
 }
 
-QList<NetworkRequestContext *> TavrelSynchronization::listenerMailboxes(int listenerType)
+QList<QPointer<NetworkRequestContext>> TavrelSynchronization::listenerMailboxes(int listenerType)
 {
     dropNullTasks();
-    QList<NetworkRequestContext *> mailboxes;
+    QList<QPointer<NetworkRequestContext>> mailboxes;
     for (const QPointer<TavrelSynchronizationTask> &task : qAsConst(m_tasks)) {
         if (task->type() == listenerType && task->context())
             mailboxes.append(task->context());
@@ -551,15 +551,14 @@ QList<NetworkRequestContext *> TavrelSynchronization::listenerMailboxes(int list
 bool TavrelSynchronization::askListenersBeforeSync(int listenerType, TavrelSynchronizationTask *syncTask)
 {
     bool delayed = false;
-    const QList<NetworkRequestContext *> mailboxes = listenerMailboxes(listenerType);
-    for (NetworkRequestContext *mailbox : mailboxes) {
-        QPointer<NetworkRequestContext> guard(mailbox);
-        if (!guard)
+    const QList<QPointer<NetworkRequestContext>> mailboxes = listenerMailboxes(listenerType);
+    for (const QPointer<NetworkRequestContext> &mailbox : mailboxes) {
+        if (!mailbox)
             continue;
         if (!mailbox->result.contains(KEY_NOTIFY_BEFORE_SYNC))
             mailbox->result.insert(KEY_NOTIFY_BEFORE_SYNC, QVariant());
         mailbox->emitReplyFinished(syncTask);
-        if (!guard)
+        if (!mailbox)
             continue;
         mailbox->result.remove(KEY_NOTIFY_BEFORE_SYNC);
         if (mailbox->result.remove(KEY_DELAY_SYNC) > 0)
@@ -571,10 +570,9 @@ bool TavrelSynchronization::askListenersBeforeSync(int listenerType, TavrelSynch
 void TavrelSynchronization::notifyListeners(int listenerType, const QString &key, TavrelSynchronizationTask *syncTask,
                                             const QString &dictionary)
 {
-    const QList<NetworkRequestContext *> mailboxes = listenerMailboxes(listenerType);
-    for (NetworkRequestContext *mailbox : mailboxes) {
-        QPointer<NetworkRequestContext> guard(mailbox);
-        if (!guard)
+    const QList<QPointer<NetworkRequestContext>> mailboxes = listenerMailboxes(listenerType);
+    for (const QPointer<NetworkRequestContext> &mailbox : mailboxes) {
+        if (!mailbox)
             continue;
         const QString other = dictionary == KEY_REGIONS ? KEY_BRANCHES : KEY_REGIONS;
         if (!dictionary.isEmpty() && mailbox->parameters.contains(other) && !mailbox->parameters.contains(dictionary))
@@ -582,7 +580,7 @@ void TavrelSynchronization::notifyListeners(int listenerType, const QString &key
         if (!mailbox->result.contains(key))
             mailbox->result.insert(key, QVariant());
         mailbox->emitReplyFinished(syncTask);
-        if (guard)
+        if (mailbox)
             mailbox->result.remove(key);
     }
 }
