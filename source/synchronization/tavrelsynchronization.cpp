@@ -339,6 +339,18 @@ void TavrelSynchronization::syncFavouritesNow()
     ensureTask(SyncTaskType::FavouritesSync, true);
 }
 
+// The favourites synchronization is held back while a one-favourite push it aborted is on its way,
+// and the push's reply lets it go. A push that goes without a reply (failed with a refused or
+// superseded login, or cancelled when a later change could not be saved) must not hold it for good.
+void TavrelSynchronization::releaseFavouritesSyncWithoutPush()
+{
+    TavrelSynchronizationTask *sync = findTask(SyncTaskType::FavouritesSync);
+    if (!sync || sync->isAlive() || findTask(SyncTaskType::FavouriteAdd) || findTask(SyncTaskType::FavouriteRemove))
+        return;
+    sync->setAlive(true);
+    sync->requireImmediate();
+}
+
 void TavrelSynchronization::syncFiltersNow()
 {
     ensureTask(SyncTaskType::FiltersSync, true);
@@ -429,6 +441,8 @@ void TavrelSynchronization::processTasks(TavrelSynchronizationTask *taskToFail)
     }
 
     dropNullTasks();
+    if (!taskToFail)
+        releaseFavouritesSyncWithoutPush();
     // A listener ends when its window deletes the mailbox.
     const auto current = m_tasks;
     for (const QPointer<TavrelSynchronizationTask> &task : current) {

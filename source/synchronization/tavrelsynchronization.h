@@ -129,6 +129,7 @@ private:
     void logOut();
     void goOfflineAfterRenewalFailure(NetworkRequestContext *wrapper);
     void restoreDictionariesTask();
+    void releaseFavouritesSyncWithoutPush();
     void startCleanup();
     // Guarded from the start: a listener's slot may delete another listener's mailbox while the
     // list is being walked.
