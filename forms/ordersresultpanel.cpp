@@ -92,7 +92,11 @@ void OrdersResultPanel::openPage(int page)
     ViewOrdersModel *model = viewModel();
     if (!model || model->currentPage() == page)
         return;
-    model->setCurrentPage(page);
+    // Shown, the editors refresh the model at once: one refresh is enough.
+    if (isVisible())
+        model->selectPage(page);
+    else
+        model->setCurrentPage(page);
     openRowEditors();
 }
 

@@ -22,6 +22,30 @@ namespace {
 
 const QColor VIEWED_ROW_TINT(245, 246, 221);
 
+// A row released from a page is kept for the next page: building the widgets, parsing their style
+// sheets and laying out the design texts costs more than filling them again.
+const int MAX_SPARE_ROWS = 40;
+
+// The design texts of the order row, read once from a row built for that purpose.
+struct RowTemplates
+{
+    QString lbCloseTimeValue, lbOpenTimeValue, lbOrderSumValue, lbOrderTableName, lbOrderTableBranch,
+        lbOrderTableNumber, lbGotoSite;
+};
+
+const RowTemplates &rowTemplates()
+{
+    static const RowTemplates templates = [] {
+        OrderTableRow row;
+        const Ui_OrderTableRow *ui = row.ui;
+        return RowTemplates {ui->lbCloseTimeValue->text(),   ui->lbOpenTimeValue->text(),
+                             ui->lbOrderSumValue->text(),    ui->lbOrderTableName->text(),
+                             ui->lbOrderTableBranch->text(), ui->lbOrderTableNumber->text(),
+                             ui->lbGotoSite->text()};
+    }();
+    return templates;
+}
+
 QString dateText(const QDateTime &time)
 {
     return time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy hh:mm"));
@@ -86,8 +110,9 @@ QWidget *HTMLDelegate::createOrderRow(QWidget *parent, int r) const
     if (!order)
         return nullptr;
 
-    auto *row = new OrderTableRow(parent);
+    OrderTableRow *row = spareRow(parent);
     Ui_OrderTableRow *ui = row->ui;
+    const RowTemplates &t = rowTemplates();
 
     const QString starTemplate = FormattedTextPatterns::instance()->formatOrderTableAddFav->text();
     const QList<Entity::FavouriteItem *> &favourites = m->favouriteItems().items;
@@ -97,19 +122,19 @@ QWidget *HTMLDelegate::createOrderRow(QWidget *parent, int r) const
     else
         ui->lbFavourite->setText(starTemplate.arg(QStringLiteral("favouriteEmptyStar"), LINK_FAVOURITE_ADD));
 
-    ui->lbCloseTimeValue->setText(ui->lbCloseTimeValue->text().arg(dateText(order->closingTime)));
-    ui->lbOpenTimeValue->setText(ui->lbOpenTimeValue->text().arg(dateText(order->openingTime)));
+    ui->lbCloseTimeValue->setText(t.lbCloseTimeValue.arg(dateText(order->closingTime)));
+    ui->lbOpenTimeValue->setText(t.lbOpenTimeValue.arg(dateText(order->openingTime)));
     ui->lbOrderSumValue->setText(
-        ui->lbOrderSumValue->text().arg((order->amount + QLatin1Char(' ') + order->currencyName).toHtmlEscaped(),
-                                        order->placementMethod.toHtmlEscaped()));
-    ui->lbOrderTableName->setText(ui->lbOrderTableName->text().arg(order->name.toHtmlEscaped(), LINK_ORDER_READ));
-    ui->lbOrderTableBranch->setText(ui->lbOrderTableBranch->text().arg(order->branch.toHtmlEscaped()));
+        t.lbOrderSumValue.arg((order->amount + QLatin1Char(' ') + order->currencyName).toHtmlEscaped(),
+                              order->placementMethod.toHtmlEscaped()));
+    ui->lbOrderTableName->setText(t.lbOrderTableName.arg(order->name.toHtmlEscaped(), LINK_ORDER_READ));
+    ui->lbOrderTableBranch->setText(t.lbOrderTableBranch.arg(order->branch.toHtmlEscaped()));
     ui->lbOrderTableRegion->setTextFormat(Qt::PlainText);
     ui->lbOrderTableRegion->setText(order->region + QLatin1Char(' '));
-    ui->lbOrderTableNumber->setText(ui->lbOrderTableNumber->text().arg(order->id));
+    ui->lbOrderTableNumber->setText(t.lbOrderTableNumber.arg(order->id));
     if (UrlPolicy::isBrowserUrl(order->url)) {
         const QUrl site = UrlPolicy::withSessionItem(order->url, sessionText());
-        ui->lbGotoSite->setText(ui->lbGotoSite->text().arg(site.toString(QUrl::FullyEncoded).toHtmlEscaped()));
+        ui->lbGotoSite->setText(t.lbGotoSite.arg(site.toString(QUrl::FullyEncoded).toHtmlEscaped()));
     } else {
         ui->lbGotoSite->clear();
     }
@@ -124,6 +149,31 @@ QWidget *HTMLDelegate::createOrderRow(QWidget *parent, int r) const
     QObject::connect(ui->lbGotoSite, &QLabel::linkActivated, m, &ViewOrdersModel::rowActionActivated);
     QObject::connect(ui->lbOrderTableName, &QLabel::linkActivated, m, &ViewOrdersModel::rowActionActivated);
     return row;
+}
+
+OrderTableRow *HTMLDelegate::spareRow(QWidget *parent) const
+{
+    while (!spareRows.isEmpty()) {
+        OrderTableRow *row = spareRows.takeLast().data();
+        if (row && row->parentWidget() == parent)
+            return row;
+        if (row)
+            row->deleteLater();
+    }
+    return new OrderTableRow(parent);
+}
+
+void HTMLDelegate::destroyEditor(QWidget *editor, const QModelIndex &index) const
+{
+    auto *row = qobject_cast<OrderTableRow *>(editor);
+    if (!row || !row->parentWidget() || spareRows.size() >= MAX_SPARE_ROWS) {
+        QStyledItemDelegate::destroyEditor(editor, index);
+        return;
+    }
+    row->hide();
+    for (QLabel *label : {row->ui->lbFavourite, row->ui->lbGotoSite, row->ui->lbOrderTableName})
+        label->disconnect(SIGNAL(linkActivated(QString)));
+    spareRows.append(row);
 }
 
 void HTMLDelegate::updateHeaderRow(QWidget *header, ViewOrdersModel *model)

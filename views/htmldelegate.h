@@ -1,9 +1,11 @@
 #ifndef HTMLDELEGATE_H
 #define HTMLDELEGATE_H
 
+#include <QList>
 #include <QPointer>
 #include <QStyledItemDelegate>
 
+class OrderTableRow;
 class ViewOrdersModel;
 
 // The delegate of the order tables: each row is a persistent row widget (an OrderTableRow filled from
@@ -17,6 +19,8 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    // Order rows released by the view are kept for the next page instead of being deleted.
+    void destroyEditor(QWidget *editor, const QModelIndex &index) const override;
 
     // Fills the header row of a list from the model; any other widget is left alone.
     static void updateHeaderRow(QWidget *header, ViewOrdersModel *model);
@@ -25,6 +29,9 @@ public:
 
 private:
     QWidget *createOrderRow(QWidget *parent, int row) const;
+    OrderTableRow *spareRow(QWidget *parent) const;
+
+    mutable QList<QPointer<OrderTableRow>> spareRows;
 };
 
 #endif // HTMLDELEGATE_H

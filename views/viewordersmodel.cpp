@@ -12,7 +12,6 @@
 #include "tavrelsynchronization.h"
 #include "ui_formattedtextpatterns.h"
 
-#include <QHash>
 #include <QLabel>
 
 ViewOrdersModel::ViewOrdersModel(QObject *parent)
@@ -62,6 +61,11 @@ void ViewOrdersModel::setCollection(OrdersLazyCollection *newCollection)
     collection = newCollection;
 }
 
+void ViewOrdersModel::selectPage(int newPage)
+{
+    page = newPage;
+}
+
 void ViewOrdersModel::setCurrentPage(int newPage)
 {
     if (newPage == page)
@@ -93,31 +97,18 @@ void ViewOrdersModel::refresh()
         TavrelApplication *app = TavrelApplication::instance();
         TavrelDataBaseQuery *query = app ? app->dataBaseQuery.data() : nullptr;
         const QString login = app && app->synchronization ? app->synchronization->currentLogin() : QString();
-        QList<Entity::FavouriteItem *> rows
-            = query ? query->favourites(login, false) : QList<Entity::FavouriteItem *>();
-        // The newest row of each order wins, as a scan from the front would take it.
-        QHash<qint64, int> firstRow;
-        for (int i = rows.size() - 1; i >= 0; --i)
-            firstRow.insert(rows.at(i)->id, i);
-
-        const SparseStore<qint64> &ids = collection->ids;
+        // Entries cover the whole list, but only those of the page shown are ever read: the others stay
+        // empty, which spares reading every favourite row at each page change.
         QList<Entity::FavouriteItem *> &entries = favourites.items;
-        entries.reserve(ids.count);
-        for (auto it = ids.map.constBegin(); it != ids.map.constEnd(); ++it) {
-            while (entries.size() < it.key())
-                entries.append(nullptr);
-            Entity::FavouriteItem *match = nullptr;
-            const auto found = firstRow.find(it.value());
-            if (it.value() >= 0 && found != firstRow.end()) {
-                match = rows.at(found.value());
-                rows[found.value()] = nullptr;
-                firstRow.erase(found);
-            }
-            entries.append(match);
-        }
-        while (entries.size() < ids.count)
+        entries.reserve(collection->ids.count);
+        for (int i = 0; i < collection->ids.count; ++i)
             entries.append(nullptr);
-        qDeleteAll(rows);
+        const int last = qMin(qMin(n, collection->ids.count), (page + 1) * pageSize);
+        for (int index = page * pageSize; query && index < last; ++index) {
+            const qint64 id = collection->ids.value(index);
+            if (id >= 0)
+                entries[index] = query->favourite(login, id);
+        }
     }
     endResetModel();
 }

@@ -34,6 +34,8 @@ public:
     int currentPage() const { return page; }
     // Refreshes only when the page changes.
     void setCurrentPage(int newPage);
+    // Stores the page without refreshing; the caller refreshes next.
+    void selectPage(int newPage);
     int pageCount() const;
     // The list index of a row of the current page.
     int absoluteIndex(int row) const { return pageSize * page + row; }

@@ -1,4 +1,4 @@
-#include "../synchronization/syncfixture.h"
+#include "syncfixture.h"
 #include "appsettings.h"
 #include "formtesthelpers.h"
 #include "mainwindow.h"

@@ -1,6 +1,6 @@
 // The search header: Enter in the search line, the filter combo box kept in step with the database
 // and with the filters listener, the chosen filter, and the window buttons after a resize.
-#include "../synchronization/syncfixture.h"
+#include "syncfixture.h"
 #include "filter.h"
 #include "filterlist.h"
 #include "formtesthelpers.h"

@@ -7,7 +7,7 @@
 #include "coretestapplication.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
-#include "requesttestbed.h"
+#include "syncfixture.h"
 #include "tavrelsynchronization.h"
 
 namespace {
@@ -50,13 +50,14 @@ private:
     NetworkRequestContext *carried(const QString &path);
     NetworkRequestContext *wrap(NetworkRequestContext *inner);
 
-    RequestTestBed bed;
+    SyncFixture bed;
     QByteArray session;
 };
 
 void TestLoginWrapper::initTestCase()
 {
-    QVERIFY(bed.setUp());
+    bed.setUp();
+    bed.createEngine();
 }
 
 void TestLoginWrapper::cleanupTestCase()
@@ -66,32 +67,32 @@ void TestLoginWrapper::cleanupTestCase()
 
 void TestLoginWrapper::init()
 {
-    bed.service->clearFaults();
-    bed.service->setVersionStatus(QString());
-    bed.service->setPassword(QStringLiteral("demo"), QStringLiteral("demo"));
+    bed.service()->clearFaults();
+    bed.service()->setVersionStatus(QString());
+    bed.service()->setPassword(QStringLiteral("demo"), QStringLiteral("demo"));
     session = bed.logIn();
     QVERIFY(!session.isEmpty());
     AppSettings::setUserName(QString());
     CoreHost::instance()->setFullAccess(false);
-    bed.service->clearRequestLog();
+    bed.service()->clearRequestLog();
 }
 
 NetworkRequestContext *TestLoginWrapper::carried(const QString &path)
 {
     if (path == PATH_SEARCH) {
-        return bed.constructor->searchRequest(QStringLiteral("CURRENT_ORDERS"), QStringLiteral("C++ & 100%"), true,
-                                              true);
+        return bed.constructor()->searchRequest(QStringLiteral("CURRENT_ORDERS"), QStringLiteral("C++ & 100%"), true,
+                                                true);
     }
     if (path == PATH_ADD_FAVOURITE) {
-        return bed.constructor->createFavouriteRequest(bed.service->data().orders().first().id);
+        return bed.constructor()->createFavouriteRequest(bed.service()->data().orders().first().id);
     }
-    return bed.constructor->favouritesRequest();
+    return bed.constructor()->favouritesRequest();
 }
 
 NetworkRequestContext *TestLoginWrapper::wrap(NetworkRequestContext *inner)
 {
-    return bed.constructor->loginWrapperRequest(QStringLiteral("demo"),
-                                                LocalServiceUser::digest(QStringLiteral("demo")), inner);
+    return bed.constructor()->loginWrapperRequest(QStringLiteral("demo"),
+                                                  LocalServiceUser::digest(QStringLiteral("demo")), inner);
 }
 
 void TestLoginWrapper::refusedOnceLogsInOnceAndSendsAgain_data()
@@ -109,20 +110,20 @@ void TestLoginWrapper::refusedOnceLogsInOnceAndSendsAgain()
     QFETCH(QString, path);
     QFETCH(QString, versionStatus);
     if (!versionStatus.isEmpty()) {
-        bed.service->setVersionStatus(versionStatus, QStringLiteral("http://127.0.0.1:1/update"));
+        bed.service()->setVersionStatus(versionStatus, QStringLiteral("http://127.0.0.1:1/update"));
     }
-    bed.service->addFault(LocalServiceFault::expireSessions().onPath(path).once());
+    bed.service()->addFault(LocalServiceFault::expireSessions().onPath(path).once());
     NetworkRequestContext *inner = carried(path);
     NetworkRequestContext *wrapper = wrap(inner);
     QSignalSpy reports(wrapper, &NetworkRequestContext::replyFinished);
-    QVERIFY(RequestTestBed::finish(wrapper));
+    QVERIFY(SyncFixture::finish(wrapper));
     QCOMPARE(reports.count(), 1);
-    QCOMPARE(paths(bed.service->requestLog()), (QStringList {path, PATH_LOGIN, path}));
+    QCOMPARE(paths(bed.service()->requestLog()), (QStringList {path, PATH_LOGIN, path}));
     QCOMPARE(wrapper->result.value(KEY_RESULT).toString(), S_OK);
     QCOMPARE(wrapper->wrappedKind, inner->kind);
-    const QByteArray renewed = bed.synchronization->sessionCookie();
+    const QByteArray renewed = bed.engine->sessionCookie();
     QVERIFY(renewed != session);
-    const QList<LocalServiceRequest> sent = bed.service->requests(path);
+    const QList<LocalServiceRequest> sent = bed.service()->requests(path);
     QCOMPARE(sent.at(1).header(HEADER_SESSION), renewed);
     // The second attempt carries the whole document again.
     QCOMPARE(sent.at(1).xml, sent.at(0).xml);
@@ -146,36 +147,36 @@ void TestLoginWrapper::failedReloginIsReported()
 {
     QFETCH(int, loginFault);
     QFETCH(QString, code);
-    bed.service->addFault(LocalServiceFault::expireSessions().onPath(PATH_FAVOURITES).setTimes(loginFault ? 1 : 3));
+    bed.service()->addFault(LocalServiceFault::expireSessions().onPath(PATH_FAVOURITES).setTimes(loginFault ? 1 : 3));
     if (loginFault == 1) {
-        bed.service->addFault(LocalServiceFault::changePassword(QStringLiteral("demo"), QStringLiteral("changed"))
-                                  .onPath(PATH_LOGIN)
-                                  .once());
+        bed.service()->addFault(LocalServiceFault::changePassword(QStringLiteral("demo"), QStringLiteral("changed"))
+                                    .onPath(PATH_LOGIN)
+                                    .once());
     } else if (loginFault == 2) {
-        bed.service->addFault(LocalServiceFault::resultCode(E_SERVER).onPath(PATH_LOGIN).once());
+        bed.service()->addFault(LocalServiceFault::resultCode(E_SERVER).onPath(PATH_LOGIN).once());
     } else if (loginFault == 3) {
-        bed.service->addFault(LocalServiceFault::closeConnection().onPath(PATH_LOGIN));
+        bed.service()->addFault(LocalServiceFault::closeConnection().onPath(PATH_LOGIN));
     }
     NetworkRequestContext *inner = carried(PATH_FAVOURITES);
     NetworkRequestContext *wrapper = wrap(inner);
     QSignalSpy reports(wrapper, &NetworkRequestContext::replyFinished);
-    QVERIFY(RequestTestBed::finish(wrapper));
+    QVERIFY(SyncFixture::finish(wrapper));
     QCOMPARE(reports.count(), 1);
     QCOMPARE(wrapper->result.value(KEY_RESULT).toString(), code);
     // The rest of the carried request's result is passed on unchanged.
     QCOMPARE(wrapper->result.value(KEY_BYTE_ARRAY), inner->result.value(KEY_BYTE_ARRAY));
-    QCOMPARE(bed.service->requests(PATH_FAVOURITES).size(), loginFault ? 1 : 2);
+    QCOMPARE(bed.service()->requests(PATH_FAVOURITES).size(), loginFault ? 1 : 2);
     delete wrapper;
 }
 
 void TestLoginWrapper::wrapperWithoutCarriedRequestIsLogin()
 {
     NetworkRequestContext *wrapper = wrap(nullptr);
-    QVERIFY(RequestTestBed::finish(wrapper));
-    QCOMPARE(paths(bed.service->requestLog()), QStringList {PATH_LOGIN});
+    QVERIFY(SyncFixture::finish(wrapper));
+    QCOMPARE(paths(bed.service()->requestLog()), QStringList {PATH_LOGIN});
     QVERIFY(!wrapper->result.value(KEY_SESSION).toByteArray().isEmpty());
     // A plain login stores nothing itself; its owner does.
-    QCOMPARE(bed.synchronization->sessionCookie(), session);
+    QCOMPARE(bed.engine->sessionCookie(), session);
     QVERIFY(AppSettings::userName().isEmpty());
     delete wrapper;
 }
@@ -187,35 +188,35 @@ void TestLoginWrapper::deletingWrapperReleasesCarriedRequest()
     wrapper->start();
     delete wrapper;
     QVERIFY(inner);
-    RequestTestBed::flushDeferredDeletes();
+    SyncFixture::flushDeletions();
     QVERIFY(inner.isNull());
 }
 
 void TestLoginWrapper::abortStopsCarriedRequest()
 {
-    bed.service->addFault(LocalServiceFault::hang().onPath(PATH_FAVOURITES));
+    bed.service()->addFault(LocalServiceFault::hang().onPath(PATH_FAVOURITES));
     NetworkRequestContext *inner = carried(PATH_FAVOURITES);
     NetworkRequestContext *wrapper = wrap(inner);
     QSignalSpy reports(wrapper, &NetworkRequestContext::replyFinished);
     wrapper->start();
-    QTRY_COMPARE(bed.service->requests(PATH_FAVOURITES).size(), 1);
+    QTRY_COMPARE(bed.service()->requests(PATH_FAVOURITES).size(), 1);
     QVERIFY(wrapper->isRunning());
     wrapper->abort();
     QTRY_COMPARE(reports.count(), 1);
     QCOMPARE(inner->networkError, int(QNetworkReply::OperationCanceledError));
-    QCOMPARE(bed.service->requests(PATH_LOGIN).size(), 0);
+    QCOMPARE(bed.service()->requests(PATH_LOGIN).size(), 0);
     delete wrapper;
 }
 
 void TestLoginWrapper::contextDeletedWhileReplyRuns()
 {
-    bed.service->addFault(LocalServiceFault::delay(100).onPath(PATH_SEARCH));
+    bed.service()->addFault(LocalServiceFault::delay(100).onPath(PATH_SEARCH));
     NetworkRequestContext *context = carried(PATH_SEARCH);
     QVERIFY(context->start());
-    QTRY_COMPARE(bed.service->requests(PATH_SEARCH).size(), 1);
+    QTRY_COMPARE(bed.service()->requests(PATH_SEARCH).size(), 1);
     delete context;
     QTest::qWait(300);
-    RequestTestBed::flushDeferredDeletes();
+    SyncFixture::flushDeletions();
 }
 
 TAVREL_CORE_TEST_MAIN(TestLoginWrapper)

@@ -8,7 +8,7 @@
 #include "networkrequestcontext.h"
 #include "pagedrequestmanager.h"
 #include "pagerequestcontext.h"
-#include "requesttestbed.h"
+#include "syncfixture.h"
 #include "tavrelsynchronization.h"
 
 #include <QSet>
@@ -73,17 +73,18 @@ private:
     bool waitForReports(int count, int timeoutMsecs = 10000);
     QList<int> requestedPages(const QString &path) const;
 
-    RequestTestBed bed;
+    SyncFixture bed;
     QList<Report> reports;
 };
 
 void TestPagedRequests::initTestCase()
 {
     qRegisterMetaType<NetworkRequestContext *>();
-    QVERIFY(bed.setUp());
-    bed.service->generate(ORDER_COUNT, 3);
+    bed.setUp();
+    bed.createEngine();
+    bed.service()->generate(ORDER_COUNT, 3);
     // Every generated order is still open then, so a search without words finds them all.
-    bed.service->setNow(QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC));
+    bed.service()->setNow(QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC));
     QVERIFY(!bed.logIn().isEmpty());
 }
 
@@ -94,20 +95,20 @@ void TestPagedRequests::cleanupTestCase()
 
 void TestPagedRequests::init()
 {
-    bed.service->clearFaults();
-    bed.service->clearRequestLog();
+    bed.service()->clearFaults();
+    bed.service()->clearRequestLog();
     reports.clear();
 }
 
 void TestPagedRequests::cleanup()
 {
-    RequestTestBed::flushDeferredDeletes();
+    SyncFixture::flushDeletions();
 }
 
 PagedRequestManager *TestPagedRequests::searchManager(int rows)
 {
     auto *manager = qobject_cast<PagedRequestManager *>(
-        bed.constructor->searchAllPagesRequest(QStringLiteral("CURRENT_ORDERS"), QString(), false, false, rows));
+        bed.constructor()->searchAllPagesRequest(QStringLiteral("CURRENT_ORDERS"), QString(), false, false, rows));
     record(manager);
     return manager;
 }
@@ -136,7 +137,7 @@ bool TestPagedRequests::waitForReports(int count, int timeoutMsecs)
 QList<int> TestPagedRequests::requestedPages(const QString &path) const
 {
     QList<int> pages;
-    for (const LocalServiceRequest &request : bed.service->requests(path)) {
+    for (const LocalServiceRequest &request : bed.service()->requests(path)) {
         if (request.method == "POST") {
             pages.append(request.field(QStringLiteral("Page")).toInt() - 1);
         }
@@ -210,14 +211,14 @@ void TestPagedRequests::droppedPageAboveHalfKeepsRunning()
 {
     // The size of page 9's reply, to stall it after three quarters of its bytes.
     NetworkRequestContext *probe
-        = bed.constructor->searchPageRequest(QStringLiteral("CURRENT_ORDERS"), QString(), false, false, 9, 10);
-    QVERIFY(RequestTestBed::finish(probe));
+        = bed.constructor()->searchPageRequest(QStringLiteral("CURRENT_ORDERS"), QString(), false, false, 9, 10);
+    QVERIFY(SyncFixture::finish(probe));
     const int size = probe->result.value(KEY_BYTE_ARRAY).toByteArray().size();
     delete probe;
     QVERIFY(size > 100);
-    bed.service->addFault(LocalServiceFault::partialBody(size * 3 / 4).onPath(PATH_SEARCH).onPage(10));
+    bed.service()->addFault(LocalServiceFault::partialBody(size * 3 / 4).onPath(PATH_SEARCH).onPage(10));
     // The access manager reports progress no sooner than 100 ms after the start.
-    bed.service->addFault(LocalServiceFault::delay(250).onPath(PATH_SEARCH).onPage(10));
+    bed.service()->addFault(LocalServiceFault::delay(250).onPath(PATH_SEARCH).onPage(10));
 
     QScopedPointer<PagedRequestManager> manager(searchManager());
     manager->start();
@@ -229,7 +230,7 @@ void TestPagedRequests::droppedPageAboveHalfKeepsRunning()
     auto *page = qobject_cast<PageRequestContext *>(stalled.data());
     QTRY_VERIFY(page->bytesReceived >= page->bytesTotal / 2 && page->bytesTotal > 0);
     manager->setCurrentPage(0);
-    RequestTestBed::flushDeferredDeletes();
+    SyncFixture::flushDeletions();
     // Out of the window but left to finish.
     QVERIFY(!manager->runningPages.contains(9));
     QVERIFY(stalled);
@@ -237,13 +238,13 @@ void TestPagedRequests::droppedPageAboveHalfKeepsRunning()
     QCOMPARE(manager->detachedPages.size(), 1);
     // The manager goes first; the page must not reach it afterwards.
     manager.reset();
-    RequestTestBed::flushDeferredDeletes();
+    SyncFixture::flushDeletions();
     QVERIFY(stalled.isNull());
 }
 
 void TestPagedRequests::releasedPageLeavesItsSuccessorAlone()
 {
-    bed.service->addFault(LocalServiceFault::partialBody(20).onPath(PATH_SEARCH).onPage(10).once());
+    bed.service()->addFault(LocalServiceFault::partialBody(20).onPath(PATH_SEARCH).onPage(10).once());
     QScopedPointer<PagedRequestManager> manager(searchManager());
     manager->start();
     QVERIFY(waitForReports(7));
@@ -257,7 +258,7 @@ void TestPagedRequests::releasedPageLeavesItsSuccessorAlone()
     manager->setCurrentPage(9);
     QPointer<NetworkRequestContext> again = manager->pageRequest(9);
     QVERIFY(again && again != dropped);
-    RequestTestBed::flushDeferredDeletes();
+    SyncFixture::flushDeletions();
     QVERIFY(dropped.isNull());
     QCOMPARE(manager->pageRequest(9), again.data());
     QVERIFY(waitForReports(11));
@@ -269,7 +270,7 @@ void TestPagedRequests::brokenFirstPageLeavesCountUnknown()
 {
     // The first half of the page still holds its "Count"; a cut-short count would end the download
     // early, so a broken page tells nothing.
-    bed.service->addFault(LocalServiceFault::truncatedXml().onPath(PATH_SEARCH).onPage(1).once());
+    bed.service()->addFault(LocalServiceFault::truncatedXml().onPath(PATH_SEARCH).onPage(1).once());
     QScopedPointer<PagedRequestManager> manager(searchManager());
     manager->start();
     QVERIFY(waitForReports(1));
@@ -282,7 +283,7 @@ void TestPagedRequests::brokenFirstPageLeavesCountUnknown()
 
 void TestPagedRequests::failedPageIsFetchedAgain()
 {
-    bed.service->addFault(LocalServiceFault::failPage(3).onPath(PATH_SEARCH).once());
+    bed.service()->addFault(LocalServiceFault::failPage(3).onPath(PATH_SEARCH).once());
     QScopedPointer<PagedRequestManager> manager(searchManager());
     manager->start();
     QVERIFY(waitForReports(7));
@@ -312,14 +313,14 @@ void TestPagedRequests::failedPageIsFetchedAgain()
 
 void TestPagedRequests::managerDestroyedWhilePagesRun()
 {
-    bed.service->addFault(LocalServiceFault::hang().onPath(PATH_SEARCH));
+    bed.service()->addFault(LocalServiceFault::hang().onPath(PATH_SEARCH));
     QScopedPointer<PagedRequestManager> manager(searchManager());
     manager->start();
-    QTRY_COMPARE(bed.service->requests(PATH_SEARCH).size(), 1);
+    QTRY_COMPARE(bed.service()->requests(PATH_SEARCH).size(), 1);
     QVERIFY(manager->isRunning());
     QPointer<NetworkRequestContext> first = manager->pageRequest(0);
     manager.reset();
-    RequestTestBed::flushDeferredDeletes();
+    SyncFixture::flushDeletions();
     QVERIFY(first.isNull());
     QVERIFY(reports.isEmpty());
 }

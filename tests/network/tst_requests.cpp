@@ -8,7 +8,7 @@
 #include "filter.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
-#include "requesttestbed.h"
+#include "syncfixture.h"
 #include "tavrelnetworkaccessmanager.h"
 #include "tavrelnetworkcookiejar.h"
 #include "tavrelsynchronization.h"
@@ -58,7 +58,6 @@ private slots:
     void requestOnTheWire();
 
     void loginDropsStaleSessionCookies();
-    void loginReplyGivesSession();
     void sessionIsReadWhenSent();
     void emptyKindsNeverSend();
     void transportErrorFillsDetails_data();
@@ -73,17 +72,18 @@ private slots:
 private:
     NetworkRequestContext *build(int kind);
 
-    RequestTestBed bed;
+    SyncFixture bed;
     QByteArray session;
     qint64 knownOrderId = 0;
 };
 
 void TestRequests::initTestCase()
 {
-    QVERIFY(bed.setUp());
+    bed.setUp();
+    bed.createEngine();
     session = bed.logIn();
     QVERIFY(!session.isEmpty());
-    knownOrderId = bed.service->data().orders().first().id;
+    knownOrderId = bed.service()->data().orders().first().id;
 }
 
 void TestRequests::cleanupTestCase()
@@ -93,17 +93,17 @@ void TestRequests::cleanupTestCase()
 
 void TestRequests::init()
 {
-    bed.service->clearFaults();
-    if (!bed.service->sessions().contains(session)) {
+    bed.service()->clearFaults();
+    if (!bed.service()->sessions().contains(session)) {
         session = bed.logIn();
     }
-    bed.service->clearRequestLog();
-    bed.synchronization->setSessionCookie(session);
+    bed.service()->clearRequestLog();
+    bed.engine->setSessionCookie(session);
 }
 
 NetworkRequestContext *TestRequests::build(int kind)
 {
-    NetworkRequestConstructor *c = bed.constructor;
+    NetworkRequestConstructor *c = bed.constructor();
     switch (kind) {
     case NetworkRequestKind::Login:
         return c->loginRequest(QStringLiteral("demo"), LocalServiceUser::digest(QStringLiteral("demo")), true);
@@ -172,8 +172,8 @@ void TestRequests::requestOnTheWire()
     QFETCH(QVariantMap, fields);
 
     NetworkRequestContext *context = build(kind);
-    QVERIFY(RequestTestBed::finish(context));
-    const LocalServiceRequest sent = bed.service->lastRequest(path);
+    QVERIFY(SyncFixture::finish(context));
+    const LocalServiceRequest sent = bed.service()->lastRequest(path);
     QCOMPARE(sent.method, method);
     QCOMPARE(sent.requestElement().tagName(), QStringLiteral("Request"));
     QCOMPARE(childTags(sent.requestElement()), children);
@@ -189,7 +189,7 @@ void TestRequests::requestOnTheWire()
         QVERIFY(sent.cookie("PHPSESSID").isEmpty());
         // Each login hands out a new session, which the rest of this test case goes on using.
         session = context->result.value(KEY_SESSION).toByteArray();
-        QVERIFY(!session.isEmpty());
+        QVERIFY(bed.service()->sessions().contains(session));
     }
     delete context;
 }
@@ -197,11 +197,12 @@ void TestRequests::requestOnTheWire()
 // A login goes without the session cookies the jar still holds for the service, and keeps none.
 void TestRequests::loginDropsStaleSessionCookies()
 {
-    TavrelNetworkCookieJar *jar = qobject_cast<TavrelNetworkCookieJar *>(bed.accessManager->cookieJar());
+    TavrelNetworkCookieJar *jar
+        = qobject_cast<TavrelNetworkCookieJar *>(CoreHost::instance()->networkAccessManager->cookieJar());
     QVERIFY(jar);
     const auto cookie = [this](const QByteArray &name, const QByteArray &value) {
         QNetworkCookie made(name, value);
-        made.setDomain(QUrl(bed.service.url()).host());
+        made.setDomain(QUrl(bed.server.url()).host());
         made.setPath(QStringLiteral("/"));
         return made;
     };
@@ -209,8 +210,8 @@ void TestRequests::loginDropsStaleSessionCookies()
     NetworkRequestContext *context = build(NetworkRequestKind::Login);
     // The jar is cleaned when the login is built and again when it is sent.
     jar->setAllCookies(jar->allCookies() << cookie("PHPSESSID", "old"));
-    QVERIFY(RequestTestBed::finish(context));
-    const LocalServiceRequest sent = bed.service->lastRequest(PATH_LOGIN);
+    QVERIFY(SyncFixture::finish(context));
+    const LocalServiceRequest sent = bed.service()->lastRequest(PATH_LOGIN);
     QVERIFY(sent.cookie("PHPSESSID").isEmpty());
     QCOMPARE(sent.cookie("lang"), QByteArray("ru"));
     // The service set a new PHPSESSID with its reply; the login reply handling drops that one too.
@@ -224,33 +225,12 @@ void TestRequests::loginDropsStaleSessionCookies()
     delete context;
 }
 
-void TestRequests::loginReplyGivesSession()
-{
-    NetworkRequestContext *context = build(NetworkRequestKind::Login);
-    QVERIFY(RequestTestBed::finish(context));
-    QCOMPARE(context->result.value(KEY_RESULT).toString(), S_OK);
-    const QByteArray token = context->result.value(KEY_SESSION).toByteArray();
-    QVERIFY(bed.service->sessions().contains(token));
-    QCOMPARE(context->parameters.value(KEY_SAVE_LOGIN_AND_PASSWORD), QVariant(true));
-    session = token;
-    delete context;
-
-    // A refused login is reported as such, with no name.
-    context = bed.constructor->loginRequest(QStringLiteral("demo"), LocalServiceUser::digest(QStringLiteral("wrong")),
-                                            static_cast<const bool *>(nullptr));
-    QVERIFY(!context->parameters.contains(KEY_SAVE_LOGIN_AND_PASSWORD));
-    QVERIFY(RequestTestBed::finish(context));
-    QCOMPARE(context->result.value(KEY_RESULT).toString(), E_INVALID_USERNAME_OR_PASSWORD);
-    QVERIFY(context->result.value(KEY_SESSION).toByteArray().isEmpty());
-    delete context;
-}
-
 void TestRequests::sessionIsReadWhenSent()
 {
     NetworkRequestContext *context = build(NetworkRequestKind::Favourites);
-    bed.synchronization->setSessionCookie("changed-before-start");
-    QVERIFY(RequestTestBed::finish(context));
-    QCOMPARE(bed.service->lastRequest().header(HEADER_SESSION), QByteArray("changed-before-start"));
+    bed.engine->setSessionCookie("changed-before-start");
+    QVERIFY(SyncFixture::finish(context));
+    QCOMPARE(bed.service()->lastRequest().header(HEADER_SESSION), QByteArray("changed-before-start"));
     QCOMPARE(context->result.value(KEY_RESULT).toString(), E_INVALID_USERNAME_OR_PASSWORD);
     delete context;
 }
@@ -258,11 +238,11 @@ void TestRequests::sessionIsReadWhenSent()
 void TestRequests::emptyKindsNeverSend()
 {
     for (int kind : {0, 20, -1}) {
-        QScopedPointer<NetworkRequestContext> context(bed.constructor->createRequest(kind));
+        QScopedPointer<NetworkRequestContext> context(bed.constructor()->createRequest(kind));
         QVERIFY(context->request.url().isEmpty());
         QVERIFY(!context->start());
     }
-    QCOMPARE(bed.service->requestCount(), 0);
+    QCOMPARE(bed.service()->requestCount(), 0);
 }
 
 void TestRequests::transportErrorFillsDetails_data()
@@ -279,8 +259,8 @@ void TestRequests::transportErrorFillsDetails()
     QFETCH(QString, status);
     NetworkRequestContext *context = build(NetworkRequestKind::NewOrders);
     // Unlimited: the access manager itself retries a request whose connection was dropped.
-    bed.service->addFault(dropped ? LocalServiceFault::closeConnection() : LocalServiceFault::httpStatus(500));
-    QVERIFY(RequestTestBed::finish(context));
+    bed.service()->addFault(dropped ? LocalServiceFault::closeConnection() : LocalServiceFault::httpStatus(500));
+    QVERIFY(SyncFixture::finish(context));
     QVERIFY(context->networkError != QNetworkReply::NoError);
     QCOMPARE(context->errorDetails.value(KEY_HTTP_STATUS_CODE), status);
     QCOMPARE(context->errorDetails.value(KEY_REPLY_ERROR_STRING), context->errorString);
@@ -293,17 +273,17 @@ void TestRequests::transportErrorFillsDetails()
 void TestRequests::resendDisposesOfFirstReply()
 {
     NetworkRequestContext *context = build(NetworkRequestKind::Subscriptions);
-    QVERIFY(RequestTestBed::finish(context));
+    QVERIFY(SyncFixture::finish(context));
     QPointer<QNetworkReply> first = context->reply;
     context->result.insert(QStringLiteral("stale"), 1);
-    bed.service->addFault(LocalServiceFault::resultCode(E_CLIENT).once());
+    bed.service()->addFault(LocalServiceFault::resultCode(E_CLIENT).once());
     QSignalSpy spy(context, &NetworkRequestContext::replyFinished);
     QVERIFY(context->start());
     QVERIFY(!context->result.contains(QStringLiteral("stale")));
     QVERIFY(spy.wait(5000));
-    RequestTestBed::flushDeferredDeletes();
+    SyncFixture::flushDeletions();
     QVERIFY(first.isNull());
-    QCOMPARE(bed.service->requests(QStringLiteral("/api/orders/subscriptions")).size(), 2);
+    QCOMPARE(bed.service()->requests(QStringLiteral("/api/orders/subscriptions")).size(), 2);
     QVERIFY(!context->result.contains(KEY_FILTERS));
     delete context;
 }
@@ -312,16 +292,17 @@ void TestRequests::textsReachServiceAsTyped()
 {
     const QString text = QStringLiteral("  C++ 100% %2B a&b=c;d <x> \"q\" 'a' &amp; Жёлтые   трубы  ");
     NetworkRequestContext *search
-        = bed.constructor->searchRequest(QStringLiteral("CURRENT_ORDERS"), text, false, false);
-    QVERIFY(RequestTestBed::finish(search));
-    QCOMPARE(bed.service->lastRequest(QStringLiteral("/api/orders/search")).field(QStringLiteral("SearchText")), text);
+        = bed.constructor()->searchRequest(QStringLiteral("CURRENT_ORDERS"), text, false, false);
+    QVERIFY(SyncFixture::finish(search));
+    QCOMPARE(bed.service()->lastRequest(QStringLiteral("/api/orders/search")).field(QStringLiteral("SearchText")),
+             text);
     delete search;
 
     // GET carries the same document in its query.
     QVariantMap parameters {{KEY_ORDER_ID, text}};
-    NetworkRequestContext *read = bed.constructor->createRequest(NetworkRequestKind::ReadOrder, &parameters);
-    QVERIFY(RequestTestBed::finish(read));
-    QCOMPARE(bed.service->lastRequest(QStringLiteral("/api/orders/read")).field(QStringLiteral("ID")), text);
+    NetworkRequestContext *read = bed.constructor()->createRequest(NetworkRequestKind::ReadOrder, &parameters);
+    QVERIFY(SyncFixture::finish(read));
+    QCOMPARE(bed.service()->lastRequest(QStringLiteral("/api/orders/read")).field(QStringLiteral("ID")), text);
     delete read;
 }
 
@@ -355,7 +336,7 @@ void TestRequests::filterOnTheWire()
     LocalServiceSubscription existing;
     existing.setField(QStringLiteral("Name"), QStringLiteral("old"));
     Entity::Filter filter;
-    filter.id = bed.service->addSubscription(QStringLiteral("demo"), existing);
+    filter.id = bed.service()->addSubscription(QStringLiteral("demo"), existing);
     filter.localId = 12;
     filter.name = QStringLiteral("Трубы");
     filter.wordSerch = QStringLiteral("C++ & 100%");
@@ -363,18 +344,18 @@ void TestRequests::filterOnTheWire()
     filter.openingTimeFrom = filter.filterChangeDate = QDateTime(QDate(2014, 5, 3), QTime(21, 0));
     filter.regions = {77, 50};
     Entity::FilterList list(QList<Entity::Filter *> {&filter});
-    NetworkRequestContext *context = way == 0 ? bed.constructor->saveSubscriptionRequest(&filter)
-        : way == 1                            ? bed.constructor->synchronizeSubscriptionsRequest(list)
-                                              : bed.constructor->searchAllPagesRequest(&filter, 25);
+    NetworkRequestContext *context = way == 0 ? bed.constructor()->saveSubscriptionRequest(&filter)
+        : way == 1                            ? bed.constructor()->synchronizeSubscriptionsRequest(list)
+                                              : bed.constructor()->searchAllPagesRequest(&filter, 25);
     if (way == 2) {
         // The paged search reports its first page, not an end of its own.
         QSignalSpy reports(context, &NetworkRequestContext::replyFinished);
         context->start();
         QVERIFY(reports.wait(10000));
     } else {
-        QVERIFY(RequestTestBed::finish(context));
+        QVERIFY(SyncFixture::finish(context));
     }
-    QDomElement sent = bed.service->lastRequest(path).requestElement();
+    QDomElement sent = bed.service()->lastRequest(path).requestElement();
     if (way == 1) {
         sent
             = sent.firstChildElement(QStringLiteral("Subscriptions")).firstChildElement(QStringLiteral("Subscription"));
@@ -396,9 +377,10 @@ void TestRequests::favouritesSynchronizeSkipsDeleted()
     Entity::FavouriteItem gone;
     gone.id = knownOrderId + 1;
     gone.state = Entity::FavouriteItemList::Deleted;
-    NetworkRequestContext *context = bed.constructor->synchronizeFavouritesRequest({&kept, &gone});
-    QVERIFY(RequestTestBed::finish(context));
-    const QDomElement orders = bed.service->lastRequest(QStringLiteral("/api/orders/favorites/synchronize"))
+    NetworkRequestContext *context = bed.constructor()->synchronizeFavouritesRequest({&kept, &gone});
+    QVERIFY(SyncFixture::finish(context));
+    const QDomElement orders = bed.service()
+                                   ->lastRequest(QStringLiteral("/api/orders/favorites/synchronize"))
                                    .requestElement()
                                    .firstChildElement(QStringLiteral("Orders"));
     QCOMPARE(childTags(orders), (QStringList {QStringLiteral("ID"), QStringLiteral("DateTime")}));

@@ -4,34 +4,7 @@
 #include "coretestapplication.h"
 #include "localservice/localservicefault.h"
 #include "order.h"
-#include "pagerequestcontext.h"
 #include "syncfixture.h"
-
-// Follows the new-orders download as the main window does: the engine's announcements come with
-// "SyncXMLResponseResult" in the download's map (the download's own report of a page does not).
-class DownloadSpy : public QObject
-{
-public:
-    explicit DownloadSpy(NetworkRequestContext *download)
-        : download(download)
-    {
-        connect(download, &NetworkRequestContext::replyFinished, this, [this](QObject *argument) {
-            auto *page = qobject_cast<PageRequestContext *>(argument);
-            if (!page || !this->download->result.contains(KEY_SYNC_RESULT))
-                return;
-            if (page->result.value(KEY_RESULT).toString() == S_OK) {
-                pages << page->pageNumber;
-                counts << this->download->result.value(KEY_ORDERS_NOT_IN_DB_COUNT).toInt();
-            } else {
-                ++failures;
-            }
-        });
-    }
-    QPointer<NetworkRequestContext> download;
-    QList<int> pages;
-    QList<int> counts;
-    int failures = 0;
-};
 
 class TestSyncOrders : public QObject
 {

@@ -4,7 +4,7 @@
 // What the order-view tests share: a logged-in subscriber of the stand-in and a way to store orders
 // of a given list for them.
 
-#include "../synchronization/syncfixture.h"
+#include "syncfixture.h"
 #include "favouriteitem.h"
 #include "order.h"
 #include "testdata/realisticorders.h"
