@@ -30,6 +30,7 @@ const QString KEY_SAVE_LOGIN_AND_PASSWORD = QStringLiteral("SaveLoginAndPassword
 const QString KEY_BYTE_ARRAY = QStringLiteral("ByteArray");
 const QString KEY_HTTP_STATUS_CODE = QStringLiteral("HttpStatusCode");
 const QString KEY_REPLY_ERROR_STRING = QStringLiteral("ReplyErrorString");
+const QString QUERY_ITEM_SESSION = QStringLiteral("session");
 
 const QString KEY_NOTIFY_BEFORE_SYNC = QStringLiteral("NotifyBeforeSync");
 const QString KEY_DELAY_SYNC = QStringLiteral("DelaySync");

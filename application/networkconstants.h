@@ -18,6 +18,8 @@ extern const QString KEY_SAVE_LOGIN_AND_PASSWORD;
 extern const QString KEY_BYTE_ARRAY;
 extern const QString KEY_HTTP_STATUS_CODE;
 extern const QString KEY_REPLY_ERROR_STRING;
+// The query item that carries the session into pages of the service's web site.
+extern const QString QUERY_ITEM_SESSION;
 
 // Keys of a synchronization listener's result map.
 extern const QString KEY_NOTIFY_BEFORE_SYNC;

@@ -5,6 +5,7 @@
 #include "constants.h"
 #include "coregraph.h"
 #include "database.h"
+#include "formattedtextpatterns.h"
 #include "mainwindow.h"
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 #include <QIcon>
 #include <QLabel>
 #include <QLocalServer>
@@ -68,6 +70,9 @@ TavrelApplication::TavrelApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     initTavrelResources();
+    // The windows are drawn for "Segoe UI". Where it is missing, the condensed face of the usual
+    // fallback family comes closest to its widths, so that no caption is clipped.
+    QFont::insertSubstitution(QStringLiteral("Segoe UI"), QStringLiteral("DejaVu Sans Condensed"));
     setOrganizationName(AppSettings::organizationNameUpper());
     migrateSettings();
 
@@ -87,6 +92,8 @@ TavrelApplication::TavrelApplication(int &argc, char **argv)
 
 TavrelApplication::~TavrelApplication()
 {
+    // The hidden template form is a widget: it must go while the GUI is still there.
+    FormattedTextPatterns::release();
     trayIcon.hide();
     if (localServer) {
         localServer->close();

@@ -1,9 +1,16 @@
-// A full new-orders synchronization of 10,000 orders in pages of 1,000 from the local stand-in,
-// from the task's start until every page is stored and announced, against the bare parts measured
-// in the same run: the same pages downloaded with a plain QNetworkAccessManager loop, and the
-// same orders written with one prepared INSERT in one transaction.
+// Two measurements of the new-orders synchronization from the local stand-in.
 //
-//     build/bench/bench_sync [orders] [repetitions]
+// Speed: a full synchronization of 10,000 orders in pages of 1,000, from the task's start until every
+// page is stored and announced, against the bare parts measured in the same run: the same pages
+// downloaded with a plain QNetworkAccessManager loop, and the same orders written with one prepared
+// INSERT in one transaction.
+//
+// Memory: a first synchronization of 100,000 orders in a process of its own, with the stand-in in
+// another process, so that the resident set is the client's alone. It prints the resident set before
+// the download, its peak, and what is left ten seconds after the last page is stored.
+//
+//     build/bench/bench_sync [orders] [repetitions]    the speed run, then the memory run
+//     build/bench/bench_sync --memory [orders]         the memory run only
 #include "constants.h"
 #include "coregraph.h"
 #include "corehost.h"
@@ -25,8 +32,10 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -35,12 +44,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 
 namespace {
 
 const QString Login = QStringLiteral("bench");
 const QString Password = QStringLiteral("bench");
+const int MemoryRunOrders = 100000;
 
 // The stand-in runs on a thread of its own, as the real service runs elsewhere: the client's
 // measured time is the client's.
@@ -225,6 +240,118 @@ double measureInsert(const QString &file, const QList<QVariantList> &pages)
     return elapsed;
 }
 
+// A figure of /proc/self/status in MB ("VmRSS", "VmHWM"), or -1 where there is none.
+double statusMegabytes(const char *name)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(name) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+// What the allocator holds: the bytes in use and the free bytes it keeps from the system.
+void printHeap()
+{
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 33)
+    const struct mallinfo2 info = mallinfo2();
+    std::printf("heap: %.1f MB in use, %.1f MB free but kept\n", (info.uordblks + info.hblkhd) / 1048576.0,
+                info.fordblks / 1048576.0);
+#endif
+}
+
+// The stand-in of the memory run, in a process of its own: it prints its address and serves until
+// it is killed.
+int serve(int argc, char *argv[], int orders)
+{
+    QCoreApplication app(argc, argv);
+    LocalService service;
+    service.generate(orders, 42);
+    service.addUser(Login, Password, true);
+    if (!service.start(0))
+        return 1;
+    std::printf("%s\n", qPrintable(service.url()));
+    std::fflush(stdout);
+    return app.exec();
+}
+
+// A first synchronization of `orders` orders; prints the resident set figures.
+int measureMemory(int argc, char *argv[], int orders)
+{
+    const double atStart = statusMegabytes("VmRSS");
+    QTemporaryDir dir;
+    qputenv("HOME", dir.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    HeadlessApplication app(argc, argv);
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--serve"), QString::number(orders)});
+    if (!server.waitForStarted() || !waitFor([&]() { return server.canReadLine(); }, 120000)) {
+        std::fprintf(stderr, "the stand-in did not start\n");
+        return 1;
+    }
+    const QString url = QString::fromUtf8(server.readLine()).trimmed();
+    qputenv("TAVREL_BASE_URL", url.toUtf8());
+    OnlineState::force(true);
+    int result = 1;
+    {
+        Client client(dir.filePath(QStringLiteral("memory.Dat")));
+        QString outcome;
+        QObject receiver;
+        QObject::connect(
+            client.engine, &TavrelSynchronization::authorizationReceived, &receiver,
+            [&](NetworkRequestContext *reply) { outcome = reply->result.value(KEY_SYNC_RESULT).toString(); });
+        client.engine->login(Login, LocalServiceUser::digest(Password), false);
+        if (!waitFor([&]() { return !outcome.isEmpty(); }, 20000) || outcome != S_OK) {
+            std::fprintf(stderr, "login: %s\n", qPrintable(outcome));
+        } else {
+            const double beforeSync = statusMegabytes("VmRSS");
+            const double peakBeforeSync = statusMegabytes("VmHWM");
+            const int pages = (orders - 1) / TavrelSynchronization::NewOrdersRowsPerPage + 1;
+            int announced = 0;
+            NetworkRequestContext *download = client.engine->newOrdersNow();
+            QObject::connect(download, &NetworkRequestContext::replyFinished, &receiver, [&](QObject *argument) {
+                auto *page = qobject_cast<PageRequestContext *>(argument);
+                if (page && download->result.contains(KEY_SYNC_RESULT)
+                    && page->result.value(KEY_RESULT).toString() == S_OK)
+                    ++announced;
+            });
+            QElapsedTimer timer;
+            timer.start();
+            client.engine->processTasks();
+            if (!waitFor([&]() { return announced == pages; }, 600000)) {
+                std::fprintf(stderr, "pages announced: %d of %d\n", announced, pages);
+            } else {
+                const double elapsed = timer.nsecsElapsed() / 1e6;
+                const double afterSync = statusMegabytes("VmRSS");
+                // The client goes on as it would, idle: timers and deferred deletions run.
+                waitFor([]() { return false; }, 10000);
+                const double settled = statusMegabytes("VmRSS");
+                const double peak = statusMegabytes("VmHWM");
+                std::printf("first synchronization of %d orders (%d pages) in %.1f s, stored %d\n", orders, pages,
+                            elapsed / 1000, client.query->newOrdersCount(Login));
+                std::printf("resident set: %.1f MB at the start, %.1f MB after the login (peak so far %.1f MB)\n",
+                            atStart, beforeSync, peakBeforeSync);
+                std::printf("peak resident set: %.1f MB (target <= 150 MB), %+.1f MB over the login\n", peak,
+                            peak - beforeSync);
+                std::printf("resident set at the end of the synchronization: %.1f MB\n", afterSync);
+                std::printf("settled resident set ten seconds later: %.1f MB (target <= 110 MB), %+.1f MB over the "
+                            "login\n",
+                            settled, settled - beforeSync);
+                printHeap();
+                result = 0;
+            }
+        }
+    }
+    server.kill();
+    server.waitForFinished();
+    return result;
+}
+
 double median(QList<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -235,6 +362,10 @@ double median(QList<double> values)
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && std::strcmp(argv[1], "--serve") == 0)
+        return serve(argc, argv, argc > 2 ? atoi(argv[2]) : MemoryRunOrders);
+    if (argc > 1 && std::strcmp(argv[1], "--memory") == 0)
+        return measureMemory(argc, argv, argc > 2 ? qMax(1000, atoi(argv[2])) : MemoryRunOrders);
     QTemporaryDir dir;
     const int orders = argc > 1 ? qMax(1000, atoi(argv[1])) : 10000;
     const int repetitions = argc > 2 ? qMax(1, atoi(argv[2])) : 3;
@@ -283,6 +414,8 @@ int main(int argc, char *argv[])
                 orders / (sync / 1000.0));
     std::printf("bare parts: download %.1f ms + insert %.1f ms = %.1f ms, %.0f orders/s\n", median(downloadTimes),
                 median(insertTimes), bare, orders / (bare / 1000.0));
-    std::printf("ratio (target <= 2): %.2f\n", sync / bare);
-    return 0;
+    std::printf("ratio (target <= 2): %.2f\n\n", sync / bare);
+    std::fflush(stdout);
+    // The memory run in a fresh process of its own.
+    return QProcess::execute(QCoreApplication::applicationFilePath(), {QStringLiteral("--memory")});
 }

@@ -45,6 +45,9 @@ public:
     bool isAutoEnterArmed() const { return autoEnterTimer.isActive(); }
     int autoEnterIntervalMs() const { return autoEnterTimer.interval(); }
     bool isWaitingForAnswer() const { return undoTimer.isActive(); }
+    // How long a login may go unanswered before the form reports no access (REPLY_WAIT_MS); a test
+    // seam, so that tests need not wait that long.
+    void setReplyWait(int msecs) { undoTimer.setInterval(msecs); }
 
 private slots:
     void stopAutoEnterTimer();

@@ -22,7 +22,9 @@ DateTimeEditBalloon::~DateTimeEditBalloon()
 
 void DateTimeEditBalloon::finish(int result)
 {
+    closing = true;
     hide();
+    closing = false;
     emit finished(result);
 }
 
@@ -43,7 +45,9 @@ void DateTimeEditBalloon::clickReset()
 
 bool DateTimeEditBalloon::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+    // Only a shown balloon has anything to report: hiding it through a button deactivates it too, and
+    // that must not add a second report.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible() && !closing)
         finish(0);
     return QWidget::eventFilter(watched, event);
 }

@@ -9,8 +9,8 @@ class DateTimeEditBalloon;
 
 // A small frameless window with a month calendar that the filter panel places over the calendar
 // button of one of its date fields. It does not run a loop of its own: every way out hides it and then
-// reports through finished(int): 1 save, 2 clear, 0 cancel, which includes the balloon losing the
-// activation (a click elsewhere). The owner reads ui->calendar's selected date afterwards.
+// reports through finished(int), once per opening: 1 save, 2 clear, 0 cancel, which includes the shown
+// balloon losing the activation (a click elsewhere). The owner reads ui->calendar's selected date afterwards.
 class DateTimeEditBalloon : public QWidget
 {
     Q_OBJECT
@@ -38,6 +38,8 @@ protected:
 
 private:
     void finish(int result);
+
+    bool closing = false;
 };
 
 #endif // DATETIMEEDITBALLOON_H

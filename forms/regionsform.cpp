@@ -113,6 +113,8 @@ void RegionsForm::ensureTree()
 
 void RegionsForm::setTickedIds(const QList<qint64> &ids)
 {
+    // A tree rebuilt later, when the dialog shows, would drop these ticks.
+    ensureTree();
     const QSet<qint64> wanted(ids.cbegin(), ids.cend());
     for (int i = 1; i < allItems.size(); ++i)
         allItems.at(i)->checked = wanted.contains(allItems.at(i)->recordId);

@@ -38,6 +38,7 @@ public:
     bool isTreeCurrent() const;
 
     // Ticks exactly the nodes of these ids, without model signals; call it while the dialog is hidden.
+    // Brings the tree up to date with the dictionary first.
     void setTickedIds(const QList<qint64> &ids);
     // The ids of the ticked nodes in ascending order, followed by the ids of `previous` that the
     // dictionary does not know, in their order: an id without a node could not be shown, so it is kept.

@@ -10,3 +10,7 @@ for svg in "$ROOT"/resources/svg/*.svg; do
     rsvg-convert --format=png --output="$ROOT/resources/$name.png" "$svg"
     echo "resources/$name.png"
 done
+# The window icon is an .ico file; its drawing is rendered to PNG above and converted here.
+python3 "$ROOT/tools/png-to-ico.py" "$ROOT/resources/tavrel-icon.png" "$ROOT/resources/tavrel-icon.ico"
+rm "$ROOT/resources/tavrel-icon.png"
+echo "resources/tavrel-icon.ico"

@@ -51,6 +51,10 @@ bool DataBase::open(const QString &connectionName, const QString &userName, cons
     // WAL (a power cut can lose the last commits, never corrupt the file).
     execute(QStringLiteral("PRAGMA journal_mode=WAL"));
     execute(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // Some SQLite builds overwrite every freed page with zeros and write it out again, which makes the
+    // clearing of a long list or the purge several times slower. Deleted rows are still overwritten on
+    // the pages that are written anyway; freed pages keep their old bytes until they are reused.
+    execute(QStringLiteral("PRAGMA secure_delete=FAST"));
     return true;
 }
 

@@ -31,10 +31,19 @@ const QString FAVOURITE_ORDERS
 const QString FAVOURITES_ALL = QStringLiteral("SELECT * FROM %1 WHERE Login = :Login ORDER BY ChangeDate DESC");
 const QString FAVOURITE_IDS
     = QStringLiteral("SELECT OrderId FROM %1 WHERE Login = :Login AND State <> 'Deleted' ORDER BY %2");
+// The favourite's id, whether its order is stored, then the order's columns.
+const QString FAVOURITE_IDS_WITH_ORDERS = QStringLiteral(
+    "SELECT [%1].[OrderId] AS FavouriteOrderId, [%2].[Id] IS NOT NULL AS OrderStored, [%2].* FROM %1 LEFT JOIN %2 "
+    "ON [%2].[Login] = [%1].[Login] AND [%2].[Id] = [%1].[OrderId] WHERE [%1].[Login] = :Login AND [%1].[State] <> "
+    "'Deleted' ORDER BY FavouriteOrderId %3");
 
 const QString PROTECT_ORDER = QStringLiteral("UPDATE %1 SET Type = 'Favourite' WHERE Id = :Id AND Login = :Login");
-const QString DELETE_NEW_ORDERS = QStringLiteral("DELETE FROM %1 WHERE Type = 'New' AND Login = :Login");
-const QString DELETE_VIEWED_ORDERS = QStringLiteral("DELETE FROM %1 WHERE Type = 'Viewed' AND Login = :Login");
+// The rows go in the table's own order: walking one of the list indexes instead (the planner may pick
+// the amount index) deletes them in random order, which touches the table and every index at random.
+const QString DELETE_NEW_ORDERS
+    = QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT rowid FROM %1 WHERE Type = 'New' AND Login = :Login)");
+const QString DELETE_VIEWED_ORDERS
+    = QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT rowid FROM %1 WHERE Type = 'Viewed' AND Login = :Login)");
 const QString RESTORE_NEW_ORDERS
     = QStringLiteral("UPDATE %1 SET Type = 'New' WHERE Type = 'Favourite' AND Login = :Login");
 const QString RESTORE_VIEWED_ORDERS
@@ -316,31 +325,41 @@ QList<qint64> TavrelDataBaseQuery::favouriteOrderIds(const QString &login, int s
     QList<qint64> ids;
     if (sortField < 0 || sortField > 2)
         return ids;
-    const QString column = ascending ? QStringLiteral("OrderId") : QStringLiteral("OrderId DESC");
-    QSqlQuery query = statement(FAVOURITE_IDS.arg(TABLE_FAVOURITES, column));
+    if (sortField == 0) {
+        const QString column = ascending ? QStringLiteral("OrderId") : QStringLiteral("OrderId DESC");
+        QSqlQuery query = statement(FAVOURITE_IDS.arg(TABLE_FAVOURITES, column));
+        query.bindValue(QStringLiteral(":Login"), login);
+        if (query.exec()) {
+            while (query.next())
+                ids.append(query.value(0).toLongLong());
+        }
+        query.finish();
+        return ids;
+    }
+
+    // Favourites has no date or amount: one read brings each favourite with its stored order (if any),
+    // and the favourites are sorted by their orders in memory.
+    QList<Entity::FavouriteItem *> items;
+    QSqlQuery query = statement(
+        FAVOURITE_IDS_WITH_ORDERS.arg(TABLE_FAVOURITES, TABLE_ORDERS, ascending ? QString() : QStringLiteral("DESC")));
+    query.setForwardOnly(true);
     query.bindValue(QStringLiteral(":Login"), login);
     if (query.exec()) {
-        while (query.next())
-            ids.append(query.value(0).toLongLong());
+        while (query.next()) {
+            auto *item = new Entity::FavouriteItem;
+            item->id = query.value(0).toLongLong();
+            if (query.value(1).toBool())
+                item->order = orderFromRow(query);
+            items.append(item);
+        }
     }
     query.finish();
-    if (sortField == 0)
-        return ids;
-
-    // Favourites has no date or amount: sort the favourites with their orders in memory.
-    QList<Entity::FavouriteItem *> items;
-    items.reserve(ids.size());
-    for (const qint64 id : qAsConst(ids)) {
-        if (Entity::FavouriteItem *item = favouriteWithOrder(login, id, true))
-            items.append(item); // a favourite removed since the id read is left out
-    }
     std::stable_sort(items.begin(), items.end(), sortField == 1 ? lessThanByDate : lessThanByAmount);
     // Favourites without a stored order have nothing to sort by: they stay last either way.
     const auto withoutOrder
         = std::find_if(items.begin(), items.end(), [](const Entity::FavouriteItem *item) { return !item->order; });
     if (!ascending)
         std::reverse(items.begin(), withoutOrder);
-    ids.clear();
     for (const Entity::FavouriteItem *item : qAsConst(items))
         ids.append(item->id);
     deleteFavourites(items);

@@ -14,9 +14,10 @@
 
 namespace {
 
+// The old rows are found first and then deleted in the table's order.
 const QString PURGE_OLD_ORDERS = QStringLiteral(
-    "DELETE FROM %1 WHERE (DATETIME(OpeningTime) < DATETIME(:MonthAgo) AND (SELECT COUNT([%2].[OrderId]) FROM %2 "
-    "WHERE [%2].[OrderId] = [%1].[Id] AND  [%2].[State] <> 'Deleted') = 0) ");
+    "DELETE FROM %1 WHERE rowid IN (SELECT rowid FROM %1 WHERE DATETIME(OpeningTime) < DATETIME(:MonthAgo) AND "
+    "NOT EXISTS (SELECT 1 FROM %2 WHERE [%2].[OrderId] = [%1].[Id] AND [%2].[State] <> 'Deleted'))");
 
 QAtomicInt purgeConnectionCounter;
 

@@ -145,6 +145,15 @@ void PagedRequestManager::createPageRequest()
     const int last = (totalCount - 1) / rows;
     const int to = std::max(from, std::min(currentPage + window, last));
 
+    if (newOrders) {
+        // The new-orders download walks forward once and never shows a page again: a page behind the
+        // current one has been stored, and keeping its reply and parsed orders would hold the whole
+        // download in memory until it ends.
+        while (!finishedPages.isEmpty() && finishedPages.firstKey() < from) {
+            release(finishedPages.take(finishedPages.firstKey()).data());
+        }
+    }
+
     const QList<int> running = runningPages.keys();
     for (int index : running) {
         if (index >= from && index <= to) {

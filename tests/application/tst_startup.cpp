@@ -36,16 +36,8 @@ class TestStartup : public QObject
 
     QProcess *startProgram(const QStringList &arguments, const QString &workingDirectory = QString())
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        const QString h = home->path();
-        env.insert(QStringLiteral("HOME"), h);
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), h + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), h + QStringLiteral("/data"));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), h + QStringLiteral("/cache"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), h + QStringLiteral("/runtime"));
-        env.insert(QStringLiteral("TMPDIR"), h + QStringLiteral("/tmp"));
+        QProcessEnvironment env = TestEnvironment::childEnvironment(home->path());
         env.insert(QStringLiteral("TAVREL_BASE_URL"), unusedBaseUrl);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(env);
         process->setWorkingDirectory(workingDirectory.isEmpty() ? home->filePath(QStringLiteral("work"))
@@ -106,10 +98,6 @@ private slots:
     {
         home = std::make_unique<QTemporaryDir>();
         QVERIFY(home->isValid());
-        for (const char *sub : {"config", "data", "cache", "runtime", "tmp", "work"})
-            QVERIFY(QDir(home->path()).mkpath(QString::fromLatin1(sub)));
-        QFile::setPermissions(home->filePath(QStringLiteral("runtime")),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
     void cleanup()

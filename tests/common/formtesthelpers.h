@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QTest>
 
 // The named child of a form; a missing child ends the test at once, since every later check would be void.
 template<typename T> T *child(const QObject *parent, const char *name)
@@ -15,6 +17,14 @@ template<typename T> T *child(const QObject *parent, const char *name)
     if (!found)
         qFatal("no child %s", name);
     return found;
+}
+
+// One row of a data table whose columns are all texts (clang-format would give every literal a line).
+inline void addTextRow(const char *tag, const QStringList &values)
+{
+    QTestData &row = QTest::newRow(tag);
+    for (const QString &value : values)
+        row << value;
 }
 
 // Writes a fixture file, making its folder first; false when it cannot be written.

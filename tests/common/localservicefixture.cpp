@@ -18,6 +18,8 @@ bool LocalServiceFixture::start()
         return false;
     }
     qputenv("TAVREL_BASE_URL", local->url().toUtf8());
+    // A system proxy of the test machine must not carry loopback traffic.
+    qputenv("no_proxy", "127.0.0.1,localhost");
     if (baseUrl() != local->url()) {
         qWarning("LocalServiceFixture: baseUrl() was read before the service started and stays %s",
                  qPrintable(baseUrl()));

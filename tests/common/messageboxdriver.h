@@ -16,7 +16,8 @@
 class MessageBoxDriver
 {
 public:
-    explicit MessageBoxDriver(const QStringList &answers = {}) : m_answers(answers)
+    explicit MessageBoxDriver(const QStringList &answers = {})
+        : m_answers(answers)
     {
         QObject::connect(&m_timer, &QTimer::timeout, [this] { answer(); });
         m_timer.start(10);

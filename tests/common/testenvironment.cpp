@@ -8,6 +8,31 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+QString ownHome;
+
+// The variables of a private home in folder home, whose folders are made here.
+QList<QPair<QString, QString>> homeVariables(const QString &home)
+{
+    const QList<QPair<QString, QString>> variables {
+        {QStringLiteral("HOME"), home},
+        {QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config")},
+        {QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data")},
+        {QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache")},
+        {QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime")},
+        {QStringLiteral("TMPDIR"), home + QStringLiteral("/tmp")}};
+    for (const auto &variable : variables) {
+        QDir().mkpath(variable.second);
+    }
+    QDir().mkpath(home + QStringLiteral("/work"));
+    QFile::setPermissions(home + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return variables;
+}
+
+} // namespace
+
 TestEnvironment::TestEnvironment()
     : dir(QDir::tempPath() + QStringLiteral("/tavrel-test-XXXXXX"))
 {
@@ -15,28 +40,20 @@ TestEnvironment::TestEnvironment()
         std::fprintf(stderr, "Cannot create the temporary test folder\n");
         std::exit(EXIT_FAILURE);
     }
-    const QString home = dir.path();
-    const QString config = home + QStringLiteral("/config");
-    const QString data = home + QStringLiteral("/data");
-    const QString cache = home + QStringLiteral("/cache");
-    const QString runtime = home + QStringLiteral("/runtime");
-    const QString work = home + QStringLiteral("/work");
-    for (const QString &path : {config, data, cache, runtime, work})
-        QDir().mkpath(path);
-    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-
-    qputenv("HOME", QFile::encodeName(home));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-
+    ownHome = dir.path();
+    for (const auto &variable : homeVariables(ownHome)) {
+        // The temporary folder stays where it is: this one lives in it.
+        if (variable.first != QLatin1String("TMPDIR")) {
+            qputenv(variable.first.toLatin1().constData(), QFile::encodeName(variable.second));
+        }
+    }
     QStandardPaths::setTestModeEnabled(true);
+    const QString config = ownHome + QStringLiteral("/config");
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
 
     previousWorkingDirectory = QDir::currentPath();
-    QDir::setCurrent(work);
+    QDir::setCurrent(ownHome + QStringLiteral("/work"));
 }
 
 TestEnvironment::~TestEnvironment()
@@ -47,4 +64,14 @@ TestEnvironment::~TestEnvironment()
 QString TestEnvironment::homePath() const
 {
     return dir.path();
+}
+
+QProcessEnvironment TestEnvironment::childEnvironment(const QString &home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto &variable : homeVariables(home.isEmpty() ? ownHome : home)) {
+        environment.insert(variable.first, variable.second);
+    }
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return environment;
 }

@@ -3,6 +3,8 @@
 
 // Small helpers shared by the database tests: raw SQL on a connection, bypassing the code under test.
 
+#include "testenvironment.h"
+
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -128,7 +130,7 @@ struct ChildResult
 inline ChildResult runChild(const QString &envName, const QString &mode, const QStringList &extraEnv = {})
 {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = TestEnvironment::childEnvironment();
     env.insert(envName, mode);
     for (const QString &entry : extraEnv) {
         const int eq = entry.indexOf(QLatin1Char('='));

@@ -1,56 +1,271 @@
-#include "../synchronization/syncfixture.h"
-#include "appsettings.h"
+#include "syncfixture.h"
+#include "formtesthelpers.h"
 #include "mainwindow.h"
+#include "messageboxdriver.h"
 #include "setuppanel.h"
+#include "synctasktype.h"
 #include "testapplication.h"
+#include "welcomepanel.h"
 
-#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QtTest>
 
+// The frame of the main window: pages, layout, pointer handling, the loading overlay and its life.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
     SyncFixture fixture;
 
+    static void mouse(QWidget *target, QEvent::Type type, const QPoint &windowPos, Qt::MouseButtons buttons,
+                      QWidget *window)
+    {
+        const QPoint global = window->mapToGlobal(windowPos);
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, target->mapFromGlobal(global), global, button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    }
+
+    int listeners(int type) const
+    {
+        int n = 0;
+        for (TavrelSynchronizationTask *task : fixture.engine->taskList())
+            n += task && task->type() == type ? 1 : 0;
+        return n;
+    }
+
 private slots:
     void initTestCase() { fixture.setUp(); }
     void cleanupTestCase() { fixture.tearDown(); }
-
-    void showingStartsSynchronizationAndCountsOrders()
+    void cleanup()
     {
-        fixture.service()->addUser(QStringLiteral("shopper"), QStringLiteral("secret"), true);
-        fixture.createEngine();
-        QCOMPARE(fixture.login(QStringLiteral("shopper"), QStringLiteral("secret")), S_OK);
-        const int expected = fixture.service()->newOrderIds().size();
-        QVERIFY(expected > 0);
-
-        MainWindow window;
-        QVERIFY(window.countersText().isEmpty());
-        window.show();
-        const QString wanted = QStringLiteral("Новые заявки: %1 ").arg(expected);
-        QTRY_VERIFY_WITH_TIMEOUT(window.countersText().startsWith(wanted), 20000);
-        QCOMPARE(fixture.query->newOrdersCount(QStringLiteral("shopper")), expected);
-
-        // A second show asks again but registers no second listener.
-        const int tasksBefore = fixture.engine->taskList().size();
-        window.hide();
-        window.show();
-        QVERIFY(fixture.engine->taskList().size() <= tasksBefore + 1);
+        OnlineState::force(true);
+        fixture.destroyEngine();
     }
 
-    void eachShowReloadsTheSettingsPage()
+    // Runs first: the dot sequence belongs to the process.
+    void loadingHolds()
     {
         MainWindow window;
-        AppSettings::setNewOrdersRefreshIntervalTime(1800);
+        auto *anim = child<QLabel>(&window, "lbDataLoadingAnim");
+        QVERIFY(anim->text().indexOf(QStringLiteral("loading-dot-2.png"))
+                < anim->text().indexOf(QStringLiteral("loading-dot.png")));
+        QWidget *overlay = child<QWidget>(&window, "dataLoadingView");
+        QCOMPARE(window.loadingHolds(), 1); // the first-loading hold
+        window.showLoadingIndicator();
+        window.stopLoadingIndicator();
+        QVERIFY(!overlay->isHidden());
+        window.stopLoadingIndicator();
+        QVERIFY(overlay->isHidden());
+        window.stopLoadingIndicator();
+        QCOMPARE(window.loadingHolds(), 0);
+        window.showLoadingIndicator();
+        QVERIFY(window.isLoadingIndicatorActive());
+        QVERIFY(!overlay->isHidden());
+    }
+
+    void pages_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<QString>("link");
+        QTest::newRow("welcome") << 1 << "WelcomePanel"
+                                 << "";
+        QTest::newRow("settings") << 7 << "SetupPanel"
+                                  << "linkSetup";
+    }
+    void pages()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, panel);
+        QFETCH(QString, link);
+        MainWindow window;
+        window.setPage(7);
+        window.setPage(page == 7 ? 1 : 7);
+        QWidget *before = window.pagePanel();
+        window.setPage(page);
+        QWidget *shown = window.pagePanel();
+        QVERIFY(shown);
+        QCOMPARE(QString::fromLatin1(shown->metaObject()->className()), panel);
+        QCOMPARE(shown->parentWidget(), child<QWidget>(&window, "marketPlace"));
+        QVERIFY(!shown->isHidden());
+        QVERIFY(!before->parentWidget() && before->isHidden());
+        QWidget *marker = child<QWidget>(&window, "wgSelection");
+        const auto labels = child<QWidget>(&window, "leftTopMenuPlace")
+                                ->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
+        for (QLabel *label : labels) {
+            const bool marked = label->objectName() == link;
+            QCOMPARE(label->text().contains(LINK_STYLE_SELECTED), marked);
+            if (marked)
+                QCOMPARE(marker->geometry().center().y(), label->geometry().center().y());
+        }
+        QCOMPARE(marker->isHidden(), link.isEmpty());
+    }
+
+    void chromeLayoutAndCollapse()
+    {
+        MainWindow window;
+        window.resize(781, 700);
+        window.adjustAdvancedSearchPanel();
+        QCOMPARE(child<QWidget>(&window, "frame")->geometry(), QRect(6, 6, 768, 688));
+        QWidget *menu = child<QWidget>(&window, "leftMenuPlace");
+        QWidget *page = child<QWidget>(&window, "marketPlace");
+        QWidget *button = child<QWidget>(&window, "pushButtonCollapse");
+        const int pageWidth = page->width();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(menu->width(), child<QWidget>(&window, "leftMenuSmall")->width());
+        QCOMPARE(page->width(), pageWidth + 160 - menu->width());
+        QCOMPARE(button->geometry(), QRect(menu->geometry().right() + 1, menu->y(), 5, menu->height()));
+        QCOMPARE(button->accessibleName(), QStringLiteral("Развернуть меню"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(menu->width(), child<QWidget>(&window, "leftTopMenuPlace")->width());
+        QCOMPARE(page->width(), pageWidth + 160 - menu->width());
+    }
+
+    void hoverCursors_data()
+    {
+        QTest::addColumn<QPoint>("pos");
+        QTest::addColumn<int>("edge");
+        QTest::addColumn<int>("cursor");
+        QTest::newRow("left") << QPoint(5, 100) << 1 << int(Qt::SizeHorCursor);
+        QTest::newRow("top-left by the side") << QPoint(5, 10) << 0 << int(Qt::SizeFDiagCursor);
+        QTest::newRow("top-left by the top") << QPoint(20, 5) << 0 << int(Qt::SizeFDiagCursor);
+        QTest::newRow("bottom-left") << QPoint(5, 620) << 2 << int(Qt::SizeBDiagCursor);
+        QTest::newRow("right") << QPoint(995, 100) << 5 << int(Qt::SizeHorCursor);
+        QTest::newRow("top-right") << QPoint(995, 10) << 6 << int(Qt::SizeBDiagCursor);
+        QTest::newRow("top") << QPoint(100, 5) << 7 << int(Qt::SizeVerCursor);
+        QTest::newRow("bottom") << QPoint(100, 645) << 3 << int(Qt::SizeVerCursor);
+        QTest::newRow("bottom-right") << QPoint(990, 645) << 4 << int(Qt::SizeFDiagCursor);
+        QTest::newRow("inside") << QPoint(500, 300) << -1 << int(Qt::ArrowCursor);
+    }
+    void hoverCursors()
+    {
+        QFETCH(QPoint, pos);
+        QFETCH(int, edge);
+        QFETCH(int, cursor);
+        MainWindow window;
         window.show();
-        auto *interval = window.setupPanel()->findChild<QComboBox *>(QStringLiteral("comboInterval"));
-        QVERIFY(interval);
-        QCOMPARE(interval->currentIndex(), 4);
-        window.hide();
-        AppSettings::setNewOrdersRefreshIntervalTime(3600);
+        QCOMPARE(window.size(), QSize(1000, 650));
+        QWidget *shadow = child<QWidget>(&window, "shadowLeft");
+        mouse(shadow, QEvent::MouseMove, pos, Qt::NoButton, &window);
+        QCOMPARE(window.hoveredEdge(), edge);
+        QCOMPARE(int(shadow->cursor().shape()), cursor);
+        // Over anything but the shadow the edge is forgotten.
+        mouse(child<QWidget>(&window, "marketPlace"), QEvent::MouseMove, QPoint(500, 300), Qt::NoButton, &window);
+        QCOMPARE(window.hoveredEdge(), -1);
+    }
+
+    void dragResizeAndMove()
+    {
+        MainWindow window;
         window.show();
-        QCOMPARE(interval->currentIndex(), 5);
+        const QRect start = window.geometry();
+        mouse(child<QWidget>(&window, "shadowLeft"), QEvent::MouseMove, QPoint(5, 100), Qt::NoButton, &window);
+        mouse(&window, QEvent::MouseButtonPress, QPoint(5, 100), Qt::LeftButton, &window);
+        mouse(&window, QEvent::MouseMove, QPoint(-25, 100), Qt::LeftButton, &window);
+        mouse(&window, QEvent::MouseButtonRelease, QPoint(-25, 100), Qt::NoButton, &window);
+        QCOMPARE(window.geometry(), start.adjusted(-30, 0, 0, 0));
+
+        // No edge: the pressed point stays under the pointer.
+        const QPoint before = window.pos();
+        mouse(child<QWidget>(&window, "marketPlace"), QEvent::MouseMove, QPoint(500, 300), Qt::NoButton, &window);
+        mouse(&window, QEvent::MouseButtonPress, QPoint(500, 300), Qt::LeftButton, &window);
+        mouse(&window, QEvent::MouseMove, QPoint(540, 325), Qt::LeftButton, &window);
+        QCOMPARE(window.pos(), before + QPoint(40, 25));
+        QCOMPARE(window.size(), start.adjusted(-30, 0, 0, 0).size());
+    }
+
+    void releasesOnCounters_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("page");
+        QTest::newRow("new orders") << "lbNewOrderCounter" << 2;
+        QTest::newRow("favourites") << "lbFavouriteCount" << 4;
+    }
+    void releasesOnCounters()
+    {
+        QFETCH(QString, label);
+        QFETCH(int, page);
+        MainWindow window;
+        window.show();
+        auto *counter = child<QLabel>(&window, label.toLatin1().constData());
+        mouse(counter, QEvent::MouseButtonRelease, counter->geometry().center(), Qt::NoButton, &window);
+        QCOMPARE(window.currentPage(), page);
+    }
+
+    void firstLoadingTimeout_data()
+    {
+        QTest::addColumn<bool>("online");
+        QTest::addColumn<bool>("downloading");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("offline at show: the stored count") << false << false << ">0 новых заявок</span></a>";
+        QTest::newRow("no download running") << true << false << ">нет доступа к сети</span></a>";
+        QTest::newRow("download running") << true << true << ">Идет загрузка заявок... </span><a";
+    }
+    void firstLoadingTimeout()
+    {
+        QFETCH(bool, online);
+        QFETCH(bool, downloading);
+        QFETCH(QString, shown);
+        QVERIFY(fixture.startAs(fixture.newSubscriber()));
+        if (downloading)
+            fixture.service()->addFault(LocalServiceFault::hang().onPath(URL_NEW_ORDERS_PAGE));
+        OnlineState::force(online);
+        MainWindow window;
+        window.show();
+        if (downloading) {
+            TavrelSynchronizationTask *task = fixture.engine->findTask(SyncTaskType::NewOrders);
+            QTRY_VERIFY_WITH_TIMEOUT(task->context() && task->context()->isRunning(), 10000);
+        }
+        QTimer *timer = nullptr;
+        for (QTimer *candidate : window.findChildren<QTimer *>())
+            timer = candidate->isSingleShot() && candidate->interval() == 3000 ? candidate : timer;
+        // Offline, the stored count is known at once and ends the first loading without the timer.
+        QVERIFY(timer);
+        QCOMPARE(timer->isActive(), online);
+        if (online)
+            QMetaObject::invokeMethod(timer, "timeout");
+        const QString text = child<QLabel>(window.welcome(), "lbMessage")->text();
+        QVERIFY2(text.contains(shown), qPrintable(text));
+        QCOMPARE(window.loadingHolds(), 0);
+        QVERIFY(child<QWidget>(&window, "dataLoadingView")->isHidden());
+
+        // The link explains the offline state, or opens the new orders once the count is known.
+        MessageBoxDriver driver({QStringLiteral("OK")});
+        emit window.welcome()->newOrdersClick();
+        QCOMPARE(window.currentPage(), online ? 1 : 2);
+        QCOMPARE(driver.seen().size(), online ? 1 : 0);
+        if (online)
+            QCOMPARE(driver.seen().first(), QStringLiteral("Сеть не доступна|Программа запущена в автономном режиме."));
+        fixture.service()->clearFaults();
+    }
+
+    // A show registers one favourites listener, however often the window is shown; a second window on
+    // the same engine hears of new orders after the first is gone, with events still posted to it.
+    void listenersAndDestruction()
+    {
+        const QString login = fixture.newSubscriber();
+        QVERIFY(fixture.startAs(login));
+        const int before = listeners(SyncTaskType::FavouritesListener);
+        auto first = std::make_unique<MainWindow>();
+        for (int i = 0; i < 3; ++i) {
+            first->show();
+            first->hide();
+        }
+        QCOMPARE(listeners(SyncTaskType::FavouritesListener), before + 1);
+        first->show();
+        QCoreApplication::postEvent(
+            child<QWidget>(first.get(), "shadowLeft"),
+            new QMouseEvent(QEvent::MouseMove, QPointF(1, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier));
+        QCoreApplication::postEvent(qApp, new QEvent(QEvent::User));
+        first.reset();
+        QCoreApplication::processEvents();
+        QTRY_COMPARE(listeners(SyncTaskType::FavouritesListener), before);
+
+        MainWindow second;
+        second.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!child<QLabel>(&second, "lbNewOrderCounter")->text().isEmpty(), 20000);
     }
 };
 

@@ -70,25 +70,12 @@ private slots:
             << QNetworkProxy::HttpProxy << "web.proxy" << 3128 << true;
         row("ff: socks only", "Mozilla", manual + socks, none)
             << QNetworkProxy::Socks5Proxy << "socks.proxy" << 1080 << true;
-        row("ff: empty http host, socks host", "Mozilla",
-            manual + "user_pref(\"network.proxy.http\", \"\");\nuser_pref(\"network.proxy.socks\", \"s.local\");\n",
-            none)
-            << QNetworkProxy::Socks5Proxy << "s.local" << 0 << true;
         row("ff: type 0 drops hosts", "Mozilla", "user_pref(\"network.proxy.type\", 0);\n" + http, none)
             << QNetworkProxy::NoProxy << "" << 0 << true;
         row("ff: no type line", "Mozilla", http, none) << QNetworkProxy::DefaultProxy << "web.proxy" << 0 << false;
-        row("ff: type 4", "Mozilla", "user_pref(\"network.proxy.type\", 4);\n", none)
-            << QNetworkProxy::DefaultProxy << "" << 0 << false;
         row("ff: port out of range reads as no port", "Mozilla",
             manual + http + "user_pref(\"network.proxy.http_port\", 70000);\n", none)
             << QNetworkProxy::HttpProxy << "web.proxy" << 0 << true;
-        row("ff: unparsable port reads as no port", "Mozilla",
-            manual + http + "user_pref(\"network.proxy.http_port\", \"x\");\n", none)
-            << QNetworkProxy::HttpProxy << "web.proxy" << 0 << true;
-        row("ff: http port ignored while socks", "Mozilla",
-            manual + "user_pref(\"network.proxy.socks\", \"s\");\nuser_pref(\"network.proxy.http_port\", 8080);\n",
-            none)
-            << QNetworkProxy::Socks5Proxy << "s" << 0 << true;
         row("opera: http wins", "Opera", "[Proxy]\nUse HTTP=1\nUse HTTPS=1\nHTTP server=h1:81\nHTTPS server=h2:8443\n",
             none)
             << QNetworkProxy::HttpProxy << "h1" << 81 << true;
@@ -96,17 +83,11 @@ private slots:
             << QNetworkProxy::HttpProxy << "h2" << 8443 << true;
         row("opera: switched off", "Opera", "[Proxy]\nHTTP server=h1:81\n", none)
             << QNetworkProxy::DefaultProxy << "" << 0 << false;
-        row("opera: no port", "Opera", "[Proxy]\nUse HTTP=1\nHTTP server=h1\n", none)
-            << QNetworkProxy::HttpProxy << "h1" << 0 << true;
         const char *ie = "Internet Explorer";
         row("ie: enabled", ie, {}, {{"ProxyEnable", 1}, {"ProxyServer", "corp.proxy:8080"}})
             << QNetworkProxy::HttpProxy << "corp.proxy" << 8080 << true;
         row("ie: disabled keeps host and port", ie, {}, {{"ProxyEnable", 0}, {"ProxyServer", "corp.proxy:8080"}})
             << QNetworkProxy::NoProxy << "corp.proxy" << 8080 << true;
-        row("ie: per protocol form", ie, {}, {{"ProxyEnable", 1}, {"ProxyServer", "http=h:1;https=h:2"}})
-            << QNetworkProxy::HttpProxy << "http=h" << 0 << true;
-        row("ie: port beyond range", ie, {}, {{"ProxyEnable", 1}, {"ProxyServer", "h:65536"}})
-            << QNetworkProxy::HttpProxy << "h" << 0 << true;
         row("ie: absent", ie, {}, {{"ProxyServer", ""}}) << QNetworkProxy::NoProxy << "" << 0 << true;
     }
 
@@ -174,10 +155,7 @@ private slots:
         QTest::newRow("string") << "user_pref(\"network.proxy.http\", \"host\");"
                                 << "host" << -1;
         QTest::newRow("integer") << "user_pref(\"network.proxy.http_port\", 8080);" << QString() << 8080;
-        QTest::newRow("no comma") << "user_pref(\"x\");" << QString() << -1;
         QTest::newRow("one quote") << "user_pref(\"x\", \"abc);" << QString() << -1;
-        QTest::newRow("empty string") << "user_pref(\"x\", \"\");"
-                                      << "" << -1;
     }
 
     void prefsLineReaders()

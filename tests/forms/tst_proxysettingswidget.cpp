@@ -216,23 +216,6 @@ private slots:
         combo->setCurrentIndex(1);
         QCOMPARE(changed.count(), 1); // still wired after the refill
     }
-
-    void proxyToString_data()
-    {
-        QTest::addColumn<QNetworkProxy>("proxy");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("http") << QNetworkProxy(QNetworkProxy::HttpProxy, "h", 3128, "u", "secret")
-                              << "caption=A,type=HttpProxy,host=h,port=3128,user=u;";
-        QTest::newRow("default") << QNetworkProxy(QNetworkProxy::DefaultProxy)
-                                 << "caption=A,type=UnknownProxy,host=,port=0,user=;";
-    }
-
-    void proxyToString()
-    {
-        QFETCH(QNetworkProxy, proxy);
-        QFETCH(QString, text);
-        QCOMPARE(ProxySettingsWidget::proxyToString(QStringLiteral("A"), proxy), text);
-    }
 };
 
 TAVREL_TEST_MAIN(TestProxySettingsWidget)

@@ -47,8 +47,7 @@ protected:
             if (!request.contains("\r\n\r\n"))
                 return;
             ++answered;
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n"
-                          "Connection: close\r\n\r\nok");
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
             socket->disconnectFromHost();
         });
         connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
@@ -60,22 +59,6 @@ private:
     QSslKey key;
 };
 
-struct Credentials
-{
-    QSslCertificate certificate;
-    QSslKey key;
-};
-
-bool finishes(QNetworkReply *reply, int timeoutMsecs = 15000)
-{
-    if (!reply->isFinished()) {
-        QSignalSpy finished(reply, &QNetworkReply::finished);
-        if (!finished.wait(timeoutMsecs))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(QNetworkAccessManager::Operation)
@@ -86,48 +69,25 @@ class TestNetworkAccessManager : public QObject
 
 private:
     QTemporaryDir certificates;
-    QMap<QString, Credentials> credentials;
-    QSslCertificate authority;
 
-    bool openssl(const QStringList &arguments)
+    // A self-signed certificate (and its key) for the given subject alternative name.
+    bool makeCertificate(const QString &name, const QString &subjectAltName, QSslCertificate *certificate, QSslKey *key)
     {
         QProcess process;
         process.setWorkingDirectory(certificates.path());
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral("openssl"), arguments);
-        if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-            qWarning() << "openssl" << arguments << process.readAll();
+        process.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".pem",
+                       "-days", "2", "-subj", "/CN=" + name, "-addext", "subjectAltName=" + subjectAltName});
+        if (!process.waitForFinished(60000) || process.exitCode() != 0)
             return false;
-        }
-        return true;
-    }
-
-    bool loadCredentials(const QString &name)
-    {
         QFile certificateFile(certificates.filePath(name + QStringLiteral(".pem")));
         QFile keyFile(certificates.filePath(name + QStringLiteral(".key")));
         if (!certificateFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly))
             return false;
-        Credentials loaded {QSslCertificate(&certificateFile), QSslKey(&keyFile, QSsl::Rsa)};
-        if (loaded.certificate.isNull() || loaded.key.isNull())
-            return false;
-        credentials.insert(name, loaded);
-        return true;
-    }
-
-    // A certificate signed by the test authority for the given subject alternative name.
-    bool issue(const QString &name, const QString &subjectAltName)
-    {
-        QFile extensions(certificates.filePath(name + QStringLiteral(".ext")));
-        if (!extensions.open(QIODevice::WriteOnly))
-            return false;
-        extensions.write("subjectAltName=" + subjectAltName.toLatin1() + "\n");
-        extensions.close();
-        return openssl({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".csr",
-                        "-subj", "/CN=" + name})
-            && openssl({"x509", "-req", "-in", name + ".csr", "-CA", "authority.pem", "-CAkey", "authority.key",
-                        "-CAcreateserial", "-days", "2", "-extfile", name + ".ext", "-out", name + ".pem"})
-            && loadCredentials(name);
+        *certificate = QSslCertificate(&certificateFile);
+        *key = QSslKey(&keyFile, QSsl::Rsa);
+        return !certificate->isNull() && !key->isNull();
     }
 
 private slots:
@@ -135,7 +95,6 @@ private slots:
     {
         // The system proxy of the test machine must not carry loopback traffic.
         qputenv("no_proxy", "127.0.0.1,localhost");
-        QVERIFY(certificates.isValid());
     }
 
     // What leaves the manager: the default port dropped, the verb, the transfer timeout (every request
@@ -162,13 +121,8 @@ private slots:
         row("https 443", get, "https://127.0.0.1:443/api/login?x=1", 0, {}, get, "https://127.0.0.1/api/login?x=1",
             standard);
         row("http 80", post, "http://127.0.0.1:80/api/login", 0, {}, post, "http://127.0.0.1/api/login", standard);
-        row("scheme in capitals", get, "HTTPS://127.0.0.1:443/", 0, {}, get, "https://127.0.0.1/", standard);
         row("http 443 kept", get, "http://127.0.0.1:443/", 0, {}, get, "http://127.0.0.1:443/", standard);
-        row("https 80 kept", get, "https://127.0.0.1:80/", 0, {}, get, "https://127.0.0.1:80/", standard);
-        row("https 8443 kept", get, "https://127.0.0.1:8443/", 0, {}, get, "https://127.0.0.1:8443/", standard);
         row("put is a head", QNetworkAccessManager::PutOperation, "http://127.0.0.1:9/", 0, {}, head,
-            "http://127.0.0.1:9/", standard);
-        row("delete is a head", QNetworkAccessManager::DeleteOperation, "http://127.0.0.1:9/", 0, {}, head,
             "http://127.0.0.1:9/", standard);
         row("the caller's timeout", get, "http://127.0.0.1:9/", 1500, {}, get, "http://127.0.0.1:9/", 1500);
         row("the caller's hash", post, "http://127.0.0.1:9/", 0, "given", post, "http://127.0.0.1:9/", standard);
@@ -183,7 +137,6 @@ private slots:
         QFETCH(QNetworkAccessManager::Operation, sentOperation);
         QFETCH(QUrl, sentUrl);
         QFETCH(int, sentTimeout);
-        QCOMPARE(NETWORK_TRANSFER_TIMEOUT_MSEC, 60000);
 
         TavrelNetworkAccessManager manager;
         QNetworkRequest request(url);
@@ -196,30 +149,20 @@ private slots:
         std::unique_ptr<QNetworkReply> reply(manager.sendByOperation(operation, request, &body));
         QVERIFY(reply);
         QCOMPARE(reply->operation(), sentOperation);
-        QCOMPARE(reply->url(), sentUrl);
         QCOMPARE(reply->request().url(), sentUrl);
         QCOMPARE(reply->request().transferTimeout(), sentTimeout);
-        QCOMPARE(reply->request().hasRawHeader(HEADER_WORKSTATION_HASH), !hash.isEmpty());
         QCOMPARE(reply->request().rawHeader(HEADER_WORKSTATION_HASH), hash);
         reply->abort();
     }
 
-    void installsItsCacheAndJarAndTheSystemProxy()
+    // The manager installs the system proxy, its cache and its jar, which asks the cache about pages.
+    void installsItsPartsAndTheSystemProxy()
     {
         QNetworkProxyFactory::setUseSystemConfiguration(false);
         TavrelNetworkAccessManager manager;
         QVERIFY(QNetworkProxyFactory::usesSystemConfiguration());
-        QCOMPARE(manager.cache(), manager.dualCache());
-        QCOMPARE(manager.cookieJar(), manager.tavrelCookieJar());
-        QVERIFY(manager.dualCache()->cacheDirectory().endsWith(QCoreApplication::applicationName()
-                                                               + QStringLiteral("/CacheDir/")));
         QCOMPARE(QDir::cleanPath(manager.tavrelCookieJar()->cookieDirectory()),
                  QDir::cleanPath(manager.dualCache()->cacheDirectory() + QStringLiteral("/Cookies")));
-    }
-
-    void cookieJarAsksTheCache()
-    {
-        TavrelNetworkAccessManager manager;
         const QUrl url("http://127.0.0.1/api/login");
         bool cached = true;
         manager.reportStatusOfUrlCache(url, cached);
@@ -241,73 +184,53 @@ private slots:
         stored.setDomain("127.0.0.1");
         stored.setPath("/");
         QVERIFY(manager.tavrelCookieJar()->setCookiesFromUrl({stored}, url));
-        QNetworkCookie replacement("FedAuth", "new");
-        replacement.setPath("/");
-        QVERIFY(!manager.tavrelCookieJar()->setCookiesFromUrl({replacement}, url));
-        QCOMPARE(manager.tavrelCookieJar()->allCookies().first().value(), QByteArray("old"));
+        stored.setValue("new");
+        QVERIFY(!manager.tavrelCookieJar()->setCookiesFromUrl({stored}, url));
         manager.tavrelCookieJar()->clearAll();
     }
 
+    // Certificates are checked as usual; only a certificate naming another host is forgiven, and only
+    // for a host allowed explicitly.
     void certificatesAreValidated_data()
     {
-        QTest::addColumn<QString>("presented");
-        QTest::addColumn<bool>("trustAuthority");
+        QTest::addColumn<QString>("subjectAltName");
+        QTest::addColumn<bool>("trusted");
         QTest::addColumn<bool>("allowHost");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("self-signed") << "selfsigned" << false << false << false;
-        QTest::newRow("self-signed, host allowed") << "selfsigned" << false << true << false;
-        QTest::newRow("unknown issuer") << "loopback" << false << false << false;
-        QTest::newRow("trusted") << "loopback" << true << false << true;
-        QTest::newRow("other host's name") << "otherhost" << true << false << false;
-        QTest::newRow("other host's name, host allowed") << "otherhost" << true << true << true;
+        QTest::newRow("untrusted, host allowed") << "IP:127.0.0.1" << false << true << false;
+        QTest::newRow("other host's name") << "DNS:other.test" << true << false << false;
+        QTest::newRow("other host's name, host allowed") << "DNS:other.test" << true << true << true;
     }
 
     void certificatesAreValidated()
     {
         if (!QSslSocket::supportsSsl())
             QSKIP("This Qt has no TLS backend");
-        if (credentials.isEmpty()) {
-            QVERIFY(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "selfsigned.key", "-out",
-                             "selfsigned.pem", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-                             "subjectAltName=IP:127.0.0.1"}));
-            QVERIFY(loadCredentials("selfsigned"));
-            QVERIFY(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "authority.key", "-out",
-                             "authority.pem", "-days", "2", "-subj", "/CN=Tavrel Test Authority"}));
-            QVERIFY(loadCredentials("authority"));
-            authority = credentials.value("authority").certificate;
-            QVERIFY(issue("loopback", "IP:127.0.0.1"));
-            QVERIFY(issue("otherhost", "DNS:other.test"));
-        }
-
-        QFETCH(QString, presented);
-        QFETCH(bool, trustAuthority);
+        QFETCH(QString, subjectAltName);
+        QFETCH(bool, trusted);
         QFETCH(bool, allowHost);
         QFETCH(bool, accepted);
+        QVERIFY(certificates.isValid());
+        QSslCertificate certificate;
+        QSslKey key;
+        QVERIFY(makeCertificate(QStringLiteral("server"), subjectAltName, &certificate, &key));
 
-        TlsServer server(credentials.value(presented).certificate, credentials.value(presented).key);
+        TlsServer server(certificate, key);
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        const QUrl url(QStringLiteral("https://127.0.0.1:%1/api/login").arg(server.serverPort()));
-
         TavrelNetworkAccessManager manager;
         if (allowHost)
             manager.allowHost(QUrl("https://127.0.0.1/"));
-        QNetworkRequest request(url);
-        if (trustAuthority) {
+        QNetworkRequest request(QUrl(QStringLiteral("https://127.0.0.1:%1/api/login").arg(server.serverPort())));
+        if (trusted) {
             QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-            configuration.setCaCertificates({authority});
+            configuration.setCaCertificates({certificate});
             request.setSslConfiguration(configuration);
         }
         std::unique_ptr<QNetworkReply> reply(manager.get(request));
-        QVERIFY(finishes(reply.get()));
-        if (accepted) {
-            QCOMPARE(reply->error(), QNetworkReply::NoError);
-            QCOMPARE(reply->readAll(), QByteArray("ok"));
-            QCOMPARE(server.answered, 1);
-        } else {
-            QCOMPARE(reply->error(), QNetworkReply::SslHandshakeFailedError);
-            QVERIFY(!reply->errorString().isEmpty());
-            QCOMPARE(server.answered, 0);
-        }
+        QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+        QVERIFY(reply->isFinished() || finished.wait(15000));
+        QCOMPARE(reply->error(), accepted ? QNetworkReply::NoError : QNetworkReply::SslHandshakeFailedError);
+        QCOMPARE(server.answered, accepted ? 1 : 0);
     }
 };
 

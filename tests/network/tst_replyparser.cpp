@@ -7,7 +7,6 @@
 #include "networkreplyparser.h"
 #include "networkrequestcontext.h"
 #include "pagerequestcontext.h"
-#include "requesttestbed.h"
 
 namespace {
 
@@ -36,7 +35,6 @@ class TestReplyParser : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanupTestCase();
     void parse_data();
     void parse();
     void orderListMaps();
@@ -48,11 +46,6 @@ private slots:
 private:
     QVariantMap parsed(int kind, const QByteArray &body, int status = 200);
 };
-
-void TestReplyParser::cleanupTestCase()
-{
-    QTest::qWait(100);
-}
 
 QVariantMap TestReplyParser::parsed(int kind, const QByteArray &body, int status)
 {
@@ -91,9 +84,6 @@ void TestReplyParser::parse_data()
         << 2 << 200 << response("<Result>E_CLIENT</Result><Orders/>") << QVariantMap {{KEY_RESULT, S_OK}};
     QTest::newRow("two results") << 2 << 200 << response("<Result>E_CLIENT</Result><Result>E_SERVER</Result>")
                                  << QVariantMap {{KEY_RESULT, E_SERVER}};
-    QTest::newRow("result under a response element")
-        << 2 << 200 << QByteArray("<Envelope><Response><Result>E_CLIENT</Result></Response></Envelope>")
-        << QVariantMap {{KEY_RESULT, E_CLIENT}};
     QTest::newRow("result without a response element")
         << 2 << 200 << QByteArray("<Envelope><Result>E_CLIENT</Result></Envelope>")
         << QVariantMap {{KEY_RESULT, E_SERVER}};
@@ -103,11 +93,6 @@ void TestReplyParser::parse_data()
     const QByteArray cutShort = "<Response><Result>S_OK</Result><Orders><Count>2</Count>" + order("1") + "<Order>";
     QTest::newRow("order list cut short")
         << 10 << 200 << cutShort << QVariantMap {{KEY_RESULT, E_SERVER}, {KEY_ORDERS, ABSENT}};
-    QTest::newRow("subscriptions cut short")
-        << 12 << 200 << QByteArray("<Response><Subscriptions><Subscription><ID>1</ID></Subscription>")
-        << QVariantMap {{KEY_RESULT, E_SERVER}, {KEY_FILTERS, ABSENT}};
-    QTest::newRow("login cut short") << 1 << 200 << QByteArray("<Response><Result>S_OK</Result><User><ID>4")
-                                     << QVariantMap {{KEY_RESULT, E_SERVER}, {KEY_NAME, ABSENT}};
     QTest::newRow("whole order list with 500") << 2 << 500 << response("<Orders>" + order("1") + "</Orders>")
                                                << QVariantMap {{KEY_RESULT, E_SERVER}, {KEY_ORDERS, ABSENT}};
     QTest::newRow("outdated version with 500")
@@ -130,7 +115,6 @@ void TestReplyParser::parse_data()
         << 5 << 500 << response("<Result>S_OK</Result>") << QVariantMap {{KEY_RESULT, E_SERVER}};
     QTest::newRow("remove favourite, 200 refused")
         << 6 << 200 << response(refused) << QVariantMap {{KEY_RESULT, E_INVALID_USERNAME_OR_PASSWORD}};
-    QTest::newRow("remove favourite, no status") << 6 << 0 << QByteArray() << QVariantMap {{KEY_RESULT, E_SERVER}};
 
     // Logins: the display name in all its forms.
     QTest::newRow("name, all three") << 1 << 200
@@ -141,15 +125,9 @@ void TestReplyParser::parse_data()
                                                      {KEY_RESULT, S_OK}};
     QTest::newRow("name, id only") << 18 << 200 << user("<ID>42</ID>")
                                    << QVariantMap {{KEY_NAME, QStringLiteral("ID: 42")}};
-    QTest::newRow("name, subject only") << 1 << 200
-                                        << user("<EconomicSubjectShortName>City Hospital</EconomicSubjectShortName>")
-                                        << QVariantMap {{KEY_NAME, QStringLiteral("City Hospital > ")}};
     QTest::newRow("name, full name and id, any case")
         << 1 << 200 << user("<id>42</id><fullname>Chief buyer</fullname>")
         << QVariantMap {{KEY_NAME, QStringLiteral("Chief buyer (ID: 42)")}};
-    QTest::newRow("name, subject and id")
-        << 1 << 200 << user("<ID>7</ID><EconomicSubjectShortName>S</EconomicSubjectShortName>")
-        << QVariantMap {{KEY_NAME, QStringLiteral("S > ID: 7")}};
     QTest::newRow("name, none") << 1 << 200 << user("") << QVariantMap {{KEY_NAME, ABSENT}};
     QTest::newRow("full access") << 1 << 200 << response("<Result>S_OK</Result><FullAccess>false</FullAccess>")
                                  << QVariantMap {{KEY_FULL_ACCESS, QStringLiteral("false")},
@@ -165,18 +143,16 @@ void TestReplyParser::parse_data()
     QTest::newRow("login without result") << 1 << 200 << response("<User/>") << QVariantMap {{KEY_RESULT, ABSENT}};
 
     // Saved and deleted subscriptions.
-    QTest::newRow("created, S_OK and id") << 14 << 200 << response("<Result>S_OK</Result><ID>123</ID>")
-                                          << QVariantMap {{KEY_RESULT, S_OK}, {KEY_ID, QStringLiteral("123")}};
     QTest::newRow("created, id only") << 14 << 200 << response("<ID>123</ID>")
                                       << QVariantMap {{KEY_RESULT, S_OK}, {KEY_ID, QStringLiteral("123")}};
     QTest::newRow("created, two ids") << 14 << 200 << response("<ID>1</ID><X><ID>2</ID></X>")
                                       << QVariantMap {{KEY_RESULT, ABSENT}, {KEY_ID, ABSENT}};
     QTest::newRow("updated, refused") << 14 << 200 << response("<Result>E_INVALID_ID</Result>")
                                       << QVariantMap {{KEY_RESULT, E_INVALID_ID}, {KEY_ID, ABSENT}};
-    QTest::newRow("deleted, unknown id") << 15 << 200 << response("<Result>E_INVALID_ID</Result>")
-                                         << QVariantMap {{KEY_RESULT, E_INVALID_ID}};
 
     // Dictionaries.
+    QTest::newRow("regions, no list") << 16 << 200 << response("<Result>S_OK</Result>")
+                                      << QVariantMap {{KEY_RESULT, E_SERVER}, {KEY_REGIONS, ABSENT}};
     QTest::newRow("regions, two lists") << 16 << 200 << response("<Result>S_OK</Result><GeoPlaces/><GeoPlaces/>")
                                         << QVariantMap {{KEY_RESULT, E_SERVER}, {KEY_REGIONS, ABSENT}};
     QTest::newRow("sectors, refused") << 17 << 200 << response(refused + "<EconomicSectors/>")

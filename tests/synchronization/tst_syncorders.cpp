@@ -4,34 +4,7 @@
 #include "coretestapplication.h"
 #include "localservice/localservicefault.h"
 #include "order.h"
-#include "pagerequestcontext.h"
 #include "syncfixture.h"
-
-// Follows the new-orders download as the main window does: the engine's announcements come with
-// "SyncXMLResponseResult" in the download's map (the download's own report of a page does not).
-class DownloadSpy : public QObject
-{
-public:
-    explicit DownloadSpy(NetworkRequestContext *download)
-        : download(download)
-    {
-        connect(download, &NetworkRequestContext::replyFinished, this, [this](QObject *argument) {
-            auto *page = qobject_cast<PageRequestContext *>(argument);
-            if (!page || !this->download->result.contains(KEY_SYNC_RESULT))
-                return;
-            if (page->result.value(KEY_RESULT).toString() == S_OK) {
-                pages << page->pageNumber;
-                counts << this->download->result.value(KEY_ORDERS_NOT_IN_DB_COUNT).toInt();
-            } else {
-                ++failures;
-            }
-        });
-    }
-    QPointer<NetworkRequestContext> download;
-    QList<int> pages;
-    QList<int> counts;
-    int failures = 0;
-};
 
 class TestSyncOrders : public QObject
 {
@@ -45,6 +18,7 @@ private slots:
 
     void sessionExpiresInTheMiddleOfADownload();
     void newDayRule();
+    void failedPageRetriesAtOnceOnlyWhenNothingWasNew_data();
     void failedPageRetriesAtOnceOnlyWhenNothingWasNew();
     void everyDownloadCountsItsPagesAfresh();
     void searchKeepsStoredTypes();
@@ -163,12 +137,26 @@ void TestSyncOrders::newDayRule()
     QVERIFY(!engine->firstSyncToday());
 }
 
+// A page that fails, or arrives broken (cut short, as the parser reads it), is stored in no part and
+// fetched again, so that every order is stored exactly once.
+void TestSyncOrders::failedPageRetriesAtOnceOnlyWhenNothingWasNew_data()
+{
+    QTest::addColumn<bool>("truncated");
+    QTest::newRow("failed") << false;
+    QTest::newRow("cut short") << true;
+}
+
 void TestSyncOrders::failedPageRetriesAtOnceOnlyWhenNothingWasNew()
 {
+    QFETCH(bool, truncated);
+    const LocalServiceFault broken
+        = (truncated ? LocalServiceFault::truncatedXml().onPage(3) : LocalServiceFault::failPage(3))
+              .onPath(URL_NEW_ORDERS_PAGE)
+              .once();
     fixture.service()->generate(2100, 11);
     TavrelSynchronization *engine = startEngine(false);
     QVERIFY(engine);
-    fixture.service()->addFault(LocalServiceFault::failPage(3).onPath(URL_NEW_ORDERS_PAGE).once());
+    fixture.service()->addFault(broken);
     DownloadSpy spy(engine->newOrdersNow());
     QTRY_COMPARE_WITH_TIMEOUT(spy.failures, 1, 30000);
     QCOMPARE(spy.pages, QList<int>() << 0 << 1);
@@ -178,7 +166,7 @@ void TestSyncOrders::failedPageRetriesAtOnceOnlyWhenNothingWasNew()
     QCOMPARE(fixture.query->newOrdersCount(m_login), 2000);
 
     // Now nothing of the first pages is new, so a failure of the last one is retried at once.
-    fixture.service()->addFault(LocalServiceFault::failPage(3).onPath(URL_NEW_ORDERS_PAGE).once());
+    fixture.service()->addFault(broken);
     engine->newOrdersNow();
     QTRY_COMPARE_WITH_TIMEOUT(spy.failures, 2, 30000);
     QTRY_COMPARE_WITH_TIMEOUT(spy.pages.size(), 7, 30000);

@@ -12,6 +12,7 @@
 #include "networkrequestconstructor.h"
 #include "networkrequestcontext.h"
 #include "onlinestate.h"
+#include "pagerequestcontext.h"
 #include "tavreldatabasequery.h"
 #include "tavrelmigration.h"
 #include "tavrelnetworkaccessmanager.h"
@@ -112,7 +113,34 @@ public:
         return login(name, password()) == S_OK;
     }
 
-    LocalService *service() { return server.service(); }
+    LocalService *service() const { return server.service(); }
+    NetworkRequestConstructor *constructor() const { return CoreHost::instance()->requestConstructor; }
+
+    // Starts the context and waits for its own completion report (replyFinished with a null argument).
+    static bool finish(NetworkRequestContext *context, int timeoutMsecs = 10000)
+    {
+        // A spy's loop, unlike qWaitFor, leaves deferred deletions queued: a page deletes itself later.
+        QSignalSpy spy(context, &NetworkRequestContext::replyFinished);
+        context->start();
+        for (int seen = 0;; ++seen) {
+            if (seen == spy.count() && !spy.wait(timeoutMsecs))
+                return false;
+            if (!spy.at(seen).value(0).value<QObject *>())
+                return true;
+        }
+    }
+
+    // A plain login request whose session the engine then holds (no login task runs).
+    QByteArray logIn(const QString &login = QStringLiteral("demo"), const QString &password = QStringLiteral("demo"))
+    {
+        std::unique_ptr<NetworkRequestContext> context(
+            constructor()->loginRequest(login, LocalServiceUser::digest(password), static_cast<const bool *>(nullptr)));
+        const QByteArray session
+            = finish(context.get()) ? context->result.value(KEY_SESSION).toByteArray() : QByteArray();
+        if (!session.isEmpty())
+            engine->setSessionCookie(session);
+        return session;
+    }
 
     LocalServiceFixture server;
     CoreGraph graph {CoreHost::instance()};
@@ -157,6 +185,32 @@ public:
         if (delay && mailbox->result.contains(KEY_NOTIFY_BEFORE_SYNC))
             mailbox->result.insert(KEY_DELAY_SYNC, true);
     }
+};
+
+// Follows the new-orders download as the main window does: the engine's announcements come with
+// "SyncXMLResponseResult" in the download's map (the download's own report of a page does not).
+class DownloadSpy : public QObject
+{
+public:
+    explicit DownloadSpy(NetworkRequestContext *download)
+        : download(download)
+    {
+        connect(download, &NetworkRequestContext::replyFinished, this, [this](QObject *argument) {
+            auto *page = qobject_cast<PageRequestContext *>(argument);
+            if (!page || !this->download->result.contains(KEY_SYNC_RESULT))
+                return;
+            if (page->result.value(KEY_RESULT).toString() == S_OK) {
+                pages << page->pageNumber;
+                counts << this->download->result.value(KEY_ORDERS_NOT_IN_DB_COUNT).toInt();
+            } else {
+                ++failures;
+            }
+        });
+    }
+    QPointer<NetworkRequestContext> download;
+    QList<int> pages;
+    QList<int> counts;
+    int failures = 0;
 };
 
 #endif // SYNCFIXTURE_H

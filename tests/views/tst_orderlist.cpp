@@ -1,0 +1,188 @@
+// The lazy order collection and the page model, on the stand-in subscriber's local database.
+#include "formtesthelpers.h"
+#include "orderslazycollection.h"
+#include "ordertablerow.h"
+#include "testapplication.h"
+#include "vieworderspaginator.h"
+#include "viewsfixture.h"
+
+#include <QSignalSpy>
+
+using IntList = QList<int>;
+using IdList = QList<qint64>;
+
+class TestOrderList : public QObject
+{
+    Q_OBJECT
+
+    ViewsFixture fixture;
+
+private slots:
+    void initTestCase() { fixture.setUp(); }
+    void cleanupTestCase() { fixture.tearDown(); }
+    void init() { fixture.startSubscriber(); }
+    void cleanup() { fixture.destroyEngine(); }
+
+    void sparseStore_data()
+    {
+        QTest::addColumn<IntList>("sets");
+        QTest::addColumn<IntList>("clears");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<IntList>("present");
+        QTest::newRow("index 20 of an empty store") << IntList {20} << IntList {} << 21 << 3 << IntList {20};
+        QTest::newRow("the default clears one bit")
+            << IntList {8, 9, 10, 11, 12, 13, 14, 15} << IntList {9} << 16 << 2 << IntList {8, 10, 11, 12, 13, 14, 15};
+        QTest::newRow("the default still grows") << IntList {} << IntList {12} << 13 << 2 << IntList {};
+        QTest::newRow("negative ignored") << IntList {-1} << IntList {-3} << 0 << 0 << IntList {};
+    }
+    void sparseStore()
+    {
+        QFETCH(IntList, sets);
+        QFETCH(IntList, clears);
+        SparseStore<qint64> store(-1);
+        for (int i : sets)
+            store.set(i, 100 + i);
+        for (int i : clears)
+            store.set(i, -1);
+        QFETCH(int, count);
+        QCOMPARE(store.count, count);
+        QTEST(int(store.bits.size()), "bytes");
+        QFETCH(IntList, present);
+        QCOMPARE(store.map.keys(), present);
+        for (int i = -1; i <= count; ++i)
+            QCOMPARE(store.value(i), present.contains(i) ? 100 + i : -1);
+    }
+
+    void sortedIds_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("ascending");
+        QTest::addColumn<IdList>("ids");
+        QTest::newRow("id") << 0 << true << IdList {1, 2, 3};
+        QTest::newRow("id desc") << 0 << false << IdList {3, 2, 1};
+        QTest::newRow("date") << 1 << true << IdList {2, 3, 1};
+        QTest::newRow("amount as a number") << 2 << true << IdList {3, 2, 1};
+        QTest::newRow("amount desc") << 2 << false << IdList {1, 2, 3};
+    }
+    void sortedIds()
+    {
+        fixture.store({{1, Entity::OrderList::New, QStringLiteral("100"), 2},
+                       {2, Entity::OrderList::New, QStringLiteral("20"), 0},
+                       {3, Entity::OrderList::New, QStringLiteral("3"), 1},
+                       {4, Entity::OrderList::Viewed, QStringLiteral("1"), 3}});
+        OrdersLazyCollection collection;
+        collection.listTypeText = QStringLiteral("New");
+        QFETCH(int, key);
+        QFETCH(bool, ascending);
+        collection.sortKey = key;
+        collection.ascending = ascending;
+        collection.reload();
+        IdList ids;
+        for (int i = 0; i < collection.ids.count; ++i)
+            ids << collection.ids.value(i);
+        QTEST(ids, "ids");
+        QCOMPARE(collection.count(), 3);
+        QVERIFY(collection.orders.map.isEmpty());
+    }
+
+    void recordsLoadOnDemandAndStayCached()
+    {
+        fixture.storeRange(1, 25, Entity::OrderList::New);
+        auto *collection = new OrdersLazyCollection;
+        collection->listTypeText = QStringLiteral("New");
+        collection->sortKey = 0;
+        collection->reload();
+        Entity::Order *last = collection->orderAt(24);
+        QVERIFY(last);
+        QCOMPARE(last->id, qint64(25));
+        QVERIFY(fixture.removeRow(25));
+        QCOMPARE(collection->orderAt(24), last);
+        // A purged order reads as none, until it is back.
+        QVERIFY(fixture.removeRow(3));
+        QVERIFY(!collection->orderAt(2));
+        QVERIFY(!collection->orders.map.contains(2));
+        fixture.storeRange(3, 1, Entity::OrderList::New);
+        QVERIFY(collection->orderAt(2));
+        // Outside the list nothing is read and no row appears.
+        QVERIFY(!collection->orderAt(25));
+        QVERIFY(!collection->orderAt(-1));
+        QCOMPARE(collection->count(), 25);
+        // Owner-filled: an index without a record has no id.
+        collection->listTypeText.clear();
+        collection->orders.set(26, collection->takeOrder(24));
+        collection->reload();
+        QCOMPARE(collection->ids.value(24), qint64(-1));
+        QCOMPARE(collection->ids.value(26), qint64(25));
+        // Still-cached records go with the collection (the leak checker watches).
+        delete collection;
+    }
+
+    void pages_data()
+    {
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<int>("pageAfterRefresh");
+        QTest::newRow("23, first page") << 23 << 0 << 10 << 3 << 0;
+        QTest::newRow("23, last page") << 23 << 2 << 3 << 3 << 2;
+        QTest::newRow("20, last page full") << 20 << 1 << 10 << 2 << 1;
+        QTest::newRow("empty") << 0 << 0 << 1 << 0 << 0;
+        QTest::newRow("shrunk to 12") << 12 << 3 << 2 << 2 << 1;
+        QTest::newRow("shrunk to none") << 0 << 3 << 1 << 0 << 0;
+    }
+    void pages()
+    {
+        QFETCH(int, total);
+        QFETCH(int, page);
+        OrdersLazyCollection collection;
+        ViewOrdersModel model;
+        model.pageSize = 10;
+        QCOMPARE(model.rowCount(), 1);
+        model.setCollection(&collection);
+        collection.orders.reset(total);
+        collection.ids.reset(total);
+        model.setCurrentPage(page);
+        QTEST(model.rowCount(), "rows");
+        QTEST(model.pageCount(), "pages");
+        model.refresh();
+        QTEST(model.currentPage(), "pageAfterRefresh");
+    }
+
+    void starOfARowActsOnItsListIndex()
+    {
+        fixture.storeRange(1, 30, Entity::OrderList::New);
+        ViewOrdersPaginator paginator;
+        paginator.panel.resize(900, 700);
+        paginator.panel.show();
+        paginator.requestNewOrders();
+        QSignalSpy finished(&paginator, &ViewOrdersPaginator::loadingFinished);
+        fixture.engine->processTasks();
+        QTRY_COMPARE(finished.count(), 1);
+        paginator.setPage(2);
+        auto *row = paginator.panel.findChild<OrderTableRow *>(QStringLiteral("4"));
+        QVERIFY(row);
+        const qint64 id = paginator.collection.ids.value(24);
+        QSignalSpy changed(&paginator, &ViewOrdersPaginator::favouriteCountChanged);
+        // The marks of the other indexes are gone: the action grows the list it needs.
+        Entity::FavouriteItemList::deleteAll(paginator.model.favourites.items);
+
+        QLabel *star = child<QLabel>(row, "lbFavourite");
+        emit star->linkActivated(LINK_FAVOURITE_ADD);
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(star->text().contains(QLatin1String("favouriteFullyStar.png")));
+        QVERIFY(star->text().contains(LINK_FAVOURITE_DEL));
+        QVERIFY(paginator.model.favouriteItems().items.value(24));
+        QCOMPARE(fixture.query->favouriteOrderIds(fixture.login, 0, true), IdList {id});
+
+        emit star->linkActivated(LINK_FAVOURITE_DEL);
+        QCOMPARE(changed.count(), 2);
+        QVERIFY(star->text().contains(QLatin1String("favouriteEmptyStar.png")));
+        QVERIFY(!paginator.model.favouriteItems().items.value(24));
+        QVERIFY(fixture.query->favouriteOrderIds(fixture.login, 0, true).isEmpty());
+    }
+};
+
+TAVREL_TEST_MAIN(TestOrderList)
+#include "tst_orderlist.moc"

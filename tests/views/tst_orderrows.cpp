@@ -1,0 +1,383 @@
+// Row widgets, the delegate, the result panel with its sort links and page-link strip, and the one
+// URL policy of the program.
+#include "formtesthelpers.h"
+#include "htmldelegate.h"
+#include "ordertablerow.h"
+#include "ordertablerowheader.h"
+#include "testapplication.h"
+#include "urlpolicy.h"
+#include "vieworderspaginator.h"
+#include "viewsfixture.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTextDocument>
+
+namespace {
+
+QString plain(const QLabel *label)
+{
+    QTextDocument document;
+    document.setHtml(label->text());
+    return document.toPlainText();
+}
+
+class PostedEventCounter : public QObject
+{
+public:
+    int delivered = 0;
+    bool event(QEvent *event) override
+    {
+        if (event->type() != QEvent::User)
+            return QObject::event(event);
+        ++delivered;
+        return true;
+    }
+};
+
+} // namespace
+
+class TestOrderRows : public QObject
+{
+    Q_OBJECT
+
+    ViewsFixture fixture;
+
+    // A shown list of the stored orders of one type.
+    void showList(ViewOrdersPaginator &paginator, int listType = Entity::OrderList::New)
+    {
+        paginator.listType = listType;
+        paginator.panel.resize(1000, 700);
+        paginator.panel.show();
+        QSignalSpy finished(&paginator, &ViewOrdersPaginator::loadingFinished);
+        paginator.requestNewOrders();
+        fixture.engine->processTasks();
+        QVERIFY(finished.count() == 1 || finished.wait(10000));
+    }
+    OrderTableRow *row(ViewOrdersPaginator &paginator, int r)
+    {
+        return paginator.panel.findChild<OrderTableRow *>(QString::number(r));
+    }
+    void store(Entity::Order *order)
+    {
+        fixture.query->saveOrdersWithType(fixture.login, {order}, nullptr);
+        delete order;
+    }
+
+private slots:
+    void initTestCase() { fixture.setUp(); }
+    void cleanupTestCase() { fixture.tearDown(); }
+    void init() { fixture.startSubscriber(); }
+    void cleanup() { fixture.destroyEngine(); }
+
+    void urlPolicy_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("browser");
+        QTest::addColumn<QString>("appended");
+        QTest::addColumn<QString>("replaced");
+        const QString own = baseUrl();
+        QTest::newRow("own host keeps its query")
+            << own + "/order/1?x=1" << true << own + "/order/1?x=1&session=S%261" << own + "/order/1?session=S%261";
+        QTest::newRow("https, capitals") << QStringLiteral("HTTPS://127.0.0.1/a") << true
+                                         << QStringLiteral("https://127.0.0.1/a?session=S%261")
+                                         << QStringLiteral("https://127.0.0.1/a?session=S%261");
+        // Empty: the address comes back as given.
+        for (const char *url : {"http://example.org/a?x=1", "file:///etc/passwd", "javascript:alert(1)"})
+            QTest::newRow(url) << QString::fromLatin1(url) << (url[0] == 'h') << QString() << QString();
+        QTest::newRow("internal") << LINK_ORDER_READ << false << QString() << QString();
+    }
+    void urlPolicy()
+    {
+        QFETCH(QString, url);
+        const QUrl address(url);
+        QTEST(UrlPolicy::isBrowserUrl(address), "browser");
+        const QString session = QStringLiteral("S&1");
+        QFETCH(QString, appended);
+        QFETCH(QString, replaced);
+        QCOMPARE(UrlPolicy::withSessionItem(address, session).toString(),
+                 appended.isEmpty() ? address.toString() : appended);
+        QCOMPARE(UrlPolicy::withSessionQuery(address, session).toString(),
+                 replaced.isEmpty() ? address.toString() : replaced);
+        QCOMPARE(UrlPolicy::sessionText(QByteArray("tok\0junk", 8)), QStringLiteral("tok"));
+    }
+
+    void headerRow_data()
+    {
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("loading");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("totalText");
+        QTest::newRow("empty") << 0 << 0 << false << "lbNoOrders"
+                               << "Всего заказов 0 (показ с 1 по 0)";
+        QTest::newRow("empty, loading") << 0 << 0 << true << ""
+                                        << "Всего заказов 0 (показ с 1 по 0)";
+        QTest::newRow("15, second page") << 15 << 1 << false << "lbTotalOrders lbOrderSum lbOpenTime lbCloseTime"
+                                         << "Всего заказов 15 (показ с 11 по 15)";
+        QTest::newRow("4, loading") << 4 << 0 << true << "lbTotalOrders"
+                                    << "Всего заказов 4 (показ с 1 по 4)";
+    }
+    void headerRow()
+    {
+        QFETCH(int, total);
+        QFETCH(int, page);
+        OrdersLazyCollection collection;
+        ViewOrdersModel model;
+        model.pageSize = 10;
+        model.setCollection(&collection);
+        collection.orders.reset(total);
+        model.setCurrentPage(page);
+        QFETCH(bool, loading);
+        model.loading = loading;
+        QWidget holder;
+        OrderTableRowHeader header(&holder);
+        HTMLDelegate::updateHeaderRow(&header, &model);
+        holder.show();
+        QStringList shown;
+        for (const char *name : {"lbNoOrders", "lbLoading", "lbTotalOrders", "lbOrderSum", "lbOpenTime", "lbCloseTime"})
+            if (child<QLabel>(&header, name)->isVisible())
+                shown << QString::fromLatin1(name);
+        QTEST(shown.join(QLatin1Char(' ')), "shown");
+        QTEST(plain(child<QLabel>(&header, "lbTotalOrders")), "totalText");
+        // Another widget is left alone.
+        QLabel other(QStringLiteral("x"));
+        HTMLDelegate::updateHeaderRow(&other, &model);
+        QCOMPARE(other.text(), QStringLiteral("x"));
+    }
+
+    void serverTextShowsLiterally()
+    {
+        Entity::Order *order = realisticOrder(7, Entity::OrderList::New, QDateTime::currentDateTimeUtc());
+        order->name = QStringLiteral("<a href=\"file:///x\">x</a> %2");
+        order->region = QStringLiteral("<b>r</b>");
+        order->branch = QStringLiteral("%1 & <i>b</i>");
+        order->amount = QStringLiteral("%1");
+        order->placementMethod = QStringLiteral("<img src=x>");
+        order->url = QUrl(baseUrl() + QStringLiteral("/order/7?x=1"));
+        store(order);
+        fixture.engine->setSessionCookie("tok");
+        ViewOrdersPaginator paginator;
+        showList(paginator);
+        OrderTableRow *r = row(paginator, 0);
+        QVERIFY(r);
+        QLabel *name = child<QLabel>(r, "lbOrderTableName");
+        QCOMPARE(plain(name), QStringLiteral("<a href=\"file:///x\">x</a> %2"));
+        QCOMPARE(name->text().count(QLatin1String("<a ")), 1);
+        QVERIFY(name->text().contains(QStringLiteral("href=\"%1\"").arg(LINK_ORDER_READ)));
+        QCOMPARE(child<QLabel>(r, "lbOrderTableRegion")->text(), QStringLiteral("<b>r</b> "));
+        QCOMPARE(plain(child<QLabel>(r, "lbOrderTableBranch")), QStringLiteral("Отрасль: %1 & <i>b</i>"));
+        QCOMPARE(plain(child<QLabel>(r, "lbOrderSumValue")), QStringLiteral("%1 Российский рубль\n<img src=x>"));
+        QCOMPARE(plain(child<QLabel>(r, "lbOrderTableNumber")), QStringLiteral("Заказ № 7"));
+        const QString site = child<QLabel>(r, "lbGotoSite")->text();
+        QCOMPARE(site.count(QLatin1String("<a ")), 1);
+        QVERIFY(site.contains(QStringLiteral("/order/7?x=1&amp;session=tok\"")));
+    }
+
+    void siteLinkFollowsThePolicy_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QByteArray>("cookie");
+        QTest::addColumn<QString>("href");
+        QTest::newRow("own host, no session yet")
+            << baseUrl() + "/order/3" << QByteArray() << baseUrl() + "/order/3?session=";
+        QTest::newRow("foreign host") << "http://example.org/o?x=1" << QByteArray("tok") << "http://example.org/o?x=1";
+        QTest::newRow("file") << "file:///etc/passwd" << QByteArray("tok") << "";
+    }
+    void siteLinkFollowsThePolicy()
+    {
+        QFETCH(QString, url);
+        QFETCH(QByteArray, cookie);
+        Entity::Order *order = realisticOrder(3, Entity::OrderList::New, QDateTime::currentDateTimeUtc());
+        order->url = QUrl(url);
+        store(order);
+        fixture.engine->setSessionCookie(cookie);
+        ViewOrdersPaginator paginator;
+        showList(paginator);
+        const QString text = child<QLabel>(row(paginator, 0), "lbGotoSite")->text();
+        QFETCH(QString, href);
+        if (href.isEmpty())
+            QVERIFY(!text.contains(QLatin1String("<a ")));
+        else
+            QVERIFY2(text.contains(QStringLiteral("href=\"%1\"").arg(href.toHtmlEscaped())), qPrintable(text));
+    }
+
+    void viewedRowsAreTinted_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("tinted");
+        QTest::newRow("New") << int(Entity::OrderList::New) << false;
+        QTest::newRow("Search") << int(Entity::OrderList::Search) << false;
+        QTest::newRow("Viewed") << int(Entity::OrderList::Viewed) << true;
+        QTest::newRow("All") << int(Entity::OrderList::All) << true;
+        QTest::newRow("NewViewed") << int(Entity::OrderList::NewViewed) << true;
+    }
+    void viewedRowsAreTinted()
+    {
+        QFETCH(int, type);
+        fixture.storeRange(1, 2, type);
+        ViewOrdersPaginator paginator;
+        showList(paginator, type);
+        QImage image(20, 20, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QStyleOptionViewItem option;
+        option.rect = QRect(0, 0, 20, 20);
+        paginator.panel.delegate.paint(&painter, option, paginator.model.index(1, 0));
+        painter.end();
+        QFETCH(bool, tinted);
+        QCOMPARE(image.pixelColor(10, 10), tinted ? QColor(245, 246, 221) : QColor(Qt::white));
+    }
+
+    void pageStrip_data()
+    {
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("centre");
+        QTest::addColumn<QString>("links");
+        QTest::addColumn<int>("centreAfter");
+        QTest::newRow("10") << 10 << 0 << "1" << 2;
+        QTest::newRow("11") << 11 << 0 << "1 2" << 2;
+        QTest::newRow("50") << 50 << 0 << "1 2 3 4 5" << 2;
+        QTest::newRow("100 at 0") << 100 << 0 << "1 2 3 4 5 6 7 ..(8) 10" << 2;
+        QTest::newRow("100 at 5") << 100 << 5 << "1 2 3 4 5 6 7 8 9 10" << 5;
+        QTest::newRow("100 at 9") << 100 << 9 << "1 2 3 ..(4) 6 7 8 9 10" << 7;
+        QTest::newRow("100 beyond") << 100 << 15 << "1 2 3 ..(4) 6 7 8 9 10" << 7;
+        QTest::newRow("200 at 0") << 200 << 0 << "1 2 3 4 5 ..(8) 12 ..(16) 20" << 2;
+        QTest::newRow("200 at 10") << 200 << 10 << "1 ..(3) 5 ..(7) 9 10 11 12 13 ..(14) 16 ..(18) 20" << 10;
+        QTest::newRow("1000 at 50") << 1000 << 50 << "1 ..(13) 25 ..(37) 49 50 51 52 53 ..(64) 76 ..(88) 100" << 50;
+    }
+    void pageStrip()
+    {
+        QFETCH(int, total);
+        QFETCH(int, centre);
+        OrdersResultPanel panel;
+        PostedEventCounter counter;
+        QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
+        panel.setPagesInfo(centre, total, 10, centre);
+        QCOMPARE(counter.delivered, 0);
+        QStringList links;
+        for (QLabel *link : panel.pagerItems()) {
+            const QString text = plain(link);
+            links << (text == QLatin1String("..") ? QStringLiteral("..(%1)").arg(link->objectName().toInt() + 1)
+                                                  : text);
+            QCOMPARE(link->text().contains(PAGE_LINK_STYLE_CURRENT), link->objectName().toInt() == centre);
+        }
+        QTEST(links.join(QLatin1Char(' ')), "links");
+        QTEST(panel.pagerCenterPage(), "centreAfter");
+    }
+
+    void activatingAJumpLinkOpensItsPage()
+    {
+        OrdersResultPanel panel;
+        panel.setPagesInfo(0, 100, 10, 0);
+        panel.setPagesInfo(0, 0, 10, 0);
+        QVERIFY(panel.pagerItems().isEmpty());
+        panel.setPagesInfo(0, 100, 10, 0);
+        QLabel *jump = panel.pagerItems().at(7);
+        QCOMPARE(jump->objectName(), QStringLiteral("7"));
+        QSignalSpy activated(&panel, &OrdersResultPanel::pageActivated);
+        emit jump->linkActivated(QStringLiteral("1"));
+        QCOMPARE(activated.count(), 1);
+        QCOMPARE(activated.first().first().toInt(), 7);
+        QVERIFY(jump->isHidden());
+        QCOMPARE(panel.pagerCenterPage(), 7);
+    }
+
+    void sortLinks_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("ascending");
+        QTest::addColumn<int>("deletes");
+        QTest::newRow("active link flips") << QStringList {LINK_SORT_BY_ID} << 0 << false << 0;
+        QTest::newRow("another keeps the direction") << QStringList {LINK_SORT_BY_DATE} << 1 << true << 0;
+        QTest::newRow("twice on date") << QStringList {LINK_SORT_BY_DATE, LINK_SORT_BY_DATE} << 1 << false << 0;
+        QTest::newRow("flip, then sum") << QStringList {LINK_SORT_BY_ID, LINK_SORT_BY_SUM} << 2 << false << 0;
+        QTest::newRow("delete all") << QStringList {LINK_DELETE_ALL} << 0 << true << 1;
+    }
+    void sortLinks()
+    {
+        OrdersResultPanel panel;
+        QSignalSpy sorted(&panel, &OrdersResultPanel::sortChanged);
+        QSignalSpy deleted(&panel, &OrdersResultPanel::deleteAllActivated);
+        QFETCH(QStringList, clicks);
+        QLabel *byId = child<QLabel>(&panel, "lbSortById");
+        const QString activeStyle = byId->styleSheet();
+        for (const QString &link : clicks)
+            emit byId->linkActivated(link);
+        QFETCH(int, key);
+        QTEST(panel.sortKey, "key");
+        QTEST(panel.ascending, "ascending");
+        QTEST(int(deleted.count()), "deletes");
+        QCOMPARE(sorted.count(), clicks.size() - int(deleted.count()));
+        const char *names[] = {"lbSortById", "lbSortByDate", "lbSortBySum"};
+        for (int i = 0; i < 3; ++i) {
+            QLabel *link = child<QLabel>(&panel, names[i]);
+            QCOMPARE(link->styleSheet() == activeStyle, i == key);
+            QCOMPARE(
+                link->text().contains(panel.ascending ? QLatin1String("sortArrowUp") : QLatin1String("sortArrowDown")),
+                i == key);
+        }
+    }
+
+    void titleCounter_data()
+    {
+        QTest::addColumn<QString>("counter");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("the list's size") << "" << 37 << "Новые (37)";
+        QTest::newRow("the counter") << "120" << 37 << "Новые (120)";
+        QTest::newRow("zero is no counter") << "0" << 5 << "Новые (5)";
+        QTest::newRow("nothing") << "0" << 0 << "Новые";
+    }
+    void titleCounter()
+    {
+        ViewOrdersPaginator paginator;
+        QFETCH(int, count);
+        paginator.collection.orders.reset(count);
+        paginator.setListName(QStringLiteral("Новые"));
+        QFETCH(QString, counter);
+        paginator.setTitle(counter);
+        QTEST(plain(child<QLabel>(&paginator.panel, "lblListName")), "title");
+    }
+
+    void clickMarksOnlyItsOrderViewed()
+    {
+        fixture.storeRange(1, 25, Entity::OrderList::New);
+        fixture.storeRange(100, 1, Entity::OrderList::Viewed);
+        ViewOrdersPaginator paginator;
+        showList(paginator);
+        paginator.setPage(2);
+        QTest::mouseRelease(child<QLabel>(row(paginator, 3), "lbOrderTableName"), Qt::LeftButton);
+        const qint64 clicked = paginator.collection.ids.value(23);
+        for (qint64 id = 1; id <= 25; ++id)
+            QCOMPARE(fixture.storedType(id), id == clicked ? Entity::OrderList::Viewed : Entity::OrderList::New);
+        QCOMPARE(paginator.collection.orderAt(23)->type, Entity::OrderList::Viewed);
+    }
+
+    void editorsWaitForTheShowAndTheLastResize()
+    {
+        fixture.storeRange(1, 5, Entity::OrderList::New);
+        ViewOrdersPaginator paginator;
+        QSignalSpy finished(&paginator, &ViewOrdersPaginator::loadingFinished);
+        paginator.requestNewOrders();
+        fixture.engine->processTasks();
+        QVERIFY(finished.count() == 1 || finished.wait(10000));
+        QVERIFY(paginator.panel.findChildren<OrderTableRow *>().isEmpty());
+        paginator.panel.resize(900, 600);
+        paginator.panel.show();
+        QCOMPARE(paginator.panel.findChildren<OrderTableRow *>().size(), 5);
+        QSignalSpy resets(&paginator.model, &QAbstractItemModel::modelReset);
+        for (int width = 901; width < 910; ++width)
+            paginator.panel.resize(width, 600);
+        QTRY_COMPARE(resets.count(), 1);
+        QTest::qWait(300);
+        QCOMPARE(resets.count(), 1);
+        QCOMPARE(paginator.model.rowWidth, paginator.panel.tableView()->width() - 20);
+    }
+};
+
+TAVREL_TEST_MAIN(TestOrderRows)
+#include "tst_orderrows.moc"
