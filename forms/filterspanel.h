@@ -79,6 +79,10 @@ public:
     void setDateControlsVisible(bool visible);
     void removeDeletedFilters();
 
+    // Writes what the line edits and spin boxes show but have not committed yet, without opening the
+    // list editor or reloading; returns whether the new-filter entry was given a name of its own.
+    bool commitControls();
+
     const QString &headerTemplateText() const { return headerTemplate; }
     int filterCount() const;
     Entity::Filter *filterAt(int index) const;
@@ -132,9 +136,6 @@ private:
     void finishPendingReload();
     // A notice's reload: records with unsaved edits first learn what the engine stored for them.
     void reloadAfterNotice();
-    // Writes what the line edits and spin boxes show but have not committed yet, without opening the
-    // list editor or reloading; returns whether the new-filter entry was given a name of its own.
-    bool commitControls();
 
     DateTimeEditBalloon dateBalloon;
     QString headerTemplate;

@@ -1,11 +1,11 @@
 // The date bounds of the filter panel keep the day the user picked or typed, in whatever time zone the
 // program runs: CTest runs this executable once per zone (TZ set), and each run checks its zone first.
-#include "../synchronization/syncfixture.h"
 #include "datetimeeditballoon.h"
 #include "filter.h"
 #include "filterspanel.h"
 #include "formtesthelpers.h"
 #include "networkrequestconstructor.h"
+#include "syncfixture.h"
 #include "testapplication.h"
 #include "valuehelpers.h"
 

@@ -1,11 +1,11 @@
 // The filter panel against the real engine, database and stand-in service: the delayed save and its
 // immediate triggers, the synchronization protocol end to end, and the controls.
-#include "../synchronization/syncfixture.h"
 #include "filter.h"
 #include "filterspanel.h"
 #include "formtesthelpers.h"
 #include "localservice/localservicefault.h"
 #include "messageboxdriver.h"
+#include "syncfixture.h"
 #include "testapplication.h"
 
 #include <QCheckBox>
