@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLoggingCategory>
 #include <QNetworkConfigurationManager>
 #include <QSettings>
 #include <QUrl>
@@ -63,6 +64,8 @@ bool isStaleServer(const QString &name)
     return probe.error() == QLocalSocket::ConnectionRefusedError;
 }
 #endif
+
+Q_LOGGING_CATEGORY(startupLog, "tavrel.startup", QtWarningMsg)
 
 } // namespace
 
@@ -244,6 +247,9 @@ int TavrelApplication::start()
     proxyWidget->setWindowFlags(Qt::WindowCloseButtonHint);
 
     loginForm->show();
+    // A developer channel (enable "tavrel.startup.debug"): the moment the first window is up, which the
+    // start-up benchmark waits for.
+    QTimer::singleShot(0, this, [] { qCDebug(startupLog, "first form shown"); });
     AppSettings::loadSettings();
     synchronization->syncDictionariesNow();
     setTrayVisible(AppSettings::isTrayMode());

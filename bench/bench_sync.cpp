@@ -56,6 +56,9 @@ namespace {
 const QString Login = QStringLiteral("bench");
 const QString Password = QStringLiteral("bench");
 const int MemoryRunOrders = 100000;
+const double WindowedLoginMb = 92;
+const double PeakTargetMb = 150;
+const double SettledTargetMb = 110;
 
 // The stand-in runs on a thread of its own, as the real service runs elsewhere: the client's
 // measured time is the client's.
@@ -254,13 +257,12 @@ double statusMegabytes(const char *name)
     return -1;
 }
 
-// What the allocator holds: the bytes in use and the free bytes it keeps from the system.
-void printHeap()
+// The bytes the allocator has handed out and not got back.
+void printHeapInUse()
 {
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 33)
     const struct mallinfo2 info = mallinfo2();
-    std::printf("heap: %.1f MB in use, %.1f MB free but kept\n", (info.uordblks + info.hblkhd) / 1048576.0,
-                info.fordblks / 1048576.0);
+    std::printf("heap in use: %.1f MB\n", (info.uordblks + info.hblkhd) / 1048576.0);
 #endif
 }
 
@@ -322,6 +324,12 @@ int measureMemory(int argc, char *argv[], int orders)
             });
             QElapsedTimer timer;
             timer.start();
+            // The kernel updates its high-water mark lazily: the resident set is sampled as well.
+            double sampledPeak = beforeSync;
+            QTimer sampler;
+            QObject::connect(&sampler, &QTimer::timeout,
+                             [&]() { sampledPeak = std::max(sampledPeak, statusMegabytes("VmRSS")); });
+            sampler.start(20);
             client.engine->processTasks();
             if (!waitFor([&]() { return announced == pages; }, 600000)) {
                 std::fprintf(stderr, "pages announced: %d of %d\n", announced, pages);
@@ -331,18 +339,21 @@ int measureMemory(int argc, char *argv[], int orders)
                 // The client goes on as it would, idle: timers and deferred deletions run.
                 waitFor([]() { return false; }, 10000);
                 const double settled = statusMegabytes("VmRSS");
-                const double peak = statusMegabytes("VmHWM");
+                const double peak = std::max(sampledPeak, statusMegabytes("VmHWM"));
                 std::printf("first synchronization of %d orders (%d pages) in %.1f s, stored %d\n", orders, pages,
                             elapsed / 1000, client.query->newOrdersCount(Login));
                 std::printf("resident set: %.1f MB at the start, %.1f MB after the login (peak so far %.1f MB)\n",
                             atStart, beforeSync, peakBeforeSync);
-                std::printf("peak resident set: %.1f MB (target <= 150 MB), %+.1f MB over the login\n", peak,
-                            peak - beforeSync);
+                // The windowed client holds about 92 MB at its login form; its targets are a peak of
+                // 150 MB and 110 MB ten seconds after the synchronization, so the synchronization may add
+                // 58 MB at its peak and leave 18 MB.
+                std::printf("peak resident set: %.1f MB, %+.1f MB over the login (target +%.0f MB)\n", peak,
+                            peak - beforeSync, PeakTargetMb - WindowedLoginMb);
                 std::printf("resident set at the end of the synchronization: %.1f MB\n", afterSync);
-                std::printf("settled resident set ten seconds later: %.1f MB (target <= 110 MB), %+.1f MB over the "
-                            "login\n",
-                            settled, settled - beforeSync);
-                printHeap();
+                std::printf("settled resident set ten seconds later: %.1f MB, %+.1f MB over the login (target +%.0f "
+                            "MB)\n",
+                            settled, settled - beforeSync, SettledTargetMb - WindowedLoginMb);
+                printHeapInUse();
                 result = 0;
             }
         }

@@ -5,6 +5,7 @@
 #include "favouriteitem.h"
 #include "formattedtextpatterns.h"
 #include "mainwindow.h"
+#include "order.h"
 #include "orderslazycollection.h"
 #include "ordertablerow.h"
 #include "tavrelapplication.h"
@@ -44,9 +45,15 @@ int ViewOrdersModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : 1;
 }
 
-QVariant ViewOrdersModel::data(const QModelIndex &, int) const
+// The rows are widgets and carry no cell data; only assistive tools get a row's text.
+QVariant ViewOrdersModel::data(const QModelIndex &index, int role) const
 {
-    return QVariant();
+    if (role != Qt::AccessibleTextRole || !index.isValid() || !collection)
+        return QVariant();
+    if (collection->count() == 0)
+        return loading ? tr("Загрузка...") : tr("Нет заказов");
+    const Entity::Order *order = collection->orderAt(absoluteIndex(index.row()));
+    return order ? tr("Заказ № %1: %2").arg(order->id).arg(order->name) : QVariant();
 }
 
 QVariant ViewOrdersModel::headerData(int, Qt::Orientation, int) const

@@ -1,6 +1,7 @@
 #ifndef VIEWORDERSPAGINATOR_H
 #define VIEWORDERSPAGINATOR_H
 
+#include "networkrequestcontext.h"
 #include "orderslazycollection.h"
 #include "ordersresultpanel.h"
 #include "viewordersmodel.h"
@@ -9,7 +10,6 @@
 #include <QPointer>
 #include <QString>
 
-class NetworkRequestContext;
 class PagedRequestManager;
 class QLabel;
 

@@ -8,9 +8,17 @@
 #include "tavrelsynchronization.h"
 #include "valuehelpers.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
+
+const int FREED_MEMORY_RETURN_DELAY_MS = 1000;
 
 PageRequestContext *carriedPage(NetworkRequestContext *pageWrapper)
 {
@@ -21,6 +29,16 @@ PageRequestContext *carriedPage(NetworkRequestContext *pageWrapper)
         return page;
     }
     return qobject_cast<PageRequestContext *>(pageWrapper->subRequest.data());
+}
+
+// Each page of a download is parsed into a document and a list of maps that are freed once the page
+// is stored; glibc keeps the pages of that freed memory for itself, scattered between live blocks.
+// Once the download's last pages have been deleted, it gives them back to the system.
+void returnFreedMemorySoon()
+{
+#ifdef __GLIBC__
+    QTimer::singleShot(FREED_MEMORY_RETURN_DELAY_MS, []() { malloc_trim(0); });
+#endif
 }
 
 void releaseAll(QMap<int, QPointer<NetworkRequestContext>> &pages)
@@ -114,6 +132,9 @@ void PagedRequestManager::setCurrentPage(int page)
     currentPage = page;
     if (page < 0) {
         resetPages();
+        if (newOrders) {
+            returnFreedMemorySoon();
+        }
         return;
     }
     createPageRequest();

@@ -43,22 +43,14 @@ void TestValueHelpers::booleanReaders_data()
     QTest::addColumn<bool>("isFalse");
 
     QTest::newRow("bool true") << QVariant(true) << true << false;
-    QTest::newRow("bool false") << QVariant(false) << false << true;
     QTest::newRow("int 1") << QVariant(1) << true << false;
-    QTest::newRow("int 0") << QVariant(0) << false << true;
     QTest::newRow("double -2.5") << QVariant(-2.5) << true << false;
-    QTest::newRow("longlong big") << QVariant(qlonglong(1) << 40) << true << false;
     QTest::newRow("text 1") << QVariant(QStringLiteral("1")) << true << false;
-    QTest::newRow("text 0") << QVariant(QStringLiteral("0")) << false << true;
     QTest::newRow("text 0.0") << QVariant(QStringLiteral("0.0")) << false << true;
-    QTest::newRow("text true") << QVariant(QStringLiteral("true")) << true << false;
     QTest::newRow("text TrUe") << QVariant(QStringLiteral("TrUe")) << true << false;
-    QTest::newRow("text false") << QVariant(QStringLiteral("false")) << false << true;
     QTest::newRow("text FALSE") << QVariant(QStringLiteral("FALSE")) << false << true;
     QTest::newRow("empty text") << QVariant(QString()) << false << false;
     QTest::newRow("text yes") << QVariant(QStringLiteral("yes")) << false << false;
-    QTest::newRow("text no") << QVariant(QStringLiteral("no")) << false << false;
-    QTest::newRow("text abc") << QVariant(QStringLiteral("abc")) << false << false;
     QTest::newRow("text with blank") << QVariant(QStringLiteral(" true")) << false << false;
     QTest::newRow("null variant") << QVariant() << false << false;
 }
@@ -107,26 +99,20 @@ void TestValueHelpers::dateReaders_data()
                                          << at1015Utc;
     QTest::newRow("parse: service text, shifted")
         << true << QVariant(QStringLiteral("24.09.2015 10:15:00")) << true << at0615Utc;
-    QTest::newRow("parse: iso text") << true << QVariant(QStringLiteral("2015-09-24T10:15:00Z")) << false << at1015Utc;
     QTest::newRow("parse: iso text, shifted")
         << true << QVariant(QStringLiteral("2015-09-24T10:15:00Z")) << true << at0615Utc;
-    QTest::newRow("parse: date-time value") << true << QVariant(at1015Utc) << false << at1015Utc;
     QTest::newRow("parse: date-time value, shifted") << true << QVariant(at1015Utc) << true << at0615Utc;
     QTest::newRow("parse: no time") << true << QVariant(QStringLiteral("24.09.2015")) << false << QDateTime();
-    QTest::newRow("parse: empty part") << true << QVariant(QStringLiteral("24.09.2015  10:15")) << false << QDateTime();
     QTest::newRow("parse: point in the time")
         << true << QVariant(QStringLiteral("10:15:00.5 24.09.2015")) << false << QDateTime();
     QTest::newRow("parse: empty text, shifted") << true << QVariant(QString()) << true << QDateTime();
-    QTest::newRow("parse: null variant") << true << QVariant() << false << QDateTime();
 
     const QDateTime moment(QDate(2015, 9, 24), QTime(10, 15), Qt::UTC);
-    QTest::newRow("variant: value") << false << QVariant(moment) << false << moment;
     QTest::newRow("variant: value, shifted")
         << false << QVariant(moment) << true << moment.addSecs(SERVER_TIME_SHIFT_SECONDS);
     QTest::newRow("variant: iso text, shifted") << false << QVariant(QStringLiteral("2015-09-24T10:15:00Z")) << true
                                                 << moment.addSecs(SERVER_TIME_SHIFT_SECONDS);
     QTest::newRow("variant: invalid, shifted") << false << QVariant(QDateTime()) << true << QDateTime();
-    QTest::newRow("variant: empty, shifted") << false << QVariant() << true << QDateTime();
     QTest::newRow("variant: service text is not read")
         << false << QVariant(QStringLiteral("24.09.2015 10:15:00")) << false << QDateTime();
 }

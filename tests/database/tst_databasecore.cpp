@@ -195,9 +195,7 @@ void TestDataBaseCore::commitAndSetResults_data()
     QTest::addColumn<bool>("value");
     QTest::addColumn<bool>("expectedFlag");
 
-    QTest::newRow("committed, value false") << false << false << false;
     QTest::newRow("committed, value true") << false << true << true;
-    QTest::newRow("failed, value false") << true << false << true;
     QTest::newRow("failed, value true") << true << true << false;
 }
 

@@ -496,25 +496,6 @@ private slots:
         QCOMPARE(filter.regionAt(0), newMoscow);
     }
 
-    void dictionaryMapRebuild()
-    {
-        RegionList empty;
-        const int before = FilterLinkList::regionMapStamp();
-        FilterLinkList::regionMap(&empty);
-        QCOMPARE(FilterLinkList::regionMapStamp(), before + 1);
-        QVERIFY(FilterLinkList::regionMap().isEmpty());
-
-        Dictionaries dictionaries;
-        dictionaries.addRegion(2, QStringLiteral("первая"));
-        Region *later = dictionaries.addRegion(2, QStringLiteral("вторая"));
-        dictionaries.addRegion(1, QStringLiteral("другая"));
-        FilterLinkList::regionMap(&dictionaries.regions);
-        FilterLinkList::regionMap(&dictionaries.regions);
-        QCOMPARE(FilterLinkList::regionMapStamp(), before + 3);
-        QCOMPARE(FilterLinkList::regionMap().size(), 2);
-        QCOMPARE(FilterLinkList::regionMap().value(2), later);
-    }
-
     void linkResolves()
     {
         Dictionaries dictionaries;

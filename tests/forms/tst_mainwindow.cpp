@@ -1,15 +1,32 @@
-#include "syncfixture.h"
+#include "appsettings.h"
 #include "formtesthelpers.h"
 #include "mainwindow.h"
 #include "messageboxdriver.h"
 #include "setuppanel.h"
+#include "syncfixture.h"
 #include "synctasktype.h"
 #include "testapplication.h"
 #include "welcomepanel.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QtTest>
+
+// Counts the mouse releases a widget gets.
+class ReleaseCounter : public QObject
+{
+public:
+    int releases = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        releases += event->type() == QEvent::MouseButtonRelease ? 1 : 0;
+        return false;
+    }
+};
 
 // The frame of the main window: pages, layout, pointer handling, the loading overlay and its life.
 class TestMainWindow : public QObject
@@ -70,16 +87,32 @@ private slots:
         QTest::addColumn<int>("page");
         QTest::addColumn<QString>("panel");
         QTest::addColumn<QString>("link");
+        QTest::addColumn<int>("mode"); // of the page's list, -1 without one
         QTest::newRow("welcome") << 1 << "WelcomePanel"
-                                 << "";
+                                 << "" << -1;
+        QTest::newRow("new orders") << 2 << "OrdersResultPanel"
+                                    << "linkNewTasks" << 0;
+        QTest::newRow("viewed") << 3 << "OrdersResultPanel"
+                                << "linkViewed" << 0;
+        QTest::newRow("favourites") << 4 << "OrdersResultPanel"
+                                    << "linkFavourites" << 1;
+        QTest::newRow("text search") << 5 << "OrdersResultPanel"
+                                     << "" << 3;
+        QTest::newRow("filter search") << 6 << "OrdersResultPanel"
+                                       << "" << 4;
         QTest::newRow("settings") << 7 << "SetupPanel"
-                                  << "linkSetup";
+                                  << "linkSetup" << -1;
+        QTest::newRow("advanced results") << 10 << "OrdersResultPanel"
+                                          << "" << 4;
+        QTest::newRow("order") << 11 << "DetailedOrderPanel"
+                               << "" << -1;
     }
     void pages()
     {
         QFETCH(int, page);
         QFETCH(QString, panel);
         QFETCH(QString, link);
+        QFETCH(int, mode);
         MainWindow window;
         window.setPage(7);
         window.setPage(page == 7 ? 1 : 7);
@@ -87,6 +120,10 @@ private slots:
         window.setPage(page);
         QWidget *shown = window.pagePanel();
         QVERIFY(shown);
+        if (mode >= 0) {
+            QCOMPARE(&window.paginator(page)->panel, shown);
+            QCOMPARE(window.paginator(page)->mode, mode);
+        }
         QCOMPARE(QString::fromLatin1(shown->metaObject()->className()), panel);
         QCOMPARE(shown->parentWidget(), child<QWidget>(&window, "marketPlace"));
         QVERIFY(!shown->isHidden());
@@ -101,6 +138,84 @@ private slots:
                 QCOMPARE(marker->geometry().center().y(), label->geometry().center().y());
         }
         QCOMPARE(marker->isHidden(), link.isEmpty());
+    }
+
+    // The stored lists load on every visit; asking for the page shown loads it again only through showPage.
+    void listRequests()
+    {
+        MainWindow window;
+        QSignalSpy loads(window.paginator(2), &ViewOrdersPaginator::loadingFinished);
+        window.setPage(2);
+        window.setPage(2);
+        QCOMPARE(loads.count(), 1);
+        window.showPage(2);
+        QCOMPARE(loads.count(), 2);
+    }
+
+    void backPaths()
+    {
+        MainWindow window;
+        auto *back = child<QLabel>(window.detailedOrderPanel(), "lbBackLabel");
+        window.setPage(2);
+        window.readOrder(5);
+        window.readOrder(6); // from the detail page itself: the way back stays
+        QCOMPARE(window.currentPage(), 11);
+        emit back->linkActivated(QString());
+        QCOMPARE(window.currentPage(), 2);
+
+        // The logo leads home, and its release goes no further.
+        QWidget *logo = child<QWidget>(window.searchHeader(), "logo");
+        ReleaseCounter counter;
+        logo->installEventFilter(&counter);
+        QTest::mouseRelease(logo, Qt::LeftButton);
+        QCOMPARE(window.currentPage(), 1);
+        QCOMPARE(counter.releases, 0);
+    }
+
+    void quickSearch_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<int>("page");
+        QTest::newRow("current orders, empty line") << 0 << 5;
+        QTest::newRow("archive") << 1 << 5;
+        QTest::newRow("saved filter, none chosen") << 2 << 6;
+    }
+    void quickSearch()
+    {
+        QFETCH(int, tab);
+        QFETCH(int, page);
+        MainWindow window;
+        child<QTabWidget>(window.searchHeader(), "tabWidget")->setCurrentIndex(tab);
+        child<QCheckBox>(window.searchHeader(), "chkMorphology")->setChecked(true);
+        QTest::mouseClick(child<QPushButton>(window.searchHeader(), "buttonSearch"), Qt::LeftButton);
+        QCOMPARE(window.currentPage(), page);
+        ViewOrdersPaginator *list = window.paginator(page);
+        QCOMPARE(list->isLoading(), page == 5);
+        if (page == 5) {
+            QCOMPARE(list->searchArea, tab == 0 ? SEARCH_AREA_CURRENT_ORDERS : SEARCH_AREA_ARCHIVE_ORDERS);
+            QVERIFY(list->morphology && !list->wordsRequired && list->searchText.isEmpty());
+        }
+    }
+
+    // The service forgets the session while the detail page reads its order; the read logs in again,
+    // learns of another paid-access flag and so reloads the very page whose request is reporting.
+    void paidAccessChangeDuringTheOrderRead()
+    {
+        const QString login = fixture.newSubscriber();
+        QVERIFY(fixture.startAs(login));
+        MainWindow window;
+        TavrelApplication::instance()->mainWindow = &window;
+        window.show();
+        const qint64 id = fixture.service()->newOrderIds().first();
+        LocalServiceUser user = *fixture.service()->user(login);
+        user.fullAccess = !AppSettings::isFullAccess();
+        fixture.service()->addUser(user);
+        fixture.service()->expireAllSessions();
+        window.readOrder(id);
+        QTRY_COMPARE_WITH_TIMEOUT(AppSettings::isFullAccess(), user.fullAccess, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(child<QLabel>(window.detailedOrderPanel(), "lbLoading")->text().isEmpty(), 20000);
+        QVERIFY(child<QLabel>(window.detailedOrderPanel(), "lbHeader")->text().contains(QString::number(id)));
+        QCOMPARE(window.currentPage(), 11);
     }
 
     void chromeLayoutAndCollapse()

@@ -20,14 +20,7 @@ class TestPaginator : public QObject
 
     ViewsFixture fixture;
 
-    // Loads the paginator's list and waits for the end of the load.
-    bool load(ViewOrdersPaginator &paginator)
-    {
-        QSignalSpy finished(&paginator, &ViewOrdersPaginator::loadingFinished);
-        paginator.requestNewOrders();
-        fixture.engine->processTasks();
-        return finished.count() > 0 || finished.wait(15000);
-    }
+    bool load(ViewOrdersPaginator &paginator, bool shown = false) { return fixture.load(paginator, shown); }
     static IdList ids(const ViewOrdersPaginator &paginator)
     {
         IdList list;
@@ -105,11 +98,9 @@ private slots:
         // Page 2 (the service counts from 1) is slow; the user has moved on when it comes.
         fixture.service()->addFault(LocalServiceFault::delay(1500).onPage(2));
         ViewOrdersPaginator paginator;
-        paginator.panel.resize(900, 600);
-        paginator.panel.show();
         paginator.mode = 3;
         paginator.searchArea = QStringLiteral("CURRENT_ORDERS");
-        QVERIFY(load(paginator));
+        QVERIFY(load(paginator, true));
         PagedRequestManager *download = pages(paginator);
         QVERIFY(download && download->totalCount > 20);
         QCOMPARE(paginator.collection.count(), download->totalCount);
@@ -171,9 +162,7 @@ private slots:
     {
         fixture.storeRange(1, 35, Entity::OrderList::New);
         ViewOrdersPaginator paginator;
-        paginator.panel.resize(900, 700);
-        paginator.panel.show();
-        QVERIFY(load(paginator));
+        QVERIFY(load(paginator, true));
         QFETCH(int, start);
         QFETCH(int, currentRow);
         QFETCH(int, key);
@@ -196,11 +185,10 @@ private slots:
     void emptyServerListIgnoresPagingKeys()
     {
         ViewOrdersPaginator paginator;
-        paginator.panel.show();
         paginator.mode = 3;
         paginator.searchArea = QStringLiteral("CURRENT_ORDERS");
         paginator.searchText = QStringLiteral("qqqzzzxxx");
-        QVERIFY(load(paginator));
+        QVERIFY(load(paginator, true));
         QCOMPARE(paginator.pageCount(), 0);
         paginator.panel.tableView()->setCurrentIndex(paginator.model.index(0, 0));
         QTest::keyClick(paginator.panel.tableView(), Qt::Key_End);

@@ -8,7 +8,9 @@
 #include "favouriteitem.h"
 #include "order.h"
 #include "testdata/realisticorders.h"
+#include "vieworderspaginator.h"
 
+#include <QSignalSpy>
 #include <QSqlQuery>
 
 struct StoredOrder
@@ -69,6 +71,16 @@ public:
     Entity::OrderList::Type storedType(qint64 orderId)
     {
         return query->orderType(login, orderId, Entity::OrderList::Error);
+    }
+    // Loads the paginator's list, shown at 1000 x 700 unless hidden, and waits for the end of the load.
+    bool load(ViewOrdersPaginator &paginator, bool shown = true)
+    {
+        paginator.panel.resize(1000, 700);
+        paginator.panel.setVisible(shown);
+        QSignalSpy finished(&paginator, &ViewOrdersPaginator::loadingFinished);
+        paginator.requestNewOrders();
+        engine->processTasks();
+        return finished.count() > 0 || finished.wait(15000);
     }
 
     QString login;
