@@ -153,12 +153,12 @@ QWidget *HTMLDelegate::createOrderRow(QWidget *parent, int r) const
 
 OrderTableRow *HTMLDelegate::spareRow(QWidget *parent) const
 {
-    while (!spareRows.isEmpty()) {
-        OrderTableRow *row = spareRows.takeLast().data();
+    for (int i = spareRows.size() - 1; i >= 0; --i) {
+        OrderTableRow *row = spareRows.at(i).data();
+        if (!row || row->parentWidget() == parent)
+            spareRows.removeAt(i);
         if (row && row->parentWidget() == parent)
             return row;
-        if (row)
-            row->deleteLater();
     }
     return new OrderTableRow(parent);
 }

@@ -1,12 +1,16 @@
 // The lazy order collection and the page model, on the stand-in subscriber's local database.
 #include "formtesthelpers.h"
+#include "htmldelegate.h"
 #include "orderslazycollection.h"
 #include "ordertablerow.h"
+#include "ordertablerowheader.h"
 #include "testapplication.h"
 #include "vieworderspaginator.h"
 #include "viewsfixture.h"
 
+#include <QLabel>
 #include <QSignalSpy>
+#include <QTextDocument>
 
 using IntList = QList<int>;
 using IdList = QList<qint64>;
@@ -91,21 +95,31 @@ private slots:
         delete collection;
     }
 
-    void pages_data()
+    void pagesAndHeaderRow_data()
     {
         QTest::addColumn<int>("total");
         QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("loading");
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("pages");
         QTest::addColumn<int>("pageAfterRefresh");
-        QTest::newRow("23, first page") << 23 << 0 << 10 << 3 << 0;
-        QTest::newRow("23, last page") << 23 << 2 << 3 << 3 << 2;
-        QTest::newRow("20, last page full") << 20 << 1 << 10 << 2 << 1;
-        QTest::newRow("empty") << 0 << 0 << 1 << 0 << 0;
-        QTest::newRow("shrunk to 12") << 12 << 3 << 2 << 2 << 1;
-        QTest::newRow("shrunk to none") << 0 << 3 << 1 << 0 << 0;
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("totalText");
+        const QString all = QStringLiteral("lbTotalOrders lbOrderSum lbOpenTime lbCloseTime");
+        QTest::newRow("23, first page") << 23 << 0 << false << 10 << 3 << 0 << all
+                                        << "Всего заказов 23 (показ с 1 по 10)";
+        QTest::newRow("23, last page") << 23 << 2 << false << 3 << 3 << 2 << all
+                                       << "Всего заказов 23 (показ с 21 по 23)";
+        QTest::newRow("20, last page full, loading") << 20 << 1 << true << 10 << 2 << 1 << "lbTotalOrders"
+                                                     << "Всего заказов 20 (показ с 11 по 20)";
+        QTest::newRow("shrunk to 12") << 12 << 3 << false << 2 << 2 << 1 << all
+                                      << "Всего заказов 12 (показ с 11 по 12)";
+        QTest::newRow("empty") << 0 << 0 << false << 1 << 0 << 0 << "lbNoOrders"
+                               << "Всего заказов 0 (показ с 1 по 0)";
+        QTest::newRow("shrunk to none, loading") << 0 << 3 << true << 1 << 0 << 0 << ""
+                                                 << "Всего заказов 0 (показ с 1 по 0)";
     }
-    void pages()
+    void pagesAndHeaderRow()
     {
         QFETCH(int, total);
         QFETCH(int, page);
@@ -121,6 +135,21 @@ private slots:
         QTEST(model.pageCount(), "pages");
         model.refresh();
         QTEST(model.currentPage(), "pageAfterRefresh");
+        // The header row: what it shows, and the range of the page.
+        QFETCH(bool, loading);
+        model.loading = loading;
+        QWidget holder;
+        OrderTableRowHeader header(&holder);
+        HTMLDelegate::updateHeaderRow(&header, &model);
+        holder.show();
+        QStringList shown;
+        for (const char *name : {"lbNoOrders", "lbLoading", "lbTotalOrders", "lbOrderSum", "lbOpenTime", "lbCloseTime"})
+            if (child<QLabel>(&header, name)->isVisible())
+                shown << QString::fromLatin1(name);
+        QTEST(shown.join(QLatin1Char(' ')), "shown");
+        QTextDocument document;
+        document.setHtml(child<QLabel>(&header, "lbTotalOrders")->text());
+        QTEST(document.toPlainText(), "totalText");
     }
 
     void starOfARowActsOnItsListIndex()

@@ -3,7 +3,6 @@
 #include "formtesthelpers.h"
 #include "htmldelegate.h"
 #include "ordertablerow.h"
-#include "ordertablerowheader.h"
 #include "testapplication.h"
 #include "urlpolicy.h"
 #include "vieworderspaginator.h"
@@ -32,12 +31,6 @@ class TestOrderRows : public QObject
 
     ViewsFixture fixture;
 
-    // A shown list of the stored orders of one type.
-    void showList(ViewOrdersPaginator &paginator, int listType = Entity::OrderList::New)
-    {
-        paginator.listType = listType;
-        QVERIFY(fixture.load(paginator));
-    }
     OrderTableRow *row(ViewOrdersPaginator &paginator, int r)
     {
         return paginator.panel.findChild<OrderTableRow *>(QString::number(r));
@@ -86,50 +79,6 @@ private slots:
         QCOMPARE(UrlPolicy::sessionText(QByteArray("tok\0junk", 8)), QStringLiteral("tok"));
     }
 
-    void headerRow_data()
-    {
-        QTest::addColumn<int>("total");
-        QTest::addColumn<int>("page");
-        QTest::addColumn<bool>("loading");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("totalText");
-        QTest::newRow("empty") << 0 << 0 << false << "lbNoOrders"
-                               << "Всего заказов 0 (показ с 1 по 0)";
-        QTest::newRow("empty, loading") << 0 << 0 << true << ""
-                                        << "Всего заказов 0 (показ с 1 по 0)";
-        QTest::newRow("15, second page") << 15 << 1 << false << "lbTotalOrders lbOrderSum lbOpenTime lbCloseTime"
-                                         << "Всего заказов 15 (показ с 11 по 15)";
-        QTest::newRow("4, loading") << 4 << 0 << true << "lbTotalOrders"
-                                    << "Всего заказов 4 (показ с 1 по 4)";
-    }
-    void headerRow()
-    {
-        QFETCH(int, total);
-        QFETCH(int, page);
-        OrdersLazyCollection collection;
-        ViewOrdersModel model;
-        model.pageSize = 10;
-        model.setCollection(&collection);
-        collection.orders.reset(total);
-        model.setCurrentPage(page);
-        QFETCH(bool, loading);
-        model.loading = loading;
-        QWidget holder;
-        OrderTableRowHeader header(&holder);
-        HTMLDelegate::updateHeaderRow(&header, &model);
-        holder.show();
-        QStringList shown;
-        for (const char *name : {"lbNoOrders", "lbLoading", "lbTotalOrders", "lbOrderSum", "lbOpenTime", "lbCloseTime"})
-            if (child<QLabel>(&header, name)->isVisible())
-                shown << QString::fromLatin1(name);
-        QTEST(shown.join(QLatin1Char(' ')), "shown");
-        QTEST(plain(child<QLabel>(&header, "lbTotalOrders")), "totalText");
-        // Another widget is left alone.
-        QLabel other(QStringLiteral("x"));
-        HTMLDelegate::updateHeaderRow(&other, &model);
-        QCOMPARE(other.text(), QStringLiteral("x"));
-    }
-
     void serverTextShowsLiterally()
     {
         Entity::Order *order = realisticOrder(7, Entity::OrderList::New, QDateTime::currentDateTimeUtc());
@@ -143,7 +92,7 @@ private slots:
         // No session yet (a login let in without the service): the item is there, empty.
         fixture.engine->setSessionCookie(QByteArray());
         ViewOrdersPaginator paginator;
-        showList(paginator);
+        QVERIFY(fixture.load(paginator));
         OrderTableRow *r = row(paginator, 0);
         QVERIFY(r);
         QLabel *name = child<QLabel>(r, "lbOrderTableName");
@@ -157,6 +106,13 @@ private slots:
         const QString site = child<QLabel>(r, "lbGotoSite")->text();
         QCOMPARE(site.count(QLatin1String("<a ")), 1);
         QVERIFY(site.contains(QStringLiteral("/order/7?x=1&amp;session=\"")));
+        // The title: the counter when there is one ("0" is none), else the list's size; text, not markup.
+        paginator.setListName(QStringLiteral("<i>Новые</i>"));
+        QCOMPARE(plain(child<QLabel>(&paginator.panel, "lblListName")), QStringLiteral("<i>Новые</i> (1)"));
+        paginator.setTitle(QStringLiteral("120"));
+        QCOMPARE(plain(child<QLabel>(&paginator.panel, "lblListName")), QStringLiteral("<i>Новые</i> (120)"));
+        paginator.setTitle(QStringLiteral("0"));
+        QCOMPARE(plain(child<QLabel>(&paginator.panel, "lblListName")), QStringLiteral("<i>Новые</i> (1)"));
     }
 
     void viewedRowsAreTinted_data()
@@ -174,7 +130,8 @@ private slots:
         QFETCH(int, type);
         fixture.storeRange(1, 2, type);
         ViewOrdersPaginator paginator;
-        showList(paginator, type);
+        paginator.listType = type;
+        QVERIFY(fixture.load(paginator));
         QImage image(20, 20, QImage::Format_ARGB32);
         image.fill(Qt::white);
         QPainter painter(&image);
@@ -279,33 +236,12 @@ private slots:
         }
     }
 
-    void titleCounter_data()
-    {
-        QTest::addColumn<QString>("counter");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("the list's size") << "" << 37 << "Новые (37)";
-        QTest::newRow("the counter") << "120" << 37 << "Новые (120)";
-        QTest::newRow("zero is no counter") << "0" << 5 << "Новые (5)";
-        QTest::newRow("nothing") << "0" << 0 << "Новые";
-    }
-    void titleCounter()
-    {
-        ViewOrdersPaginator paginator;
-        QFETCH(int, count);
-        paginator.collection.orders.reset(count);
-        paginator.setListName(QStringLiteral("Новые"));
-        QFETCH(QString, counter);
-        paginator.setTitle(counter);
-        QTEST(plain(child<QLabel>(&paginator.panel, "lblListName")), "title");
-    }
-
     void clickMarksOnlyItsOrderViewed()
     {
         fixture.storeRange(1, 25, Entity::OrderList::New);
         fixture.storeRange(100, 1, Entity::OrderList::Viewed);
         ViewOrdersPaginator paginator;
-        showList(paginator);
+        QVERIFY(fixture.load(paginator));
         paginator.setPage(2);
         QTest::mouseRelease(child<QLabel>(row(paginator, 3), "lbOrderTableName"), Qt::LeftButton);
         const qint64 clicked = paginator.collection.ids.value(23);

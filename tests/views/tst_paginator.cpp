@@ -246,8 +246,6 @@ private slots:
         QTEST(fixture.query->viewedOrdersCount(fixture.login), "viewedLeft");
         QTEST(int(counter.count()), "counterSignals");
         QTEST(int(favouriteRequests.count()), "favouriteRequests");
-        if (mode == 1 && answers == QStringList {QStringLiteral("Да")})
-            QCOMPARE(fixture.query->favouritesCount(fixture.login), 0);
     }
 
     void filterSearchLetsGoOfTheFilter()
