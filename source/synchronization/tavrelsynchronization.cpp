@@ -339,6 +339,18 @@ void TavrelSynchronization::syncFavouritesNow()
     ensureTask(SyncTaskType::FavouritesSync, true);
 }
 
+// The favourites synchronization is held back while a one-favourite push it aborted is on its way,
+// and the push's reply lets it go. A push that goes without a reply (failed with a refused or
+// superseded login, or cancelled when a later change could not be saved) must not hold it for good.
+void TavrelSynchronization::releaseFavouritesSyncWithoutPush()
+{
+    TavrelSynchronizationTask *sync = findTask(SyncTaskType::FavouritesSync);
+    if (!sync || sync->isAlive() || findTask(SyncTaskType::FavouriteAdd) || findTask(SyncTaskType::FavouriteRemove))
+        return;
+    sync->setAlive(true);
+    sync->requireImmediate();
+}
+
 void TavrelSynchronization::syncFiltersNow()
 {
     ensureTask(SyncTaskType::FiltersSync, true);
@@ -429,6 +441,8 @@ void TavrelSynchronization::processTasks(TavrelSynchronizationTask *taskToFail)
     }
 
     dropNullTasks();
+    if (!taskToFail)
+        releaseFavouritesSyncWithoutPush();
     // A listener ends when its window deletes the mailbox.
     const auto current = m_tasks;
     for (const QPointer<TavrelSynchronizationTask> &task : current) {
@@ -537,10 +551,10 @@ NetworkRequestContext *TavrelSynchronization::addFavouritesLoadTask()
     return mailbox;
 }
 
-QList<NetworkRequestContext *> TavrelSynchronization::listenerMailboxes(int listenerType)
+QList<QPointer<NetworkRequestContext>> TavrelSynchronization::listenerMailboxes(int listenerType)
 {
     dropNullTasks();
-    QList<NetworkRequestContext *> mailboxes;
+    QList<QPointer<NetworkRequestContext>> mailboxes;
     for (const QPointer<TavrelSynchronizationTask> &task : qAsConst(m_tasks)) {
         if (task->type() == listenerType && task->context())
             mailboxes.append(task->context());
@@ -551,15 +565,14 @@ QList<NetworkRequestContext *> TavrelSynchronization::listenerMailboxes(int list
 bool TavrelSynchronization::askListenersBeforeSync(int listenerType, TavrelSynchronizationTask *syncTask)
 {
     bool delayed = false;
-    const QList<NetworkRequestContext *> mailboxes = listenerMailboxes(listenerType);
-    for (NetworkRequestContext *mailbox : mailboxes) {
-        QPointer<NetworkRequestContext> guard(mailbox);
-        if (!guard)
+    const QList<QPointer<NetworkRequestContext>> mailboxes = listenerMailboxes(listenerType);
+    for (const QPointer<NetworkRequestContext> &mailbox : mailboxes) {
+        if (!mailbox)
             continue;
         if (!mailbox->result.contains(KEY_NOTIFY_BEFORE_SYNC))
             mailbox->result.insert(KEY_NOTIFY_BEFORE_SYNC, QVariant());
         mailbox->emitReplyFinished(syncTask);
-        if (!guard)
+        if (!mailbox)
             continue;
         mailbox->result.remove(KEY_NOTIFY_BEFORE_SYNC);
         if (mailbox->result.remove(KEY_DELAY_SYNC) > 0)
@@ -571,10 +584,9 @@ bool TavrelSynchronization::askListenersBeforeSync(int listenerType, TavrelSynch
 void TavrelSynchronization::notifyListeners(int listenerType, const QString &key, TavrelSynchronizationTask *syncTask,
                                             const QString &dictionary)
 {
-    const QList<NetworkRequestContext *> mailboxes = listenerMailboxes(listenerType);
-    for (NetworkRequestContext *mailbox : mailboxes) {
-        QPointer<NetworkRequestContext> guard(mailbox);
-        if (!guard)
+    const QList<QPointer<NetworkRequestContext>> mailboxes = listenerMailboxes(listenerType);
+    for (const QPointer<NetworkRequestContext> &mailbox : mailboxes) {
+        if (!mailbox)
             continue;
         const QString other = dictionary == KEY_REGIONS ? KEY_BRANCHES : KEY_REGIONS;
         if (!dictionary.isEmpty() && mailbox->parameters.contains(other) && !mailbox->parameters.contains(dictionary))
@@ -582,7 +594,7 @@ void TavrelSynchronization::notifyListeners(int listenerType, const QString &key
         if (!mailbox->result.contains(key))
             mailbox->result.insert(key, QVariant());
         mailbox->emitReplyFinished(syncTask);
-        if (guard)
+        if (mailbox)
             mailbox->result.remove(key);
     }
 }

@@ -129,8 +129,11 @@ private:
     void logOut();
     void goOfflineAfterRenewalFailure(NetworkRequestContext *wrapper);
     void restoreDictionariesTask();
+    void releaseFavouritesSyncWithoutPush();
     void startCleanup();
-    QList<NetworkRequestContext *> listenerMailboxes(int listenerType);
+    // Guarded from the start: a listener's slot may delete another listener's mailbox while the
+    // list is being walked.
+    QList<QPointer<NetworkRequestContext>> listenerMailboxes(int listenerType);
     NetworkRequestContext *createMailbox();
     NetworkRequestContext *changeFavourite(qint64 orderId, bool add);
 

@@ -469,10 +469,9 @@ void TavrelSynchronizationTask::newOrdersTaskRequestResult(QObject *sender)
     if (!self)
         return;
 
-    const QList<NetworkRequestContext *> listeners = engine->listenerMailboxes(SyncTaskType::OrderListListener);
-    for (NetworkRequestContext *listener : listeners) {
-        QPointer<NetworkRequestContext> guard(listener);
-        if (!guard)
+    const QList<QPointer<NetworkRequestContext>> listeners = engine->listenerMailboxes(SyncTaskType::OrderListListener);
+    for (const QPointer<NetworkRequestContext> &listener : listeners) {
+        if (!listener)
             continue;
         m_delivering = true;
         listener->emitReplyFinished(this);

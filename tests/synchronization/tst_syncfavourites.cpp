@@ -35,6 +35,8 @@ private slots:
 
     void offlineChangesArePushedInOrder();
     void addingCancelsAPendingRemoval();
+    void syncResumesAfterAPushIsDropped_data();
+    void syncResumesAfterAPushIsDropped();
     void delaySyncAndAfterSyncNotice();
     void rowInAnUnknownStateDoesNotBlock();
     void failedListWriteKeepsTheLocalList_data();
@@ -169,6 +171,43 @@ void TestSyncFavourites::addingCancelsAPendingRemoval()
     QCOMPARE(localFavourites().value(a), int(Entity::FavouriteItemList::Sync));
     QCOMPARE(fixture.service()->favourites(m_login), QList<qint64> {a});
     QCOMPARE(fixture.service()->requests(URL_FAVOURITE_DELETE).size(), 0);
+}
+
+void TestSyncFavourites::syncResumesAfterAPushIsDropped_data()
+{
+    QTest::addColumn<QString>("drop");
+    QTest::newRow("superseded login") << QStringLiteral("superseded");
+    QTest::newRow("refused login") << QStringLiteral("refused");
+    QTest::newRow("failed local save") << QStringLiteral("save");
+}
+
+// Adding a favourite while the list request runs holds the synchronization back until the add's
+// reply; an add dropped before it was sent must not hold it back for good.
+void TestSyncFavourites::syncResumesAfterAPushIsDropped()
+{
+    QFETCH(QString, drop);
+    const qint64 a = orderId(8);
+    fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_FAVOURITES).once());
+    fixture.engine->syncFavouritesNow();
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->requests(URL_FAVOURITES).size(), 1, 10000);
+    QVERIFY(fixture.engine->addFavourite(a));
+    if (drop == QLatin1String("superseded")) {
+        fixture.engine->login(m_login, LocalServiceUser::digest(SyncFixture::password()), true);
+        QCOMPARE(fixture.login(m_login, SyncFixture::password()), S_OK);
+    } else if (drop == QLatin1String("refused")) {
+        QCOMPARE(fixture.login(m_login, QStringLiteral("wrong")), E_INVALID_USERNAME_OR_PASSWORD);
+        QCOMPARE(fixture.login(m_login, SyncFixture::password()), S_OK);
+    } else {
+        QSqlQuery sql(fixture.dataBase->database);
+        QVERIFY(sql.exec(QStringLiteral("CREATE TEMP TRIGGER refuseWrite BEFORE INSERT ON %1 "
+                                        "BEGIN SELECT RAISE(ABORT, 'disk full'); END")
+                             .arg(TABLE_FAVOURITES)));
+        QVERIFY(!fixture.engine->removeFavourite(a));
+        QVERIFY(sql.exec(QStringLiteral("DROP TRIGGER refuseWrite")));
+    }
+    QVERIFY(!fixture.engine->findTask(SyncTaskType::FavouriteAdd));
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->favourites(m_login), QList<qint64> {a}, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(localFavourites().value(a), int(Entity::FavouriteItemList::Sync), 15000);
 }
 
 void TestSyncFavourites::delaySyncAndAfterSyncNotice()

@@ -23,6 +23,8 @@ private slots:
     void everyDownloadCountsItsPagesAfresh();
     void searchKeepsStoredTypes();
     void readingAnUnknownOrderStoresIt();
+    void listenerDeletedByAnotherDuringADelivery_data();
+    void listenerDeletedByAnotherDuringADelivery();
 
 private:
     TavrelSynchronization *startEngine(bool newDay)
@@ -260,6 +262,45 @@ void TestSyncOrders::readingAnUnknownOrderStoresIt()
     QTRY_COMPARE_WITH_TIMEOUT(calls, 2, 15000);
     QCOMPARE(typeOf(orderId), Entity::OrderList::Viewed);
     QCOMPARE(storedName, fixture.service()->data().order(orderId)->customerFullName);
+}
+
+void TestSyncOrders::listenerDeletedByAnotherDuringADelivery_data()
+{
+    QTest::addColumn<int>("listenerType");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("asked before a sync") << int(SyncTaskType::FavouritesListener) << KEY_NOTIFY_BEFORE_SYNC;
+    QTest::newRow("told after a sync") << int(SyncTaskType::FavouritesListener) << KEY_NOTIFY_AFTER_SYNC;
+    QTest::newRow("told of new orders") << int(SyncTaskType::OrderListListener) << QString();
+}
+
+// A window may delete another window's mailbox from its slot. The deleted one is skipped (its memory
+// is overwritten once freed in the test runs, so a late look at it crashes) and the rest are told.
+void TestSyncOrders::listenerDeletedByAnotherDuringADelivery()
+{
+    QFETCH(int, listenerType);
+    QFETCH(QString, key);
+    fixture.service()->generate(10, 17);
+    TavrelSynchronization *engine = startEngine(false);
+    QVERIFY(engine);
+    const auto addListener = [&]() {
+        return listenerType == SyncTaskType::FavouritesListener ? engine->addFavouritesListener()
+                                                                : engine->addOrderListListener(Entity::OrderList::New);
+    };
+    NetworkRequestContext *first = addListener();
+    QPointer<NetworkRequestContext> second = addListener();
+    MailboxSpy third(addListener());
+    engine->processTasks();
+    QObject receiver;
+    connect(first, &NetworkRequestContext::replyFinished, &receiver, [&](QObject *argument) {
+        if (argument != first && (key.isEmpty() || first->result.contains(key)))
+            delete second.data();
+    });
+    const int told = third.calls.size();
+    if (listenerType == SyncTaskType::FavouritesListener)
+        engine->syncFavouritesNow();
+    else
+        engine->newOrdersNow();
+    QTRY_VERIFY_WITH_TIMEOUT(!second && third.calls.size() > told, 15000);
 }
 
 TAVREL_CORE_TEST_MAIN(TestSyncOrders)
