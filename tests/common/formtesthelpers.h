@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
@@ -26,6 +27,30 @@ inline void addTextRow(const char *tag, const QStringList &values)
     for (const QString &value : values)
         row << value;
 }
+
+// Counts the events of one type that reach the widgets it watches, in order with anything else a test
+// notes in `log`.
+class EventCounter : public QObject
+{
+public:
+    explicit EventCounter(QEvent::Type type)
+        : type(type)
+    {
+    }
+    QEvent::Type type;
+    int count = 0;
+    QStringList log;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == type) {
+            ++count;
+            log << QStringLiteral("event");
+        }
+        return false;
+    }
+};
 
 // Writes a fixture file, making its folder first; false when it cannot be written.
 inline bool writeFixture(const QString &path, const QByteArray &content)

@@ -1,8 +1,8 @@
-#include "syncfixture.h"
 #include "appsettings.h"
 #include "formtesthelpers.h"
 #include "mainwindow.h"
 #include "soundplayer.h"
+#include "syncfixture.h"
 #include "testapplication.h"
 #include "tooltipbaloon.h"
 
@@ -16,52 +16,48 @@ class TestAnnouncement : public QObject
     Q_OBJECT
 
     SyncFixture fixture;
-    QString login;
+    std::unique_ptr<MainWindow> window;
 
-    // "title|message" of every balloon shown, oldest first.
+    // "title|message" of every balloon shown since the last clear, oldest first.
     static QStringList balloons()
     {
         QStringList shown;
         for (ToolTipBaloon *baloon : TavrelApplication::instance()->baloonSet.baloons) {
-            QString texts;
-            for (const char *name : {"lbHeader", "lbMessage"}) {
-                QTextDocument document;
-                document.setHtml(child<QLabel>(baloon, name)->text());
-                texts += (texts.isEmpty() ? "" : "|") + document.toPlainText().simplified();
-            }
-            shown.prepend(texts);
+            QTextDocument title, text;
+            title.setHtml(child<QLabel>(baloon, "lbHeader")->text());
+            text.setHtml(child<QLabel>(baloon, "lbMessage")->text());
+            shown.prepend(title.toPlainText().simplified() + "|" + text.toPlainText().simplified());
         }
         return shown;
     }
-
-    QList<qint64> storedIds(int count)
-    {
-        QList<qint64> ids;
-        for (int i = 0; i < count; ++i)
-            ids << fixture.service()->data().orders().at(i).id;
-        return ids;
-    }
-
-    // Starts the subscriber with `count` new orders on the service and their first download done.
-    MainWindow *startWithOrders(int count, bool newDay = false)
-    {
-        fixture.service()->setNewOrderIds(storedIds(count));
-        AppSettings::setTodayDate(Clock::currentDateTime().addDays(newDay ? -1 : 0));
-        if (!fixture.startAs(login))
-            return nullptr;
-        auto *window = new MainWindow;
-        window->show();
-        if (!QTest::qWaitFor([&] { return counter(window) == QString::number(count); }, 20000))
-            return nullptr;
-        return window;
-    }
-
-    static QString counter(MainWindow *window) { return child<QLabel>(window, "lbNewOrderCounter")->text(); }
-
     static void clearBalloons()
     {
         TavrelApplication::instance()->baloonSet.clear();
         SoundPlayer::startRecording();
+    }
+    QString counter() const { return child<QLabel>(window.get(), "lbNewOrderCounter")->text(); }
+
+    // A subscriber with `count` new orders on the service, the window shown and their first download done.
+    bool startWithOrders(int count, bool newDay = false)
+    {
+        QList<qint64> ids;
+        for (int i = 0; i < count; ++i)
+            ids << fixture.service()->data().orders().at(i).id;
+        fixture.service()->setNewOrderIds(ids);
+        AppSettings::setTodayDate(Clock::currentDateTime().addDays(newDay ? -1 : 0));
+        window.reset();
+        if (!fixture.startAs(fixture.newSubscriber()))
+            return false;
+        window = std::make_unique<MainWindow>();
+        window->show();
+        return QTest::qWaitFor([&] { return counter() == QString::number(count); }, 20000);
+    }
+    void download(int newOrders, int pages)
+    {
+        fixture.service()->addNewOrders(newOrders);
+        fixture.engine->newOrdersNow();
+        QTRY_VERIFY_WITH_TIMEOUT(SoundPlayer::recorded().size() == pages, 30000);
+        QTest::qWait(500); // nothing more comes
     }
 
 private slots:
@@ -71,13 +67,10 @@ private slots:
         fixture.service()->generate(3200, 5);
     }
     void cleanupTestCase() { fixture.tearDown(); }
-    void init()
-    {
-        login = fixture.newSubscriber();
-        clearBalloons();
-    }
+    void init() { clearBalloons(); }
     void cleanup()
     {
+        window.reset();
         SoundPlayer::stopRecording();
         TavrelApplication::instance()->baloonSet.clear();
         fixture.destroyEngine();
@@ -85,8 +78,7 @@ private slots:
 
     void onePerPageThatBringsOrders()
     {
-        std::unique_ptr<MainWindow> window(startWithOrders(5));
-        QVERIFY(window);
+        QVERIFY(startWithOrders(5));
         // All five came with the first delivery: a first count, without a sound.
         QCOMPARE(balloons(), QStringList() << "Есть новые заявки|Всего: 5");
         QVERIFY(SoundPlayer::recorded().isEmpty());
@@ -104,42 +96,32 @@ private slots:
 
         // Two pages of arrivals: a sound and a balloon for each, none from the download's own reports.
         clearBalloons();
-        fixture.service()->addNewOrders(1500);
-        fixture.engine->newOrdersNow();
-        QTRY_COMPARE_WITH_TIMEOUT(counter(window.get()), QStringLiteral("1505"), 30000);
+        download(1500, 2);
         QCOMPARE(balloons(),
                  QStringList() << "Поступили новые заявки|Всего новых: 1005 Поступило: 1000"
                                << "Поступили новые заявки|Всего новых: 1505 Поступило: 500");
-        QCOMPARE(SoundPlayer::recorded(),
-                 QStringList() << ":/resources/message.wav"
-                               << ":/resources/message.wav");
+        QCOMPARE(SoundPlayer::recorded().first(), QStringLiteral(":/resources/message.wav"));
 
         // A failed page announces nothing.
         clearBalloons();
-        fixture.service()->addNewOrders(1500);
         fixture.service()->addFault(LocalServiceFault::failPage(2).onPath(URL_NEW_ORDERS_PAGE).once());
-        fixture.engine->newOrdersNow();
-        QTRY_COMPARE_WITH_TIMEOUT(counter(window.get()), QStringLiteral("2505"), 30000);
-        QTest::qWait(1500);
+        download(1500, 1);
         QCOMPARE(balloons(), QStringList() << "Поступили новые заявки|Всего новых: 2505 Поступило: 1000");
-        QCOMPARE(SoundPlayer::recorded().size(), 1);
 
         // Everything moved to Viewed: the next arrival is still news.
-        QVERIFY(fixture.query->markAllOrdersViewed(login));
+        QVERIFY(fixture.query->markAllOrdersViewed(fixture.engine->currentLogin()));
         window->showPage(MainWindow::WelcomePage);
         clearBalloons();
-        fixture.service()->setNewOrderIds(fixture.service()->addNewOrders(1));
-        fixture.engine->newOrdersNow();
-        QTRY_COMPARE_WITH_TIMEOUT(SoundPlayer::recorded().size(), 1, 30000);
+        fixture.service()->setNewOrderIds({});
+        download(1, 1);
         QCOMPARE(balloons(), QStringList() << "Поступили новые заявки|Всего новых: 1 Поступило: 1");
     }
 
     void firstFetchOfTheDay()
     {
-        delete startWithOrders(5);
+        QVERIFY(startWithOrders(5));
         clearBalloons();
-        std::unique_ptr<MainWindow> window(startWithOrders(5, true));
-        QVERIFY(window);
+        QVERIFY(startWithOrders(5, true));
         QTRY_COMPARE(balloons().size(), 2);
         QCOMPARE(balloons(),
                  QStringList() << "Синхронизация счетчика заявок|У вас было 5 новых заявок. Выполняется "
@@ -149,26 +131,17 @@ private slots:
         QCOMPARE(balloons().size(), 2);
     }
 
-    void wideBadge_data()
-    {
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("picture");
-        QTest::newRow("on another page") << 1 << "number-shape-2-2x.png";
-        QTest::newRow("on the new orders") << 2 << "number-shape-1-2x.png";
-    }
     void wideBadge()
     {
-        QFETCH(int, page);
-        QFETCH(QString, picture);
-        std::unique_ptr<MainWindow> window(startWithOrders(100));
-        QVERIFY(window);
+        QVERIFY(startWithOrders(100));
         auto *badge = child<QLabel>(window.get(), "lbNewOrderCounter");
         const int right = badge->geometry().right();
-        window->setPage(page);
-        QCOMPARE(badge->width(), 52);
-        QCOMPARE(badge->geometry().right(), right);
-        QVERIFY(badge->styleSheet().contains(picture));
-        QCOMPARE(badge->styleSheet().startsWith(QStringLiteral("color : white")), page == 2);
+        for (int page : {1, 2}) {
+            window->setPage(page);
+            QVERIFY(badge->width() == 52 && badge->geometry().right() == right);
+            QVERIFY(badge->styleSheet().contains(page == 2 ? "number-shape-1-2x.png" : "number-shape-2-2x.png"));
+            QCOMPARE(badge->styleSheet().startsWith(QStringLiteral("color : white")), page == 2);
+        }
     }
 };
 

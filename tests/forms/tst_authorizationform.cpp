@@ -26,20 +26,6 @@
 #include <memory>
 
 // The login form against the stand-in service, with the program's real objects behind it.
-// Counts the times a widget is shown.
-class ShowCounter : public QObject
-{
-public:
-    int shows = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        shows += event->type() == QEvent::Show ? 1 : 0;
-        return false;
-    }
-};
-
 class TestAuthorizationForm : public QObject
 {
     Q_OBJECT
@@ -189,18 +175,18 @@ private slots:
 
         // The paid-access flag: the same value changes nothing, another one is stored and reloads the page.
         TavrelApplication *app = TavrelApplication::instance();
-        ShowCounter page;
+        EventCounter page(QEvent::Show);
         window->welcome()->installEventFilter(&page);
         app->setFullAccess(true);
-        QCOMPARE(page.shows, 0);
+        QCOMPARE(page.count, 0);
         app->setFullAccess(false);
         QVERIFY(!app->fullAccess);
         QVERIFY(!AppSettings::isFullAccess());
         QVERIFY(!query->isFullAccess(QStringLiteral("demo")));
-        QCOMPARE(page.shows, 1);
+        QCOMPARE(page.count, 1);
         app->setFullAccess(true);
         QVERIFY(query->isFullAccess(QStringLiteral("demo")));
-        QCOMPARE(page.shows, 2);
+        QCOMPARE(page.count, 2);
     }
 
     void refusedLogins_data()

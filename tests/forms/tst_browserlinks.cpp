@@ -1,36 +1,13 @@
-#include "syncfixture.h"
 #include "appsettings.h"
 #include "formtesthelpers.h"
 #include "mainwindow.h"
+#include "syncfixture.h"
 #include "testapplication.h"
 
 #include <QDesktopServices>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QtTest>
-
-// Receives what the program asks the desktop to open, and notes the window's page reloads in between.
-class Desktop : public QObject
-{
-    Q_OBJECT
-public:
-    QStringList events;
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url)
-    {
-        urls << url;
-        events << QStringLiteral("open");
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Show)
-            events << QStringLiteral("page shown");
-        return false;
-    }
-};
 
 // Links that leave the program for the browser: a fresh web login first, the session only to the
 // service's own pages, and nothing but web addresses.
@@ -39,40 +16,45 @@ class TestBrowserLinks : public QObject
     Q_OBJECT
 
     SyncFixture fixture;
-    Desktop desktop;
     std::unique_ptr<MainWindow> window;
-    QString login;
+    QList<QUrl> opened;
+    EventCounter pageShown {QEvent::Show}; // its log also notes every opening, in order
+    const QStringList schemes {"http", "https", "file", "tavrel", "javascript"};
 
-    static QString href(QLabel *label)
+    QString href(const char *name) const
     {
-        const QString target = QRegularExpression(QStringLiteral("href=\"([^\"]*)\"")).match(label->text()).captured(1);
-        return QString(target).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        const QString text = child<QLabel>(window.get(), name)->text();
+        return QRegularExpression(QStringLiteral("href=\"([^\"]*)\"")).match(text).captured(1).replace("&amp;", "&");
     }
     QString session() const { return QString::fromUtf8(fixture.engine->sessionCookie()); }
-    int logins() { return fixture.service()->requests(URL_LOGIN).size(); }
 
 private slots:
+    void open(const QUrl &url)
+    {
+        opened << url;
+        pageShown.log << QStringLiteral("open");
+    }
+
     void initTestCase()
     {
         fixture.setUp();
-        for (const char *scheme : {"http", "https", "file", "tavrel", "javascript"})
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &desktop, "open");
+        for (const QString &scheme : schemes)
+            QDesktopServices::setUrlHandler(scheme, this, "open");
     }
     void cleanupTestCase()
     {
-        for (const char *scheme : {"http", "https", "file", "tavrel", "javascript"})
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+        for (const QString &scheme : schemes)
+            QDesktopServices::unsetUrlHandler(scheme);
         fixture.tearDown();
     }
     void init()
     {
-        login = fixture.newSubscriber();
-        QVERIFY(fixture.startAs(login));
+        QVERIFY(fixture.startAs(fixture.newSubscriber()));
         window = std::make_unique<MainWindow>();
         TavrelApplication::instance()->mainWindow = window.get();
         window->show();
-        desktop.urls.clear();
-        desktop.events.clear();
+        opened.clear();
+        pageShown.log.clear();
         fixture.service()->clearRequestLog();
     }
     void cleanup()
@@ -83,49 +65,42 @@ private slots:
 
     void twoLinksShareOneLogin()
     {
-        auto *profile = child<QLabel>(window.get(), "linkMyProfile");
-        auto *tariffs = child<QLabel>(window.get(), "linkTarifs");
         const QString before = session();
-        QCOMPARE(href(profile), baseUrl() + QStringLiteral("/me?session=") + before);
-        emit profile->linkActivated(href(profile));
-        emit tariffs->linkActivated(href(tariffs));
-        QTRY_COMPARE(desktop.urls.size(), 2);
-        QCOMPARE(logins(), 1);
-        QVERIFY(session() != before);
-        QCOMPARE(desktop.urls,
-                 QList<QUrl>() << QUrl(baseUrl() + QStringLiteral("/me?session=") + session())
-                               << QUrl(baseUrl() + QStringLiteral("/bills?session=") + session()));
+        QCOMPARE(href("linkMyProfile"), baseUrl() + "/me?session=" + before);
+        emit child<QLabel>(window.get(), "linkMyProfile")->linkActivated(href("linkMyProfile"));
+        emit child<QLabel>(window.get(), "linkTarifs")->linkActivated(href("linkTarifs"));
+        QTRY_COMPARE(opened.size(), 2);
+        QVERIFY(fixture.service()->requests(URL_LOGIN).size() == 1 && session() != before);
+        QCOMPARE(opened,
+                 QList<QUrl>() << QUrl(baseUrl() + "/me?session=" + session())
+                               << QUrl(baseUrl() + "/bills?session=" + session()));
     }
 
     void failedLoginOpensWithTheOldSession()
     {
-        auto *company = child<QLabel>(window.get(), "linkCompany");
         fixture.service()->addFault(LocalServiceFault::httpStatus(500).onPath(URL_LOGIN).once());
-        emit company->linkActivated(href(company));
-        QTRY_COMPARE(desktop.urls.size(), 1);
-        QCOMPARE(desktop.urls.first(), QUrl(href(company)));
+        emit child<QLabel>(window.get(), "linkCompany")->linkActivated(href("linkCompany"));
+        QTRY_COMPARE(opened, QList<QUrl>() << QUrl(href("linkCompany")));
     }
 
-    void paidAccessChangeReloadsThePage()
+    void paidAccessChangeReloadsThePageFirst()
     {
-        window->welcome()->installEventFilter(&desktop);
-        LocalServiceUser user = *fixture.service()->user(login);
+        window->welcome()->installEventFilter(&pageShown);
+        LocalServiceUser user = *fixture.service()->user(fixture.engine->currentLogin());
         user.fullAccess = !AppSettings::isFullAccess();
         fixture.service()->addUser(user);
         window->browserLinkActivate(baseUrl() + URL_BILLS);
-        QTRY_COMPARE(desktop.urls.size(), 1);
+        QTRY_COMPARE(pageShown.log,
+                     QStringList() << "event"
+                                   << "open");
         QCOMPARE(AppSettings::isFullAccess(), user.fullAccess);
-        QCOMPARE(desktop.events,
-                 QStringList() << "page shown"
-                               << "open");
     }
 
     void onlyWebAddresses_data()
     {
         QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("opened"); // "" = not opened; "SESSION" stands for the new session
-        QTest::newRow("the service's page")
-            << baseUrl() + "/order/5?x=1&session=old" << baseUrl() + "/order/5?session=SESSION";
+        QTest::addColumn<QString>("opened"); // empty: not opened; SESSION: the new session
+        QTest::newRow("own page") << baseUrl() + "/order/5?x=1&session=old" << baseUrl() + "/order/5?session=SESSION";
         QTest::newRow("foreign host keeps its query") << "https://example.org/p?a=1"
                                                       << "https://example.org/p?a=1";
         QTest::newRow("look-alike host") << "http://127.0.0.1.example.org/x"
@@ -144,12 +119,11 @@ private slots:
         window->browserLinkActivate(address);
         if (opened.isEmpty()) {
             QTest::qWait(300);
-            QCOMPARE(desktop.urls.size(), 0);
-            QCOMPARE(logins(), 0);
+            QVERIFY(this->opened.isEmpty() && fixture.service()->requests(URL_LOGIN).isEmpty());
             return;
         }
-        QTRY_COMPARE(desktop.urls.size(), 1);
-        QCOMPARE(desktop.urls.first(), QUrl(opened.replace(QStringLiteral("SESSION"), session())));
+        QTRY_COMPARE(this->opened.size(), 1);
+        QCOMPARE(this->opened.first(), QUrl(opened.replace(QStringLiteral("SESSION"), session())));
     }
 };
 

@@ -2,31 +2,15 @@
 #include "formtesthelpers.h"
 #include "mainwindow.h"
 #include "messageboxdriver.h"
-#include "setuppanel.h"
 #include "syncfixture.h"
 #include "synctasktype.h"
 #include "testapplication.h"
-#include "welcomepanel.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
-
-// Counts the mouse releases a widget gets.
-class ReleaseCounter : public QObject
-{
-public:
-    int releases = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        releases += event->type() == QEvent::MouseButtonRelease ? 1 : 0;
-        return false;
-    }
-};
 
 // The frame of the main window: pages, layout, pointer handling, the loading overlay and its life.
 class TestMainWindow : public QObject
@@ -35,16 +19,14 @@ class TestMainWindow : public QObject
 
     SyncFixture fixture;
 
-    static void mouse(QWidget *target, QEvent::Type type, const QPoint &windowPos, Qt::MouseButtons buttons,
-                      QWidget *window)
+    static void mouse(QWidget *target, QEvent::Type type, const QPoint &at, Qt::MouseButtons buttons, QWidget *window)
     {
-        const QPoint global = window->mapToGlobal(windowPos);
-        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent event(type, target->mapFromGlobal(global), global, button, buttons, Qt::NoModifier);
+        const QPoint global = window->mapToGlobal(at);
+        QMouseEvent event(type, target->mapFromGlobal(global), global,
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
         QApplication::sendEvent(target, &event);
     }
-
-    int listeners(int type) const
+    int tasks(int type) const
     {
         int n = 0;
         for (TavrelSynchronizationTask *task : fixture.engine->taskList())
@@ -58,6 +40,7 @@ private slots:
     void cleanup()
     {
         OnlineState::force(true);
+        fixture.service()->clearFaults();
         fixture.destroyEngine();
     }
 
@@ -65,9 +48,8 @@ private slots:
     void loadingHolds()
     {
         MainWindow window;
-        auto *anim = child<QLabel>(&window, "lbDataLoadingAnim");
-        QVERIFY(anim->text().indexOf(QStringLiteral("loading-dot-2.png"))
-                < anim->text().indexOf(QStringLiteral("loading-dot.png")));
+        const QString dots = child<QLabel>(&window, "lbDataLoadingAnim")->text();
+        QVERIFY(dots.indexOf(QStringLiteral("dot-2.png")) < dots.indexOf(QStringLiteral("dot.png")));
         QWidget *overlay = child<QWidget>(&window, "dataLoadingView");
         QCOMPARE(window.loadingHolds(), 1); // the first-loading hold
         window.showLoadingIndicator();
@@ -75,11 +57,9 @@ private slots:
         QVERIFY(!overlay->isHidden());
         window.stopLoadingIndicator();
         QVERIFY(overlay->isHidden());
-        window.stopLoadingIndicator();
-        QCOMPARE(window.loadingHolds(), 0);
+        window.stopLoadingIndicator(); // one too many: no debt left for the next hold
         window.showLoadingIndicator();
-        QVERIFY(window.isLoadingIndicatorActive());
-        QVERIFY(!overlay->isHidden());
+        QVERIFY(window.isLoadingIndicatorActive() && !overlay->isHidden());
     }
 
     void pages_data()
@@ -114,34 +94,26 @@ private slots:
         QFETCH(QString, link);
         QFETCH(int, mode);
         MainWindow window;
-        window.setPage(7);
         window.setPage(page == 7 ? 1 : 7);
         QWidget *before = window.pagePanel();
         window.setPage(page);
         QWidget *shown = window.pagePanel();
-        QVERIFY(shown);
-        if (mode >= 0) {
-            QCOMPARE(&window.paginator(page)->panel, shown);
-            QCOMPARE(window.paginator(page)->mode, mode);
-        }
         QCOMPARE(QString::fromLatin1(shown->metaObject()->className()), panel);
-        QCOMPARE(shown->parentWidget(), child<QWidget>(&window, "marketPlace"));
-        QVERIFY(!shown->isHidden());
+        QVERIFY(shown->parentWidget() == child<QWidget>(&window, "marketPlace") && !shown->isHidden());
         QVERIFY(!before->parentWidget() && before->isHidden());
+        if (mode >= 0)
+            QVERIFY(&window.paginator(page)->panel == shown && window.paginator(page)->mode == mode);
         QWidget *marker = child<QWidget>(&window, "wgSelection");
-        const auto labels = child<QWidget>(&window, "leftTopMenuPlace")
-                                ->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
-        for (QLabel *label : labels) {
-            const bool marked = label->objectName() == link;
-            QCOMPARE(label->text().contains(LINK_STYLE_SELECTED), marked);
-            if (marked)
+        QCOMPARE(marker->isHidden(), link.isEmpty());
+        for (QLabel *label : child<QWidget>(&window, "leftTopMenuPlace")->findChildren<QLabel *>()) {
+            QCOMPARE(label->text().contains(LINK_STYLE_SELECTED), label->objectName() == link);
+            if (label->objectName() == link)
                 QCOMPARE(marker->geometry().center().y(), label->geometry().center().y());
         }
-        QCOMPARE(marker->isHidden(), link.isEmpty());
     }
 
-    // The stored lists load on every visit; asking for the page shown loads it again only through showPage.
-    void listRequests()
+    // Stored lists load on every visit; the page shown loads again only through showPage.
+    void navigation()
     {
         MainWindow window;
         QSignalSpy loads(window.paginator(2), &ViewOrdersPaginator::loadingFinished);
@@ -150,26 +122,23 @@ private slots:
         QCOMPARE(loads.count(), 1);
         window.showPage(2);
         QCOMPARE(loads.count(), 2);
-    }
 
-    void backPaths()
-    {
-        MainWindow window;
-        auto *back = child<QLabel>(window.detailedOrderPanel(), "lbBackLabel");
-        window.setPage(2);
         window.readOrder(5);
         window.readOrder(6); // from the detail page itself: the way back stays
         QCOMPARE(window.currentPage(), 11);
-        emit back->linkActivated(QString());
+        emit child<QLabel>(window.detailedOrderPanel(), "lbBackLabel")->linkActivated(QString());
         QCOMPARE(window.currentPage(), 2);
 
         // The logo leads home, and its release goes no further.
         QWidget *logo = child<QWidget>(window.searchHeader(), "logo");
-        ReleaseCounter counter;
-        logo->installEventFilter(&counter);
+        EventCounter releases(QEvent::MouseButtonRelease);
+        logo->installEventFilter(&releases);
         QTest::mouseRelease(logo, Qt::LeftButton);
-        QCOMPARE(window.currentPage(), 1);
-        QCOMPARE(counter.releases, 0);
+        QVERIFY(window.currentPage() == 1 && releases.count == 0);
+        for (const char *counter : {"lbNewOrderCounter", "lbFavouriteCount"}) {
+            QTest::mouseRelease(child<QLabel>(&window, counter), Qt::LeftButton);
+            QCOMPARE(window.currentPage(), counter[2] == 'N' ? 2 : 4);
+        }
     }
 
     void quickSearch_data()
@@ -188,16 +157,15 @@ private slots:
         child<QTabWidget>(window.searchHeader(), "tabWidget")->setCurrentIndex(tab);
         child<QCheckBox>(window.searchHeader(), "chkMorphology")->setChecked(true);
         QTest::mouseClick(child<QPushButton>(window.searchHeader(), "buttonSearch"), Qt::LeftButton);
-        QCOMPARE(window.currentPage(), page);
         ViewOrdersPaginator *list = window.paginator(page);
-        QCOMPARE(list->isLoading(), page == 5);
+        QVERIFY(window.currentPage() == page && list->isLoading() == (page == 5));
         if (page == 5) {
             QCOMPARE(list->searchArea, tab == 0 ? SEARCH_AREA_CURRENT_ORDERS : SEARCH_AREA_ARCHIVE_ORDERS);
             QVERIFY(list->morphology && !list->wordsRequired && list->searchText.isEmpty());
         }
     }
 
-    // The service forgets the session while the detail page reads its order; the read logs in again,
+    // The service forgets the session while the detail page reads its order: the read logs in again,
     // learns of another paid-access flag and so reloads the very page whose request is reporting.
     void paidAccessChangeDuringTheOrderRead()
     {
@@ -215,7 +183,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(AppSettings::isFullAccess(), user.fullAccess, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(child<QLabel>(window.detailedOrderPanel(), "lbLoading")->text().isEmpty(), 20000);
         QVERIFY(child<QLabel>(window.detailedOrderPanel(), "lbHeader")->text().contains(QString::number(id)));
-        QCOMPARE(window.currentPage(), 11);
     }
 
     void chromeLayoutAndCollapse()
@@ -227,15 +194,14 @@ private slots:
         QWidget *menu = child<QWidget>(&window, "leftMenuPlace");
         QWidget *page = child<QWidget>(&window, "marketPlace");
         QWidget *button = child<QWidget>(&window, "pushButtonCollapse");
-        const int pageWidth = page->width();
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(menu->width(), child<QWidget>(&window, "leftMenuSmall")->width());
-        QCOMPARE(page->width(), pageWidth + 160 - menu->width());
-        QCOMPARE(button->geometry(), QRect(menu->geometry().right() + 1, menu->y(), 5, menu->height()));
-        QCOMPARE(button->accessibleName(), QStringLiteral("Развернуть меню"));
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(menu->width(), child<QWidget>(&window, "leftTopMenuPlace")->width());
-        QCOMPARE(page->width(), pageWidth + 160 - menu->width());
+        const int pageRight = page->geometry().right();
+        for (const char *width : {"leftMenuSmall", "leftTopMenuPlace"}) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            QCOMPARE(menu->width(), child<QWidget>(&window, width)->width());
+            QCOMPARE(button->geometry(), QRect(menu->geometry().right() + 1, menu->y(), 5, menu->height()));
+            QCOMPARE(page->x(), button->geometry().right() + 1);
+            QCOMPARE(page->geometry().right(), pageRight);
+        }
     }
 
     void hoverCursors_data()
@@ -245,11 +211,8 @@ private slots:
         QTest::addColumn<int>("cursor");
         QTest::newRow("left") << QPoint(5, 100) << 1 << int(Qt::SizeHorCursor);
         QTest::newRow("top-left by the side") << QPoint(5, 10) << 0 << int(Qt::SizeFDiagCursor);
-        QTest::newRow("top-left by the top") << QPoint(20, 5) << 0 << int(Qt::SizeFDiagCursor);
         QTest::newRow("bottom-left") << QPoint(5, 620) << 2 << int(Qt::SizeBDiagCursor);
-        QTest::newRow("right") << QPoint(995, 100) << 5 << int(Qt::SizeHorCursor);
         QTest::newRow("top-right") << QPoint(995, 10) << 6 << int(Qt::SizeBDiagCursor);
-        QTest::newRow("top") << QPoint(100, 5) << 7 << int(Qt::SizeVerCursor);
         QTest::newRow("bottom") << QPoint(100, 645) << 3 << int(Qt::SizeVerCursor);
         QTest::newRow("bottom-right") << QPoint(990, 645) << 4 << int(Qt::SizeFDiagCursor);
         QTest::newRow("inside") << QPoint(500, 300) << -1 << int(Qt::ArrowCursor);
@@ -261,12 +224,9 @@ private slots:
         QFETCH(int, cursor);
         MainWindow window;
         window.show();
-        QCOMPARE(window.size(), QSize(1000, 650));
         QWidget *shadow = child<QWidget>(&window, "shadowLeft");
         mouse(shadow, QEvent::MouseMove, pos, Qt::NoButton, &window);
-        QCOMPARE(window.hoveredEdge(), edge);
-        QCOMPARE(int(shadow->cursor().shape()), cursor);
-        // Over anything but the shadow the edge is forgotten.
+        QVERIFY(window.hoveredEdge() == edge && shadow->cursor().shape() == cursor);
         mouse(child<QWidget>(&window, "marketPlace"), QEvent::MouseMove, QPoint(500, 300), Qt::NoButton, &window);
         QCOMPARE(window.hoveredEdge(), -1);
     }
@@ -281,32 +241,12 @@ private slots:
         mouse(&window, QEvent::MouseMove, QPoint(-25, 100), Qt::LeftButton, &window);
         mouse(&window, QEvent::MouseButtonRelease, QPoint(-25, 100), Qt::NoButton, &window);
         QCOMPARE(window.geometry(), start.adjusted(-30, 0, 0, 0));
-
         // No edge: the pressed point stays under the pointer.
         const QPoint before = window.pos();
         mouse(child<QWidget>(&window, "marketPlace"), QEvent::MouseMove, QPoint(500, 300), Qt::NoButton, &window);
         mouse(&window, QEvent::MouseButtonPress, QPoint(500, 300), Qt::LeftButton, &window);
         mouse(&window, QEvent::MouseMove, QPoint(540, 325), Qt::LeftButton, &window);
-        QCOMPARE(window.pos(), before + QPoint(40, 25));
-        QCOMPARE(window.size(), start.adjusted(-30, 0, 0, 0).size());
-    }
-
-    void releasesOnCounters_data()
-    {
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<int>("page");
-        QTest::newRow("new orders") << "lbNewOrderCounter" << 2;
-        QTest::newRow("favourites") << "lbFavouriteCount" << 4;
-    }
-    void releasesOnCounters()
-    {
-        QFETCH(QString, label);
-        QFETCH(int, page);
-        MainWindow window;
-        window.show();
-        auto *counter = child<QLabel>(&window, label.toLatin1().constData());
-        mouse(counter, QEvent::MouseButtonRelease, counter->geometry().center(), Qt::NoButton, &window);
-        QCOMPARE(window.currentPage(), page);
+        QVERIFY(window.pos() == before + QPoint(40, 25) && window.width() == start.width() + 30);
     }
 
     void firstLoadingTimeout_data()
@@ -329,55 +269,45 @@ private slots:
         OnlineState::force(online);
         MainWindow window;
         window.show();
-        if (downloading) {
-            TavrelSynchronizationTask *task = fixture.engine->findTask(SyncTaskType::NewOrders);
-            QTRY_VERIFY_WITH_TIMEOUT(task->context() && task->context()->isRunning(), 10000);
-        }
+        TavrelSynchronizationTask *task = fixture.engine->findTask(SyncTaskType::NewOrders);
+        QTRY_VERIFY_WITH_TIMEOUT(!downloading || task->context()->isRunning(), 10000);
         QTimer *timer = nullptr;
         for (QTimer *candidate : window.findChildren<QTimer *>())
             timer = candidate->isSingleShot() && candidate->interval() == 3000 ? candidate : timer;
         // Offline, the stored count is known at once and ends the first loading without the timer.
-        QVERIFY(timer);
         QCOMPARE(timer->isActive(), online);
         if (online)
             QMetaObject::invokeMethod(timer, "timeout");
-        const QString text = child<QLabel>(window.welcome(), "lbMessage")->text();
-        QVERIFY2(text.contains(shown), qPrintable(text));
-        QCOMPARE(window.loadingHolds(), 0);
-        QVERIFY(child<QWidget>(&window, "dataLoadingView")->isHidden());
+        QVERIFY(child<QLabel>(window.welcome(), "lbMessage")->text().contains(shown));
+        QVERIFY(window.loadingHolds() == 0 && child<QWidget>(&window, "dataLoadingView")->isHidden());
 
         // The link explains the offline state, or opens the new orders once the count is known.
         MessageBoxDriver driver({QStringLiteral("OK")});
         emit window.welcome()->newOrdersClick();
         QCOMPARE(window.currentPage(), online ? 1 : 2);
-        QCOMPARE(driver.seen().size(), online ? 1 : 0);
-        if (online)
-            QCOMPARE(driver.seen().first(), QStringLiteral("Сеть не доступна|Программа запущена в автономном режиме."));
-        fixture.service()->clearFaults();
+        QCOMPARE(driver.seen(),
+                 online ? QStringList("Сеть не доступна|Программа запущена в автономном режиме.") : QStringList());
     }
 
     // A show registers one favourites listener, however often the window is shown; a second window on
     // the same engine hears of new orders after the first is gone, with events still posted to it.
     void listenersAndDestruction()
     {
-        const QString login = fixture.newSubscriber();
-        QVERIFY(fixture.startAs(login));
-        const int before = listeners(SyncTaskType::FavouritesListener);
+        QVERIFY(fixture.startAs(fixture.newSubscriber()));
+        const int before = tasks(SyncTaskType::FavouritesListener);
         auto first = std::make_unique<MainWindow>();
         for (int i = 0; i < 3; ++i) {
             first->show();
             first->hide();
         }
-        QCOMPARE(listeners(SyncTaskType::FavouritesListener), before + 1);
+        QCOMPARE(tasks(SyncTaskType::FavouritesListener), before + 1);
         first->show();
         QCoreApplication::postEvent(
             child<QWidget>(first.get(), "shadowLeft"),
             new QMouseEvent(QEvent::MouseMove, QPointF(1, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier));
-        QCoreApplication::postEvent(qApp, new QEvent(QEvent::User));
         first.reset();
         QCoreApplication::processEvents();
-        QTRY_COMPARE(listeners(SyncTaskType::FavouritesListener), before);
-
+        QTRY_COMPARE(tasks(SyncTaskType::FavouritesListener), before);
         MainWindow second;
         second.show();
         QTRY_VERIFY_WITH_TIMEOUT(!child<QLabel>(&second, "lbNewOrderCounter")->text().isEmpty(), 20000);

@@ -13,38 +13,41 @@ class TestWelcomePanel : public QObject
 {
     Q_OBJECT
 
-    static QString shown(WelcomePanel &panel, const char *label = "lbMessage")
+    // The message as the user reads it, and its rich text.
+    static QString shown(WelcomePanel &panel, QString *html = nullptr)
     {
         QTextDocument document;
-        document.setHtml(child<QLabel>(&panel, label)->text());
+        document.setHtml(child<QLabel>(&panel, "lbMessage")->text());
+        if (html)
+            *html = child<QLabel>(&panel, "lbMessage")->text();
         return document.toPlainText().simplified();
     }
 
 private slots:
-    void init() { Clock::setFixed(QDateTime(QDate(2023, 1, 1), QTime(12, 0))); }
+    void init() { Clock::setFixed(QDateTime(QDate(2023, 1, 1), QTime(12, 0))); } // a Sunday
     void cleanup()
     {
         Clock::reset();
         AppSettings::setUserName(QString());
     }
 
-    void countPhrase_data()
+    void countWords_data()
     {
         QTest::addColumn<QStringList>("counts");
         QTest::addColumn<QString>("words");
         QTest::newRow("one") << QStringList {"1", "21", "101"} << "новая заявка";
         QTest::newRow("few") << QStringList {"2", "3", "4", "22", "104"} << "новые заявки";
-        QTest::newRow("many") << QStringList {"0", "5", "11", "12", "14", "19", "20", "111", "112"} << "новых заявок";
-        QTest::newRow("no number counts as 0") << QStringList {"x"} << "новых заявок";
+        QTest::newRow("many") << QStringList {"0", "5", "11", "12", "14", "19", "20", "111", "112", "x"}
+                              << "новых заявок";
     }
-    void countPhrase()
+    void countWords()
     {
         QFETCH(QStringList, counts);
         QFETCH(QString, words);
         WelcomePanel panel;
         for (const QString &count : counts) {
             panel.retranslateUi(count);
-            QVERIFY2(shown(panel).contains(QStringLiteral("У вас %1 %2.").arg(count, words)), qPrintable(shown(panel)));
+            QVERIFY(shown(panel).contains(QStringLiteral("У вас %1 %2.").arg(count, words)));
         }
     }
 
@@ -59,13 +62,13 @@ private slots:
                                               << ""
                                               << "";
         QTest::newRow("zero") << "" << false << "0"
-                              << "У вас 0 новых заявок."
+                              << "У вас 0 новых заявок. "
                               << "0 новых заявок";
-        QTest::newRow("plain message beats the count") << "Идет загрузка заявок..." << false << "7"
-                                                       << "Идет загрузка заявок..."
+        QTest::newRow("plain message beats the count") << "Загрузка <b>..." << false << "7"
+                                                       << "Загрузка <b>... "
                                                        << "";
         QTest::newRow("message as link") << "нет доступа к сети" << true << ""
-                                         << "У вас нет доступа к сети."
+                                         << "У вас нет доступа к сети. "
                                          << "нет доступа к сети";
     }
     void statusLine()
@@ -79,11 +82,8 @@ private slots:
         panel.message = message;
         panel.messageAsLink = asLink;
         panel.retranslateUi(count);
-        const QString text = shown(panel);
-        QVERIFY2(
-            text.contains(QStringLiteral("воскресенье, 1 января. ") + line + (line.isEmpty() ? "" : " ") + "Приятной"),
-            qPrintable(text));
-        const QString html = child<QLabel>(&panel, "lbMessage")->text();
+        QString html;
+        QVERIFY(shown(panel, &html).contains(QStringLiteral("воскресенье, 1 января. ") + line + "Приятной"));
         QVERIFY(html.contains(QStringLiteral("color:#2191c9;\">%1</span></a>").arg(link)));
         QSignalSpy clicks(&panel, &WelcomePanel::newOrdersClick);
         emit child<QLabel>(&panel, "lbMessage")->linkActivated(QStringLiteral("anything"));
@@ -104,8 +104,6 @@ private slots:
                                << "Здравствуйте.";
         QTest::newRow("markup and placeholders stay text") << "<b>Иван %2 <a href='x' %4 (ID: 1)"
                                                            << "Здравствуйте, Иван %2 <a href='x' %4.";
-        QTest::newRow("nobody") << ""
-                                << "Здравствуйте.";
     }
     void greetingName()
     {
@@ -114,9 +112,10 @@ private slots:
         AppSettings::setUserName(name);
         WelcomePanel panel;
         panel.retranslateUi(QStringLiteral("3"));
-        QVERIFY2(shown(panel).startsWith(greeting + QStringLiteral(" Сегодня воскресенье")), qPrintable(shown(panel)));
-        QCOMPARE(child<QLabel>(&panel, "lbMessage")->text().count(QStringLiteral("<a ")), 1);
-        QCOMPARE(shown(panel, "lbCR"), QStringLiteral("© Таврел, 2023"));
+        QString html;
+        QVERIFY(shown(panel, &html).startsWith(greeting + QStringLiteral(" Сегодня воскресенье")));
+        QCOMPARE(html.count(QStringLiteral("<a ")), 1);
+        QCOMPARE(child<QLabel>(&panel, "lbCR")->text(), QStringLiteral("© Таврел, 2023"));
     }
 
     void layoutAndParentBackground()
@@ -129,7 +128,6 @@ private slots:
         parent.show();
         for (const QSize &size : {QSize(500, 300), QSize(1000, 600)}) {
             panel.resize(size);
-            QCoreApplication::sendPostedEvents();
             QCOMPARE(child<QWidget>(&panel, "movingWidget")->pos(),
                      QPoint((size.width() - 701) / 2, (size.height() - 351) / 2));
             QCOMPARE(child<QWidget>(&panel, "lbCR")->pos(), QPoint(size.width() - 111, size.height() - 20));

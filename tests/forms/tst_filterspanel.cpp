@@ -1,0 +1,341 @@
+// The filter panel against the real engine, database and stand-in service: the delayed save and its
+// immediate triggers, the synchronization protocol end to end, and the controls.
+#include "filter.h"
+#include "filterspanel.h"
+#include "formtesthelpers.h"
+#include "localservice/localservicefault.h"
+#include "messageboxdriver.h"
+#include "syncfixture.h"
+#include "testapplication.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QtTest>
+
+class TestFiltersPanel : public QObject
+{
+    Q_OBJECT
+
+    SyncFixture fixture;
+    QString login;
+
+    // Filters stored as Sync rows the service does not know, so that nothing is pushed unasked; the
+    // panel shows the first of them.
+    void storeAndShow(FiltersPanel &panel, const QStringList &names)
+    {
+        Entity::FilterList list;
+        for (const QString &name : names) {
+            list.items << new Entity::Filter;
+            list.items.last()->resetSearchCriteria();
+            list.items.last()->name = name;
+            list.items.last()->displayOrder = list.items.size();
+            list.items.last()->state = Entity::FilterList::Sync;
+            list.items.last()->changed = true;
+        }
+        QVERIFY(fixture.query->saveFilters(login, list, false));
+        list.clear();
+        panel.show();
+        panel.rereadFilters();
+        panel.selectFilter(1);
+    }
+    // "name:state:key words" of the stored filters.
+    QStringList stored()
+    {
+        QStringList rows;
+        Entity::FilterList list = fixture.query->filters(login);
+        for (const Entity::Filter *f : qAsConst(list.items))
+            rows << QStringLiteral("%1:%2:%3").arg(f->name).arg(int(f->state)).arg(f->wordSerch);
+        list.clear();
+        return rows;
+    }
+    static void type(QWidget *widget, const QString &text, bool commit = true)
+    {
+        widget->setFocus();
+        if (auto *line = qobject_cast<QLineEdit *>(widget))
+            line->selectAll();
+        else if (auto *spin = qobject_cast<QAbstractSpinBox *>(widget); spin && !text.isEmpty())
+            spin->selectAll();
+        QTest::keyClicks(widget, text);
+        if (commit)
+            QTest::keyClick(widget, Qt::Key_Return);
+    }
+    static void typeKeyWords(FiltersPanel &panel, const QString &text, bool commit = true)
+    {
+        type(child<QLineEdit>(&panel, "edKeyWord"), text, commit);
+    }
+    static void pressSave(FiltersPanel &panel)
+    {
+        QTest::mouseClick(child<QPushButton>(&panel, "btnSave"), Qt::LeftButton);
+    }
+    QStringList serviceWords()
+    {
+        QStringList words;
+        for (const LocalServiceSubscription &s : fixture.service()->subscriptions(login))
+            words << s.field(QStringLiteral("WordSerch"));
+        return words;
+    }
+
+private slots:
+    void initTestCase() { fixture.setUp(); }
+    void cleanupTestCase() { fixture.tearDown(); }
+    void init()
+    {
+        login = fixture.newSubscriber();
+        QVERIFY(fixture.startAs(login));
+    }
+    void cleanup() { fixture.destroyEngine(); }
+
+    void delayedSave_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<bool>("commit");
+        for (const char *trigger : {"timer", "hide", "filter combo", "list editor", "destruction"})
+            QTest::newRow(trigger) << trigger << true;
+        QTest::newRow("typed, then hidden") << "hide" << false;
+        QTest::newRow("typed, then destroyed") << "destruction" << false;
+    }
+    void delayedSave()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(bool, commit);
+        MessageBoxDriver driver({QStringLiteral("Отмена")});
+        auto panel = std::make_unique<FiltersPanel>();
+        QSignalSpy saved(panel.get(), &FiltersPanel::filtersSaved);
+        storeAndShow(*panel, {QStringLiteral("alpha"), QStringLiteral("beta")});
+        // Filling the controls, even from a code no item carries, is no edit.
+        panel->currentFilter()->orderType = QStringLiteral("UNKNOWN");
+        panel->showFilter();
+        QVERIFY(!panel->saveTimerForTesting().isActive() && !panel->hasPendingChanges());
+
+        typeKeyWords(*panel, QStringLiteral("first"), commit);
+        QCOMPARE(stored().first(), QStringLiteral("alpha:3:"));
+        QCOMPARE(panel->saveTimerForTesting().isActive(), commit);
+        if (commit) {
+            QVERIFY(panel->saveTimerForTesting().isSingleShot() && panel->saveTimerForTesting().interval() == 4000);
+            const_cast<QTimer &>(panel->saveTimerForTesting()).stop();
+            QTest::mouseClick(child<QCheckBox>(panel.get(), "chkPrice"), Qt::LeftButton);
+            QVERIFY(panel->saveTimerForTesting().isActive());
+        }
+        if (trigger == QLatin1String("timer"))
+            QMetaObject::invokeMethod(panel.get(), "saveTimerTick");
+        else if (trigger == QLatin1String("hide"))
+            panel->hide();
+        else if (trigger == QLatin1String("filter combo"))
+            child<QComboBox>(panel.get(), "cbFilter")->setCurrentIndex(2);
+        else if (trigger == QLatin1String("list editor"))
+            QTest::mouseClick(child<QPushButton>(panel.get(), "btnFilters"), Qt::LeftButton);
+        else
+            panel.reset();
+        QCOMPARE(stored().first(), QStringLiteral("alpha:1:first"));
+        if (panel) {
+            QCOMPARE(saved.count(), 1);
+            panel->saveChanges();
+            QCOMPARE(saved.count(), 1);
+        }
+    }
+
+    void refusedWriteKeepsTheEdit()
+    {
+        FiltersPanel panel;
+        QSignalSpy saved(&panel, &FiltersPanel::filtersSaved);
+        storeAndShow(panel, {QStringLiteral("alpha"), QStringLiteral("beta")});
+        typeKeyWords(panel, QStringLiteral("kept"));
+        panel.filterAt(2)->state = Entity::FilterList::Deleted;
+        panel.filterAt(2)->changed = true;
+        QSqlQuery sql(QSqlDatabase::database());
+        QVERIFY(sql.exec(QStringLiteral(
+            "CREATE TEMP TRIGGER refuse BEFORE INSERT ON Filters BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+        panel.hide();
+        QVERIFY(panel.hasPendingChanges() && saved.isEmpty());
+        QCOMPARE(panel.filterCount(), 3);
+        QCOMPARE(stored(), QStringList({"alpha:3:", "beta:3:"}));
+        QVERIFY(sql.exec(QStringLiteral("DROP TRIGGER refuse")));
+        panel.saveChanges();
+        QCOMPARE(saved.count(), 1);
+        QCOMPARE(panel.filterCount(), 2);
+        QCOMPARE(stored(), QStringList({"alpha:1:kept", "beta:2:"}));
+    }
+
+    // The visible panel holds syncs back until "Сохранить"; the after-notice brings the service's id,
+    // so a second edit, made after the push or while it is on its way, updates the same subscription.
+    void oneSubscriptionForTwoEdits_data()
+    {
+        QTest::addColumn<bool>("hang");
+        QTest::newRow("second edit after the push") << false;
+        QTest::newRow("second edit during the push") << true;
+    }
+    void oneSubscriptionForTwoEdits()
+    {
+        QFETCH(bool, hang);
+        if (hang)
+            fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_SUBSCRIPTION_CREATE).once());
+        MessageBoxDriver driver({QStringLiteral("Отмена")});
+        FiltersPanel panel;
+        panel.show();
+        typeKeyWords(panel, QStringLiteral("first"));
+        QCOMPARE(driver.seen().value(0), QStringLiteral("Дайте название новому фильтру|"));
+        QCOMPARE(panel.currentFilter()->name, QStringLiteral("Новый фильтр 1"));
+        QCOMPARE(panel.filterAt(0)->name, QStringLiteral("Новый фильтр"));
+        QCOMPARE(stored(), QStringList({"Новый фильтр 1:0:first"}));
+        fixture.engine->processTasks();
+        QVERIFY(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).isEmpty());
+
+        pressSave(panel);
+        QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 1, 10000);
+        if (!hang)
+            QTRY_VERIFY_WITH_TIMEOUT(panel.currentFilter()->id > 0, 10000);
+        Clock::advance(1000);
+        typeKeyWords(panel, QStringLiteral("second"));
+        QMetaObject::invokeMethod(&panel, "saveTimerTick");
+        QTRY_VERIFY_WITH_TIMEOUT(panel.currentFilter()->id > 0, 10000);
+        pressSave(panel);
+        QTRY_COMPARE_WITH_TIMEOUT(serviceWords(), QStringList({"second"}), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(stored(), QStringList({"Новый фильтр 1:3:second"}), 10000);
+    }
+
+    void openDialogPostponesTheSync_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("list editor") << "btnFilters";
+        QTest::newRow("regions chooser") << "btnRegions";
+    }
+    void openDialogPostponesTheSync()
+    {
+        QFETCH(QString, button);
+        FiltersPanel panel;
+        storeAndShow(panel, {QStringLiteral("alpha")});
+        typeKeyWords(panel, QStringLiteral("edited"));
+        pressSave(panel);
+        int pushesWhileOpen = -1;
+        QTimer::singleShot(200, [&] {
+            fixture.engine->processTasks();
+            pushesWhileOpen = fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).size();
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        QTest::mouseClick(panel.findChild<QPushButton *>(button), Qt::LeftButton);
+        QCOMPARE(pushesWhileOpen, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).isEmpty(), 10000);
+    }
+
+    void fullListDownloadKeepsTheSelection()
+    {
+        FiltersPanel panel;
+        storeAndShow(panel, {QStringLiteral("alpha"), QStringLiteral("beta")});
+        Entity::FilterList local = fixture.query->filters(login);
+        for (Entity::Filter *f : local.items)
+            f->state = Entity::FilterList::New;
+        local.items.first()->changed = local.items.last()->changed = true;
+        // Nothing is edited, so "Сохранить" is disabled: each sync is let through as it would be.
+        QMetaObject::invokeMethod(&panel, "mainSaveButtonClick");
+        fixture.engine->filterChanged(local);
+        local.clear();
+        QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->subscriptions(login).size(), 2, 10000);
+        panel.rereadFilters();
+        panel.selectFilter(2);
+        LocalServiceSubscription extra;
+        extra.setField(QStringLiteral("Name"), QStringLiteral("aardvark"));
+        fixture.service()->addSubscription(login, extra);
+        QMetaObject::invokeMethod(&panel, "mainSaveButtonClick");
+        fixture.engine->syncFiltersNow();
+        QTRY_COMPARE_WITH_TIMEOUT(panel.filterCount(), 4, 10000);
+        QCOMPARE(panel.currentFilter()->name, QStringLiteral("beta"));
+    }
+
+    void controls_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("order type") << "cbOrderType"
+                                    << "Государственный заказ"
+                                    << "ordertype"
+                                    << "ALL"
+                                    << "OFFICIAL" << true;
+        QTest::newRow("search area") << "cbSearchArea"
+                                     << "Архивные заказы"
+                                     << "searcharea"
+                                     << "CURRENT_ORDERS"
+                                     << "ARCHIVE_ORDERS" << true;
+        QTest::newRow("check box") << "chkPrice"
+                                   << ""
+                                   << "pricequotation"
+                                   << "true"
+                                   << "false" << true;
+        QTest::newRow("announcement") << "chkSubscriptionEnabled"
+                                      << ""
+                                      << "enabled"
+                                      << "false"
+                                      << "true" << true;
+        QTest::newRow("key words untrimmed") << "edKeyWord"
+                                             << " two  words "
+                                             << "wordserch"
+                                             << ""
+                                             << " two  words " << true;
+        QTest::newRow("excluded words, two blanks") << "edExceptionWords"
+                                                    << "a  b"
+                                                    << "wordsexceptions"
+                                                    << "a b"
+                                                    << "a b" << true;
+        QTest::newRow("amount, decimal comma") << "spinAmountOrdersFrom"
+                                               << "1500,5"
+                                               << "amountordersfrom"
+                                               << "0.00"
+                                               << "1500.50" << true;
+        QTest::newRow("amount normalised") << "spinAmountOrdersTo"
+                                           << ""
+                                           << "amountordersto"
+                                           << "1500"
+                                           << "1500.00" << true;
+        QTest::newRow("amount too large passed through") << "spinAmountOrdersTo"
+                                                         << ""
+                                                         << "amountordersto"
+                                                         << "3000000000"
+                                                         << "3000000000" << false;
+        QTest::newRow("amount no number passed through") << "spinAmountOrdersFrom"
+                                                         << ""
+                                                         << "amountordersfrom"
+                                                         << "abc"
+                                                         << "abc" << false;
+    }
+    void controls()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, input);
+        QFETCH(QString, field);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(bool, changed);
+        QLocale::setDefault(QLocale::Russian);
+        FiltersPanel panel;
+        storeAndShow(panel, {QStringLiteral("alpha")});
+        Entity::Filter *filter = panel.currentFilter();
+        QVariantMap map = filter->toVariantMap();
+        map.insert(field,
+                   field == QLatin1String("wordsexceptions") ? QVariant(before.split(QLatin1Char(' ')))
+                                                             : QVariant(before));
+        filter->fromVariantMap(map);
+        panel.showFilter();
+        QWidget *widget = panel.findChild<QWidget *>(control);
+        if (auto *combo = qobject_cast<QComboBox *>(widget))
+            combo->setCurrentIndex(combo->findText(input));
+        else if (qobject_cast<QCheckBox *>(widget))
+            QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(5, widget->height() / 2));
+        else
+            type(widget, input);
+        const QVariant value = filter->toVariantMap().value(field);
+        const bool isList = value.type() == QVariant::StringList || value.type() == QVariant::List;
+        QCOMPARE(isList ? value.toStringList().join(QLatin1Char(' ')) : value.toString(), after);
+        QCOMPARE(panel.hasPendingChanges(), changed);
+        QLocale::setDefault(QLocale::c());
+    }
+};
+
+TAVREL_TEST_MAIN(TestFiltersPanel)
+#include "tst_filterspanel.moc"
