@@ -18,6 +18,7 @@
 #include "tavrelsynchronizationtask.h"
 #include "tooltipbaloon.h"
 #include "ui_detailedorderpanel.h"
+#include "ui_filterspanel.h"
 #include "ui_mainwindow.h"
 #include "ui_searchpanel.h"
 #include "urlpolicy.h"
@@ -112,6 +113,7 @@ MainWindow::MainWindow(QWidget *parent)
     header->lbBeta->installEventFilter(this);
     connect(&newOrdersPaginator, &ViewOrdersPaginator::loadingFinished, this,
             &MainWindow::newOrdersPanelReceivedResult);
+    connect(&filtersPagePanel, &FiltersPanel::filtersSaved, &searchPanel, qOverload<>(&SearchPanel::newFiltersEvent));
     connect(&welcomePanel, &WelcomePanel::newOrdersClick, this, &MainWindow::welcomeMsgClicked);
 
     readOrderId = -1;
@@ -124,6 +126,9 @@ MainWindow::MainWindow(QWidget *parent)
     advancedResultsPaginator.setListName(tr("Результаты расширенного поиска"));
     searchResultsPaginator.mode = 3;
     searchResultsPaginator.setListName(tr("Результаты поиска"));
+    QLabel *filtersHeader = filtersPagePanel.ui->lbFiltersHeader;
+    filtersHeader->setText(filtersHeader->text().arg(tr("Фильтры")));
+    searchFormPanel.advancedMode = true;
 
     refreshNewTasksLabelState(true, false);
 
@@ -268,6 +273,8 @@ QWidget *MainWindow::panelForPage(int pageId)
         return &paginator(pageId)->panel;
     case SettingsPage:
         return &setupPanel;
+    case FiltersPage:
+        return &filtersPagePanel;
     case OrderPage:
         return &detailPanel;
     default:
@@ -357,6 +364,13 @@ void MainWindow::switchPage()
         break;
     case FilterSearchPage:
         searchResultsPaginator.mode = 4;
+        break;
+    case FiltersPage:
+        // The filters page holds the synchronization of the filters back while it is in search mode.
+        if (filtersPagePanel.advancedMode) {
+            filtersPagePanel.advancedMode = false;
+            filtersPagePanel.resumeSyncReload();
+        }
         break;
     case OrderPage:
         enterOrderPage();
@@ -466,6 +480,10 @@ void MainWindow::filtersClick()
 void MainWindow::welcomeClicked()
 {
     searchPanel.ui->searchLineEdit->clear();
+    if (Entity::Filter *criteria = searchFormPanel.currentFilter()) {
+        criteria->resetSearchCriteria();
+        searchFormPanel.showFilter();
+    }
     setPage(WelcomePage);
 }
 
@@ -990,6 +1008,7 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 void MainWindow::hideEvent(QHideEvent *event)
 {
+    filtersPagePanel.saveChanges();
     QMainWindow::hideEvent(event);
 }
 

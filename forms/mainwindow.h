@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "detailedorderpanel.h"
+#include "filterspanel.h"
 #include "searchpanel.h"
 #include "setuppanel.h"
 #include "vieworderspaginator.h"
@@ -79,6 +80,8 @@ public:
     // Test seams: the panels the pages show, and the state of the pointer and of the announcement.
     WelcomePanel *welcome() { return &welcomePanel; }
     SetupPanel *settings() { return &setupPanel; }
+    FiltersPanel *filtersPage() { return &filtersPagePanel; }
+    FiltersPanel *searchForm() { return &searchFormPanel; }
     DetailedOrderPanel *detailedOrderPanel() { return &detailPanel; }
     ViewOrdersPaginator *paginator(int pageId);
     SearchPanel *searchHeader() { return &searchPanel; }
@@ -149,6 +152,9 @@ private:
     SearchPanel searchPanel;
     WelcomePanel welcomePanel;
     SetupPanel setupPanel;
+    FiltersPanel filtersPagePanel;
+    // The criteria form of the advanced search.
+    FiltersPanel searchFormPanel;
     DetailedOrderPanel detailPanel;
     ViewOrdersPaginator newOrdersPaginator;
     ViewOrdersPaginator viewedPaginator;

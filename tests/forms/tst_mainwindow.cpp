@@ -80,6 +80,8 @@ private slots:
                                      << "" << 3;
         QTest::newRow("filter search") << 6 << "OrdersResultPanel"
                                        << "" << 4;
+        QTest::newRow("filters") << 8 << "FiltersPanel"
+                                 << "linkFilters" << -1;
         QTest::newRow("settings") << 7 << "SetupPanel"
                                   << "linkSetup" << -1;
         QTest::newRow("advanced results") << 10 << "OrdersResultPanel"
@@ -301,6 +303,10 @@ private slots:
             first->hide();
         }
         QCOMPARE(tasks(SyncTaskType::FavouritesListener), before + 1);
+        first->show();
+        first->filtersPage()->setModified(true); // hiding the window stores the filters' edits
+        first->hide();
+        QVERIFY(!first->filtersPage()->hasPendingChanges());
         first->show();
         QCoreApplication::postEvent(
             child<QWidget>(first.get(), "shadowLeft"),

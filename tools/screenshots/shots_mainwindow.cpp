@@ -135,6 +135,12 @@ int main(int argc, char *argv[])
         [&] {
             settle();
             save(window()->grab(), QStringLiteral("settings-in-window.png"));
+            window()->setPage(MainWindow::FiltersPage);
+            return true;
+        },
+        [&] {
+            settle();
+            save(window()->grab(), QStringLiteral("filters-in-window.png"));
             window()->setPage(MainWindow::WelcomePage);
             window()->collapseButtonPressed();
             return true;
