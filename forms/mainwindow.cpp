@@ -861,6 +861,7 @@ void MainWindow::showEvent(QShowEvent *event)
         firstLoadingTimer.start(3000);
     shownOnce = true;
     ui->retranslateUi(this);
+    ui->pushButtonCollapse->setAccessibleName(menuCollapsed ? tr("Развернуть меню") : tr("Свернуть меню"));
     ui->lbUserName->setText(AppSettings::userName());
     refreshUserLabel();
     lastCount = -1;
