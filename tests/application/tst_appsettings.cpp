@@ -110,8 +110,14 @@ private slots:
         QTest::newRow("row null") << QVariantMap() << row({}, {}) << defaults;
         QTest::newRow("row timeout one") << QVariantMap() << row(900, 1)
                                          << QVariantList {900, true, false, 2, 6, false};
-        QTest::newRow("file text") << QVariantMap {{"newOrdersRefreshIntervalTime", "soon"}, {"AutoEnterTimeout", "x"}}
-                                   << QVariantMap() << defaults;
+        auto fileWith = [&](const QVariant &interval, const QVariant &timeout, const QVariant &precache) {
+            return QVariantMap {{fileKeys.at(0), interval}, {fileKeys.at(3), timeout}, {fileKeys.at(4), precache}};
+        };
+        QTest::newRow("file text") << fileWith("soon", "x", "y") << QVariantMap() << defaults;
+        // Out of bounds, whoever wrote them: the defaults.
+        QTest::newRow("file too small") << fileWith(59, -1, -1) << QVariantMap() << defaults;
+        QTest::newRow("file too large") << fileWith(86401, 1000, 21) << QVariantMap() << defaults;
+        QTest::newRow("row too large") << QVariantMap() << row(1000000, 100000) << defaults;
     }
 
     void loadThenSave()
