@@ -131,6 +131,21 @@ private slots:
         emit child<QLabel>(window.detailedOrderPanel(), "lbBackLabel")->linkActivated(QString());
         QCOMPARE(window.currentPage(), 2);
 
+        // The advanced search lies over the page area; leaving it puts the area and both of its header
+        // buttons back, and its close returns to the page before it.
+        QWidget *area = child<QWidget>(&window, "marketPlace");
+        QWidget *button = child<QWidget>(window.searchHeader(), "buttonSearchExtended");
+        QWidget *arrow = child<QWidget>(window.searchHeader(), "buttonSearchExtended_2");
+        for (int from : {10, 11}) {
+            window.setPage(from);
+            QTest::mouseClick(button, Qt::LeftButton);
+            QCOMPARE(window.currentPage(), 9);
+            QVERIFY(area->isHidden() && button->isHidden() && arrow->isHidden());
+            QVERIFY(!window.advancedSearch()->isHidden() && window.advancedSearch()->parentWidget() == &window);
+            emit window.advancedSearch()->closeFormPressed();
+            QVERIFY(window.currentPage() == from && !area->isHidden() && !button->isHidden() && !arrow->isHidden());
+        }
+
         // The logo leads home, and its release goes no further.
         QWidget *logo = child<QWidget>(window.searchHeader(), "logo");
         EventCounter releases(QEvent::MouseButtonRelease);

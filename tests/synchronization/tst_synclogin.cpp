@@ -33,6 +33,7 @@ private slots:
     void supersededLoginIsNotAnswered();
     void renewalThatCannotReachTheServiceGoesOffline();
     void dictionariesComeBackAfterARefusal();
+    void refusedRenewalSilencesTheEngineUntilALogin();
 
 private:
     TavrelSynchronization *engine() { return fixture.engine.data(); }
@@ -251,6 +252,46 @@ void TestSyncLogin::dictionariesComeBackAfterARefusal()
     QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("secret")), S_OK);
     QVERIFY(engine()->findTask(SyncTaskType::DictionariesSync));
     QTRY_VERIFY_WITH_TIMEOUT(requestsOn(URL_GEO_PLACES) > 0 && requestsOn(URL_ECONOMIC_SECTORS) > 0, 10000);
+}
+
+// The password was changed elsewhere: the renewal of an expired session is refused. The form is told
+// once, and nothing but its own login goes out until a login is accepted.
+void TestSyncLogin::refusedRenewalSilencesTheEngineUntilALogin()
+{
+    QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("secret")), S_OK);
+    QStringList told;
+    connect(engine(), &TavrelSynchronization::authorizationReceived, this,
+            [&](NetworkRequestContext *result) { told << result->result.value(KEY_SYNC_RESULT).toString(); });
+    fixture.service()->setPassword(QStringLiteral("anna"), QStringLiteral("changed"));
+    fixture.service()->expireAllSessions();
+    // Two requests on their way meet the refusal: the form hears of it once.
+    NetworkRequestContext *download = engine()->newOrdersNow();
+    engine()->processTasks();
+    NetworkRequestContext *search = engine()->requestSearch(SEARCH_AREA_CURRENT_ORDERS, QString(), false, false);
+    const QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> release(search);
+    bool searchAnswered = false;
+    bool pageAnswered = false;
+    QObject receiver;
+    connect(search, &NetworkRequestContext::replyFinished, &receiver,
+            [&](QObject *argument) { searchAnswered = searchAnswered || !argument; });
+    connect(download, &NetworkRequestContext::replyFinished, &receiver,
+            [&](QObject *argument) { pageAnswered = pageAnswered || argument; });
+    QTRY_VERIFY_WITH_TIMEOUT(searchAnswered && pageAnswered, 10000);
+    QCOMPARE(requestsOn(URL_LOGIN), 3);
+    QCOMPARE(told, QStringList {E_INVALID_USERNAME_OR_PASSWORD});
+
+    const int sent = fixture.service()->requestCount();
+    for (int i = 0; i < 3; ++i) {
+        Clock::advance(601 * 1000);
+        engine()->processTasks();
+        QVERIFY(!download->isRunning());
+    }
+    QCOMPARE(fixture.service()->requestCount(), sent);
+    QCOMPARE(told.size(), 1);
+
+    const int pages = requestsOn(URL_NEW_ORDERS_PAGE);
+    QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("changed")), S_OK);
+    QTRY_VERIFY_WITH_TIMEOUT(requestsOn(URL_NEW_ORDERS_PAGE) > pages, 10000);
 }
 
 TAVREL_CORE_TEST_MAIN(TestSyncLogin)
