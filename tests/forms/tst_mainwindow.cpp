@@ -68,26 +68,21 @@ private slots:
         QTest::addColumn<QString>("panel");
         QTest::addColumn<QString>("link");
         QTest::addColumn<int>("mode"); // of the page's list, -1 without one
-        QTest::newRow("welcome") << 1 << "WelcomePanel"
-                                 << "" << -1;
+        QTest::newRow("welcome") << 1 << "WelcomePanel" << QString() << -1;
         QTest::newRow("new orders") << 2 << "OrdersResultPanel"
                                     << "linkNewTasks" << 0;
         QTest::newRow("viewed") << 3 << "OrdersResultPanel"
                                 << "linkViewed" << 0;
         QTest::newRow("favourites") << 4 << "OrdersResultPanel"
                                     << "linkFavourites" << 1;
-        QTest::newRow("text search") << 5 << "OrdersResultPanel"
-                                     << "" << 3;
-        QTest::newRow("filter search") << 6 << "OrdersResultPanel"
-                                       << "" << 4;
+        QTest::newRow("text search") << 5 << "OrdersResultPanel" << QString() << 3;
+        QTest::newRow("filter search") << 6 << "OrdersResultPanel" << QString() << 4;
         QTest::newRow("filters") << 8 << "FiltersPanel"
                                  << "linkFilters" << -1;
         QTest::newRow("settings") << 7 << "SetupPanel"
                                   << "linkSetup" << -1;
-        QTest::newRow("advanced results") << 10 << "OrdersResultPanel"
-                                          << "" << 4;
-        QTest::newRow("order") << 11 << "DetailedOrderPanel"
-                               << "" << -1;
+        QTest::newRow("advanced results") << 10 << "OrdersResultPanel" << QString() << 4;
+        QTest::newRow("order") << 11 << "DetailedOrderPanel" << QString() << -1;
     }
     void pages()
     {
