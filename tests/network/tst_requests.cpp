@@ -63,6 +63,7 @@ private slots:
     void transportErrorFillsDetails_data();
     void transportErrorFillsDetails();
     void resendDisposesOfFirstReply();
+    void postOutlivesItsContext();
     void textsReachServiceAsTyped();
     void filterOnTheWire_data();
     void filterOnTheWire();
@@ -286,6 +287,16 @@ void TestRequests::resendDisposesOfFirstReply()
     QCOMPARE(bed.service()->requests(QStringLiteral("/api/orders/subscriptions")).size(), 2);
     QVERIFY(!context->result.contains(KEY_FILTERS));
     delete context;
+}
+
+// Qt may still start an aborted post and read its body: the body lives as long as the reply.
+void TestRequests::postOutlivesItsContext()
+{
+    NetworkRequestContext *context = build(NetworkRequestKind::Search);
+    QPointer<QNetworkReply> reply = context->start();
+    QVERIFY(reply);
+    delete context;
+    QTRY_VERIFY_WITH_TIMEOUT(!reply, 5000);
 }
 
 void TestRequests::textsReachServiceAsTyped()
