@@ -87,6 +87,14 @@ FiltersPanel::FiltersPanel(QWidget *parent)
     workingList = ownFilterList;
 
     headerTemplate = ui->lbFiltersHeader->text();
+    // The "закрыть" composite is laid out for one font; with another the word would be cut off.
+    ui->label_5->adjustSize();
+    ui->label_4->move(qMax(ui->label_4->x(), ui->label_5->geometry().right() + 4), ui->label_4->y());
+    ui->btnCloseSubItem->resize(qMax(ui->btnCloseSubItem->width(), ui->label_4->geometry().right() + 3),
+                                qMax(ui->btnCloseSubItem->height(), ui->label_5->geometry().bottom() + 4));
+    ui->btnClose->setMinimumWidth(qMax(ui->btnClose->minimumWidth(), ui->btnCloseSubItem->width() + 5));
+    // The form's title is a template; shown as it is, the filters page would read "%1".
+    ui->lbFiltersHeader->setText(headerTemplate.arg(tr("Фильтры")));
     branchesCountText = ui->lbSelectBranchesCount->text();
     regionsCountText = ui->lbSelectRegionsCount->text();
 

@@ -96,6 +96,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(header->pushButtonMinimize, &QPushButton::released, this, &MainWindow::customMinimize);
     connect(header->pushButtonRestore, &QPushButton::released, this, &QWidget::showNormal);
     connect(header->buttonSearch, &QPushButton::clicked, this, &MainWindow::searchButtonClicked);
+    connect(header->buttonSearchExtended, &QPushButton::clicked, this, &MainWindow::advSearchClicked);
+    connect(header->buttonSearchExtended_2, &QPushButton::clicked, this, &MainWindow::advSearchClicked);
+    connect(&advancedSearchPanel, &AdvancedSearchPanel::searchFormComplete, this, &MainWindow::advSearchFinished);
+    connect(&advancedSearchPanel, &AdvancedSearchPanel::closeFormPressed, this, &MainWindow::closeAdvSearchClick);
+    connect(&advancedSearchPanel, &AdvancedSearchPanel::notifyState, this, &MainWindow::notifyShow);
     connect(&newOrdersPaginator, &ViewOrdersPaginator::dbCounterChanged, this, &MainWindow::refreshFavouriteLabelState);
     connect(&viewedPaginator, &ViewOrdersPaginator::dbCounterChanged, this, &MainWindow::refreshFavouriteLabelState);
     connect(&newOrdersPaginator, &ViewOrdersPaginator::dbCounterChanged, this, [this] { refreshNewTasksLabelState(); });
@@ -129,6 +134,10 @@ MainWindow::MainWindow(QWidget *parent)
     QLabel *filtersHeader = filtersPagePanel.ui->lbFiltersHeader;
     filtersHeader->setText(filtersHeader->text().arg(tr("Фильтры")));
     searchFormPanel.advancedMode = true;
+    advancedSearchPanel.paginator = &advancedResultsPaginator;
+    advancedSearchPanel.filtersPanel = &searchFormPanel;
+    advancedSearchPanel.setParent(this);
+    advancedSearchPanel.hide();
 
     refreshNewTasksLabelState(true, false);
 
@@ -275,6 +284,8 @@ QWidget *MainWindow::panelForPage(int pageId)
         return &setupPanel;
     case FiltersPage:
         return &filtersPagePanel;
+    case AdvancedSearchPage:
+        return &advancedSearchPanel;
     case OrderPage:
         return &detailPanel;
     default:
@@ -325,6 +336,8 @@ void MainWindow::setPage(int pageId)
         return;
     previousPageId = currentPageId;
     currentPageId = pageId;
+    if (previousPageId == AdvancedSearchPage)
+        onLeaveAdvancedSearch();
     switchPage();
 }
 
@@ -375,10 +388,13 @@ void MainWindow::switchPage()
     case OrderPage:
         enterOrderPage();
         break;
+    case AdvancedSearchPage:
+        enterAdvancedSearch();
+        break;
     default:
         break;
     }
-    if (currentPanel) {
+    if (currentPanel && currentPageId != AdvancedSearchPage) {
         currentPanel->setParent(ui->marketPlace);
         ui->gridLayout_3->addWidget(currentPanel, 0, 0);
         currentPanel->show();
@@ -387,6 +403,52 @@ void MainWindow::switchPage()
     refreshFavouriteLabelState();
     adjustAdvancedSearchPanel();
 }
+
+// The advanced search lies over the place of the page area instead of inside it.
+void MainWindow::enterAdvancedSearch()
+{
+    ui->marketPlace->setVisible(false);
+    advancedSearchPanel.hide();
+    advancedSearchPanel.setParent(this);
+    searchPanel.ui->buttonSearchExtended->setVisible(false);
+    searchPanel.ui->buttonSearchExtended_2->hide();
+    adjustAdvancedSearchPanel();
+    QTimer::singleShot(0, this, &MainWindow::advPanelAdjustSize);
+    advancedSearchPanel.refreshVisibleState();
+    advancedSearchPanel.refreshGeoState();
+    advancedSearchPanel.setVisible(true);
+}
+
+void MainWindow::onLeaveAdvancedSearch()
+{
+    advancedSearchPanel.hide();
+    searchPanel.ui->buttonSearchExtended->setVisible(true);
+    searchPanel.ui->buttonSearchExtended_2->show();
+    ui->marketPlace->show();
+}
+
+void MainWindow::advPanelAdjustSize()
+{
+    advancedSearchPanel.refreshVisibleState();
+    advancedSearchPanel.refreshGeoState();
+}
+
+void MainWindow::advSearchClicked()
+{
+    setPage(AdvancedSearchPage);
+}
+
+void MainWindow::advSearchFinished()
+{
+    setPage(AdvancedResultsPage);
+}
+
+void MainWindow::closeAdvSearchClick()
+{
+    setPage(previousPageId);
+}
+
+void MainWindow::notifyShow(QString) { }
 
 void MainWindow::enterOrderPage()
 {
@@ -589,7 +651,7 @@ void MainWindow::adjustAdvancedSearchPanel()
     ui->searchPanelPlace->setGeometry(frame.x(), frame.y(), frame.width(), ui->searchPanelPlace->minimumHeight());
     const QRect header = ui->searchPanelPlace->geometry();
 
-    QWidget *overlayParent = this;
+    QWidget *overlayParent = currentPageId == AdvancedSearchPage ? static_cast<QWidget *>(&advancedSearchPanel) : this;
     if (ui->dataLoadingView->parentWidget() != overlayParent) {
         const bool visible = !ui->dataLoadingView->isHidden();
         ui->dataLoadingView->setParent(overlayParent);
@@ -604,8 +666,14 @@ void MainWindow::adjustAdvancedSearchPanel()
     const int pageX = frame.x() + ui->leftMenuPlace->width() + ui->pushButtonCollapse->width();
     const QRect page(pageX, top, frame.width() - ui->leftMenuPlace->width() - ui->pushButtonCollapse->width(),
                      ui->leftMenuPlace->height());
-    ui->marketPlace->setGeometry(page);
-    ui->dataLoadingView->setGeometry(ui->marketPlace->geometry());
+    if (currentPageId != AdvancedSearchPage) {
+        ui->marketPlace->setGeometry(page);
+        ui->dataLoadingView->setGeometry(ui->marketPlace->geometry());
+    } else {
+        advancedSearchPanel.setGeometry(page);
+        advancedSearchPanel.refreshGeoState();
+        ui->dataLoadingView->setGeometry(0, 0, advancedSearchPanel.width(), advancedSearchPanel.height());
+    }
 
     QWidget *strip = ui->wgUserNamePlace;
     strip->setGeometry(header.x(), header.y() + header.height() - 1 - strip->height(), header.width(), strip->height());
@@ -793,6 +861,7 @@ void MainWindow::showEvent(QShowEvent *event)
         firstLoadingTimer.start(3000);
     shownOnce = true;
     ui->retranslateUi(this);
+    ui->pushButtonCollapse->setAccessibleName(menuCollapsed ? tr("Развернуть меню") : tr("Свернуть меню"));
     ui->lbUserName->setText(AppSettings::userName());
     refreshUserLabel();
     lastCount = -1;

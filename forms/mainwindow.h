@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "advancedsearchpanel.h"
 #include "detailedorderpanel.h"
 #include "filterspanel.h"
 #include "searchpanel.h"
@@ -82,6 +83,7 @@ public:
     SetupPanel *settings() { return &setupPanel; }
     FiltersPanel *filtersPage() { return &filtersPagePanel; }
     FiltersPanel *searchForm() { return &searchFormPanel; }
+    AdvancedSearchPanel *advancedSearch() { return &advancedSearchPanel; }
     DetailedOrderPanel *detailedOrderPanel() { return &detailPanel; }
     ViewOrdersPaginator *paginator(int pageId);
     SearchPanel *searchHeader() { return &searchPanel; }
@@ -119,6 +121,12 @@ private slots:
     void readOrderCompleted(QObject *sender);
     void onLeaveNewOrdersPage();
     void searchButtonClicked();
+    void advSearchClicked();
+    void advSearchFinished();
+    void closeAdvSearchClick();
+    void onLeaveAdvancedSearch();
+    void advPanelAdjustSize();
+    void notifyShow(QString s);
 
 protected:
     bool eventFilter(QObject *obj, QEvent *event) override;
@@ -138,6 +146,7 @@ private:
     bool isShadowFrame(const QObject *obj) const;
     void endFirstLoading();
     void enterOrderPage();
+    void enterAdvancedSearch();
     void showBaloon(const QString &title, const QString &text);
 
     Ui::MainWindow *ui;
@@ -155,6 +164,7 @@ private:
     FiltersPanel filtersPagePanel;
     // The criteria form of the advanced search.
     FiltersPanel searchFormPanel;
+    AdvancedSearchPanel advancedSearchPanel;
     DetailedOrderPanel detailPanel;
     ViewOrdersPaginator newOrdersPaginator;
     ViewOrdersPaginator viewedPaginator;

@@ -201,6 +201,10 @@ void TavrelSynchronization::requestUnauthorizedListenerReceive(QObject *sender)
         return;
     const QVariant code = wrapper->result.value(KEY_RESULT);
     if (code == QVariant(E_INVALID_USERNAME_OR_PASSWORD)) {
+        // A refusal of a session that has already been given up (another request on its way met
+        // the same refusal, or a new login came meanwhile) is not told again.
+        if (m_currentLogin.isEmpty() || wrapper->parameters.value(KEY_LOGIN).toString() != m_currentLogin)
+            return;
         wrapper->result.insert(KEY_SYNC_RESULT, code);
         logOut();
         failTask(findTask(SyncTaskType::Login), nullptr);

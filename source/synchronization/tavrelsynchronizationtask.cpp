@@ -268,7 +268,19 @@ int TavrelSynchronizationTask::process()
         return runFiltersSync();
     if (m_type == SyncTaskType::DictionariesSync)
         return runDictionariesSync();
+    if (m_type == SyncTaskType::NewOrders && nobodyLoggedIn()) {
+        // After a refusal only the login form's login may go out; the download follows the next
+        // accepted login at once.
+        requireImmediate();
+        return m_resultCode;
+    }
     return commonTail();
+}
+
+bool TavrelSynchronizationTask::nobodyLoggedIn()
+{
+    TavrelSynchronization *engine = appSynchronization();
+    return !engine || engine->currentLogin().isEmpty();
 }
 
 int TavrelSynchronizationTask::runListenerDelivery()
@@ -496,8 +508,9 @@ int TavrelSynchronizationTask::runFavouriteChange()
 {
     TavrelSynchronization *engine = appSynchronization();
     TavrelSynchronizationTask *sync = engine ? engine->findTask(SyncTaskType::FavouritesSync) : nullptr;
-    if (!OnlineState::isOnline() || !m_context) {
-        // The row keeps its state; the synchronization pushes it when the network is back.
+    if (!OnlineState::isOnline() || !m_context || nobodyLoggedIn()) {
+        // The row keeps its state; the synchronization pushes it when the network is back and
+        // somebody is logged in.
         if (sync)
             sync->setAlive(true);
         return SyncTaskResult::Done;

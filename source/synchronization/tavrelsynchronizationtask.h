@@ -77,6 +77,8 @@ private:
     int runFiltersSync();
     int runDictionariesSync();
     int commonTail();
+    // After a refused login or renewal, until a login is accepted.
+    static bool nobodyLoggedIn();
     void dictionaryLoaded(QObject *sender, bool regions);
     void startFiltersListRequest();
     // Disconnects and lets go of the current request before the task makes a new one.

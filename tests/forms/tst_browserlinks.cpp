@@ -105,12 +105,9 @@ private slots:
                                                       << "https://example.org/p?a=1";
         QTest::newRow("look-alike host") << "http://127.0.0.1.example.org/x"
                                          << "http://127.0.0.1.example.org/x";
-        QTest::newRow("file") << "file:///etc/passwd"
-                              << "";
-        QTest::newRow("script") << "javascript:alert(1)"
-                                << "";
-        QTest::newRow("own scheme") << "tavrel://favourites/add"
-                                    << "";
+        QTest::newRow("file") << "file:///etc/passwd" << QString();
+        QTest::newRow("script") << "javascript:alert(1)" << QString();
+        QTest::newRow("own scheme") << "tavrel://favourites/add" << QString();
     }
     void onlyWebAddresses()
     {

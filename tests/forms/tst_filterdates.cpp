@@ -21,20 +21,16 @@ class TestFilterDates : public QObject
     SyncFixture fixture;
     QString login;
 
-    static DateTimeEditBalloon *balloon()
-    {
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            if (auto *found = qobject_cast<DateTimeEditBalloon *>(widget))
-                return found;
-        }
-        return nullptr;
-    }
     // Opens the balloon of the opening-from date, picks the day (invalid: none) and presses the button.
     static void pick(FiltersPanel &panel, const QDate &day, const char *button)
     {
         QTest::mouseClick(child<QPushButton>(&panel, "btnOpenDateFromConf"), Qt::LeftButton);
-        DateTimeEditBalloon *shown = balloon();
-        QVERIFY(shown && shown->isVisible());
+        DateTimeEditBalloon *shown = nullptr;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            shown = window->isVisible() && qobject_cast<DateTimeEditBalloon *>(window)
+                ? static_cast<DateTimeEditBalloon *>(window)
+                : shown;
+        QVERIFY(shown);
         if (day.isValid())
             child<QCalendarWidget>(shown, "calendar")->setSelectedDate(day);
         QTest::mouseClick(child<QPushButton>(shown, button), Qt::LeftButton);
@@ -52,8 +48,7 @@ private slots:
         fixture.setUp();
         login = fixture.newSubscriber();
         QVERIFY(fixture.startAs(login));
-        Entity::FilterList list;
-        list.items << new Entity::Filter;
+        Entity::FilterList list(QList<Entity::Filter *> {new Entity::Filter});
         list.items.first()->name = QStringLiteral("dates");
         QVERIFY(fixture.engine->filterChanged(list));
         list.clear();
@@ -97,12 +92,9 @@ private slots:
         } else {
             pick(panel, after.isValid() ? after : before.addDays(1), action.toLatin1().constData());
         }
-        Entity::Filter *filter = panel.currentFilter();
-        QCOMPARE(FiltersPanel::boundToDay(filter->openingTimeFrom), after);
         // Midnight of the service's day, whatever the zone.
-        if (after.isValid())
-            QCOMPARE(filter->openingTimeFrom,
-                     QDateTime(after, QTime(0, 0), Qt::OffsetFromUTC, int(SERVER_TIME_SHIFT_SECONDS)).toUTC());
+        const QDateTime bound(after, QTime(0, 0), Qt::OffsetFromUTC, int(SERVER_TIME_SHIFT_SECONDS));
+        QCOMPARE(panel.currentFilter()->openingTimeFrom, after.isValid() ? bound.toUTC() : QDateTime());
         QCOMPARE(edit->isEnabled(), after.isValid());
         if (after.isValid())
             QCOMPARE(edit->date(), after);

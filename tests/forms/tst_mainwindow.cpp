@@ -68,26 +68,21 @@ private slots:
         QTest::addColumn<QString>("panel");
         QTest::addColumn<QString>("link");
         QTest::addColumn<int>("mode"); // of the page's list, -1 without one
-        QTest::newRow("welcome") << 1 << "WelcomePanel"
-                                 << "" << -1;
+        QTest::newRow("welcome") << 1 << "WelcomePanel" << QString() << -1;
         QTest::newRow("new orders") << 2 << "OrdersResultPanel"
                                     << "linkNewTasks" << 0;
         QTest::newRow("viewed") << 3 << "OrdersResultPanel"
                                 << "linkViewed" << 0;
         QTest::newRow("favourites") << 4 << "OrdersResultPanel"
                                     << "linkFavourites" << 1;
-        QTest::newRow("text search") << 5 << "OrdersResultPanel"
-                                     << "" << 3;
-        QTest::newRow("filter search") << 6 << "OrdersResultPanel"
-                                       << "" << 4;
+        QTest::newRow("text search") << 5 << "OrdersResultPanel" << QString() << 3;
+        QTest::newRow("filter search") << 6 << "OrdersResultPanel" << QString() << 4;
         QTest::newRow("filters") << 8 << "FiltersPanel"
                                  << "linkFilters" << -1;
         QTest::newRow("settings") << 7 << "SetupPanel"
                                   << "linkSetup" << -1;
-        QTest::newRow("advanced results") << 10 << "OrdersResultPanel"
-                                          << "" << 4;
-        QTest::newRow("order") << 11 << "DetailedOrderPanel"
-                               << "" << -1;
+        QTest::newRow("advanced results") << 10 << "OrdersResultPanel" << QString() << 4;
+        QTest::newRow("order") << 11 << "DetailedOrderPanel" << QString() << -1;
     }
     void pages()
     {
@@ -130,6 +125,21 @@ private slots:
         QCOMPARE(window.currentPage(), 11);
         emit child<QLabel>(window.detailedOrderPanel(), "lbBackLabel")->linkActivated(QString());
         QCOMPARE(window.currentPage(), 2);
+
+        // The advanced search lies over the page area; leaving it puts the area and both of its header
+        // buttons back, and its close returns to the page before it.
+        QWidget *area = child<QWidget>(&window, "marketPlace");
+        QWidget *button = child<QWidget>(window.searchHeader(), "buttonSearchExtended");
+        QWidget *arrow = child<QWidget>(window.searchHeader(), "buttonSearchExtended_2");
+        for (int from : {10, 11}) {
+            window.setPage(from);
+            QTest::mouseClick(button, Qt::LeftButton);
+            QCOMPARE(window.currentPage(), 9);
+            QVERIFY(area->isHidden() && button->isHidden() && arrow->isHidden());
+            QVERIFY(!window.advancedSearch()->isHidden() && window.advancedSearch()->parentWidget() == &window);
+            emit window.advancedSearch()->closeFormPressed();
+            QVERIFY(window.currentPage() == from && !area->isHidden() && !button->isHidden() && !arrow->isHidden());
+        }
 
         // The logo leads home, and its release goes no further.
         QWidget *logo = child<QWidget>(window.searchHeader(), "logo");

@@ -58,17 +58,13 @@ private slots:
         QTest::addColumn<QString>("count");
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("link");
-        QTest::newRow("no count, no message") << "" << false << ""
-                                              << ""
-                                              << "";
-        QTest::newRow("zero") << "" << false << "0"
+        QTest::newRow("no count, no message") << QString() << false << QString() << QString() << QString();
+        QTest::newRow("zero") << QString() << false << "0"
                               << "У вас 0 новых заявок. "
                               << "0 новых заявок";
         QTest::newRow("plain message beats the count") << "Загрузка <b>..." << false << "7"
-                                                       << "Загрузка <b>... "
-                                                       << "";
-        QTest::newRow("message as link") << "нет доступа к сети" << true << ""
-                                         << "У вас нет доступа к сети. "
+                                                       << "Загрузка <b>... " << QString();
+        QTest::newRow("message as link") << "нет доступа к сети" << true << QString() << "У вас нет доступа к сети. "
                                          << "нет доступа к сети";
     }
     void statusLine()

@@ -202,6 +202,43 @@ private slots:
         TRY_VERIFY(requestsOn(URL_GEO_PLACES) > 0 && requestsOn(URL_ECONOMIC_SECTORS) > 0);
     }
 
+    // The password was changed elsewhere: the renewal of an expired session is refused. The form is told
+    // once, and nothing but its own login goes out until a login is accepted.
+    void refusedRenewalSilencesTheEngineUntilALogin()
+    {
+        QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("secret")), S_OK);
+        fixture.service()->setPassword(QStringLiteral("anna"), QStringLiteral("changed"));
+        fixture.service()->expireAllSessions();
+        // Two requests on their way meet the refusal: the form hears of it once.
+        NetworkRequestContext *download = engine()->newOrdersNow();
+        engine()->processTasks();
+        NetworkRequestContext *search = engine()->requestSearch(SEARCH_AREA_CURRENT_ORDERS, QString(), false, false);
+        const QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> release(search);
+        bool searchAnswered = false;
+        bool pageAnswered = false;
+        QObject receiver;
+        connect(search, &NetworkRequestContext::replyFinished, &receiver,
+                [&](QObject *argument) { searchAnswered = searchAnswered || !argument; });
+        connect(download, &NetworkRequestContext::replyFinished, &receiver,
+                [&](QObject *argument) { pageAnswered = pageAnswered || argument; });
+        TRY_VERIFY(searchAnswered && pageAnswered);
+        QCOMPARE(requestsOn(URL_LOGIN), 3);
+        QCOMPARE(outcomes, QStringList({S_OK, E_INVALID_USERNAME_OR_PASSWORD}));
+
+        const int sent = fixture.service()->requestCount();
+        for (int i = 0; i < 3; ++i) {
+            Clock::advance(601 * 1000);
+            engine()->processTasks();
+            QVERIFY(!download->isRunning());
+        }
+        QCOMPARE(fixture.service()->requestCount(), sent);
+        QCOMPARE(outcomes.size(), 2);
+
+        const int pages = requestsOn(URL_NEW_ORDERS_PAGE);
+        QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("changed")), S_OK);
+        TRY_VERIFY(requestsOn(URL_NEW_ORDERS_PAGE) > pages);
+    }
+
 private:
     TavrelSynchronization *engine() { return fixture.engine.data(); }
     TavrelDataBaseQuery *query() { return fixture.query; }

@@ -141,6 +141,12 @@ int main(int argc, char *argv[])
         [&] {
             settle();
             save(window()->grab(), QStringLiteral("filters-in-window.png"));
+            window()->setPage(MainWindow::AdvancedSearchPage);
+            return true;
+        },
+        [&] {
+            settle();
+            save(window()->grab(), QStringLiteral("advanced-search.png"));
             window()->setPage(MainWindow::WelcomePage);
             window()->collapseButtonPressed();
             return true;
