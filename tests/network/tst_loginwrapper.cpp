@@ -128,11 +128,14 @@ private slots:
         delete wrapper;
     }
 
+    // Deleted on the way; it is on the wire first, so that it cannot reach the service in a later test.
     void deletingWrapperReleasesCarriedRequest()
     {
+        bed.service()->addFault(LocalServiceFault::hang().onPath(URL_FAVOURITES));
         QPointer<NetworkRequestContext> inner = carried(URL_FAVOURITES);
         NetworkRequestContext *wrapper = wrap(inner);
         wrapper->start();
+        QTRY_COMPARE(bed.service()->requests(URL_FAVOURITES).size(), 1);
         delete wrapper;
         QVERIFY(inner);
         SyncFixture::flushDeletions();
