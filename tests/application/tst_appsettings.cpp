@@ -129,6 +129,13 @@ private slots:
         QTest::newRow("row null") << QVariantMap() << rowWith({}, {}) << 600 << true << false << 2 << 6 << false;
         QTest::newRow("row timeout one") << QVariantMap() << rowWith(900, 1) << 900 << true << false << 2 << 6 << false;
         QTest::newRow("file text") << fileWith("soon", "x") << QVariantMap() << 600 << true << false << 2 << 6 << false;
+        // Out of bounds, whoever wrote them: the defaults.
+        QTest::newRow("file too small") << with(fileWith(59, -1), "precachePageCount", -1) << QVariantMap() << 600
+                                        << true << false << 2 << 6 << false;
+        QTest::newRow("file too large") << with(fileWith(86401, 1000), "precachePageCount", 21) << QVariantMap() << 600
+                                        << true << false << 2 << 6 << false;
+        QTest::newRow("row too large") << QVariantMap() << rowWith(1000000, 100000) << 600 << true << false << 2 << 6
+                                       << false;
     }
 
     void loadThenSave()

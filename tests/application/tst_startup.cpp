@@ -14,7 +14,7 @@
 #include <vector>
 
 // Starts the real program in child processes, each test in a private home (settings, XDG folders and the
-// temporary folder that holds the single-instance socket), against an address where nothing listens.
+// runtime folder that holds the single-instance socket), against an address where nothing listens.
 class TestStartup : public QObject
 {
     Q_OBJECT
@@ -31,12 +31,15 @@ class TestStartup : public QObject
         return path;
     }
 
-    QString socketPath() const { return home->filePath(QStringLiteral("tmp/QUORVIN_Tavrel")); }
+    QString socketPath() const { return home->filePath(QStringLiteral("runtime/QUORVIN_Tavrel")); }
     bool databaseIn(const QString &dir) const { return QFileInfo::exists(dir + QStringLiteral("/Tavrel.Dat")); }
 
-    QProcess *startProgram(const QStringList &arguments, const QString &workingDirectory = QString())
+    // userHome: another user's home, who shares this home's temporary folder.
+    QProcess *startProgram(const QStringList &arguments, const QString &workingDirectory = QString(),
+                           const QString &userHome = QString())
     {
-        QProcessEnvironment env = TestEnvironment::childEnvironment(home->path());
+        QProcessEnvironment env = TestEnvironment::childEnvironment(userHome.isEmpty() ? home->path() : userHome);
+        env.insert(QStringLiteral("TMPDIR"), home->filePath(QStringLiteral("tmp")));
         env.insert(QStringLiteral("TAVREL_BASE_URL"), unusedBaseUrl);
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(env);
@@ -148,6 +151,20 @@ private slots:
         QProcess *next = startProgram({QStringLiteral("-path"), dir});
         QVERIFY(waitUntilListening(next));
         startSecondAndExpectActivation(next, makeDir(QStringLiteral("other")));
+    }
+
+    // The guard is per user: another user's start on the same machine is not taken for a second
+    // instance of the first user's program.
+    void anotherUserRunsAnInstanceOfHisOwn()
+    {
+        QProcess *first = startProgram({QStringLiteral("-path"), makeDir(QStringLiteral("first"))});
+        QVERIFY(waitUntilListening(first));
+        const QString otherHome = makeDir(QStringLiteral("otheruser"));
+        const QString otherDir = makeDir(QStringLiteral("otheruser/db"));
+        QProcess *other = startProgram({QStringLiteral("-path"), otherDir}, QString(), otherHome);
+        QTRY_VERIFY_WITH_TIMEOUT(databaseIn(otherDir), 30000);
+        QCOMPARE(other->state(), QProcess::Running);
+        QVERIFY(!first->readAllStandardError().contains("come to the front"));
     }
 
     void otherMessagesAndSilentClientsAreIgnoredWithoutBlocking()
