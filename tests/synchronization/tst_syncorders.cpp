@@ -23,6 +23,8 @@ private slots:
     void everyDownloadCountsItsPagesAfresh();
     void searchKeepsStoredTypes();
     void readingAnUnknownOrderStoresIt();
+    void orderKeepsItsTimesOnEveryPath_data();
+    void orderKeepsItsTimesOnEveryPath();
     void listenerDeletedByAnotherDuringADelivery_data();
     void listenerDeletedByAnotherDuringADelivery();
 
@@ -262,6 +264,44 @@ void TestSyncOrders::readingAnUnknownOrderStoresIt()
     QTRY_COMPARE_WITH_TIMEOUT(calls, 2, 15000);
     QCOMPARE(typeOf(orderId), Entity::OrderList::Viewed);
     QCOMPARE(storedName, fixture.service()->data().order(orderId)->customerFullName);
+}
+
+void TestSyncOrders::orderKeepsItsTimesOnEveryPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("search") << QStringLiteral("search");
+    QTest::newRow("favourites list") << QStringLiteral("favourites");
+    QTest::newRow("order read") << QStringLiteral("read");
+}
+
+// The service's clock runs ahead of UTC: an order stored by any path has the times the new-orders
+// download gives it.
+void TestSyncOrders::orderKeepsItsTimesOnEveryPath()
+{
+    QFETCH(QString, path);
+    fixture.service()->generate(10, 19);
+    const qint64 id = serviceOrderIds(0, 1).first();
+    fixture.service()->setNewOrderIds({id});
+    TavrelSynchronization *engine = startEngine(false);
+    QVERIFY(engine);
+    QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> request;
+    if (path == QLatin1String("search")) {
+        request.reset(engine->requestSearch(SEARCH_AREA_CURRENT_ORDERS, QString(), false, false));
+    } else if (path == QLatin1String("favourites")) {
+        fixture.service()->setFavourites(m_login, {id});
+        engine->syncFavouritesNow();
+    } else {
+        request.reset(engine->requestOrderRead(id));
+        request->start();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(typeOf(id) != Entity::OrderList::Error, 15000);
+    const std::unique_ptr<Entity::Order> stored(fixture.query->order(m_login, id));
+    DownloadSpy spy(engine->newOrdersNow());
+    download(spy, 1);
+    const std::unique_ptr<Entity::Order> downloaded(fixture.query->order(m_login, id));
+    QVERIFY(downloaded->openingTime.isValid() && downloaded->closingTime.isValid());
+    QCOMPARE(stored->openingTime, downloaded->openingTime);
+    QCOMPARE(stored->closingTime, downloaded->closingTime);
 }
 
 void TestSyncOrders::listenerDeletedByAnotherDuringADelivery_data()
