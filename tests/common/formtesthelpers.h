@@ -1,14 +1,7 @@
 #ifndef FORMTESTHELPERS_H
 #define FORMTESTHELPERS_H
 
-#include <QByteArray>
 #include <QDir>
-#include <QEvent>
-#include <QFile>
-#include <QFileInfo>
-#include <QObject>
-#include <QString>
-#include <QStringList>
 #include <QTest>
 
 // The named child of a form; a missing child ends the test at once, since every later check would be void.
