@@ -103,8 +103,8 @@ private slots:
         row("sibling levels", "b b +a r b +b C c", "b", "111");
         row("unpaired close is refused", "r +a", "a", "0");
         row("inner levels are invisible until the outermost commit", "b b +x c ?0 c ?1 b +y ?1 r ?1", "x", "111");
-        row("failed outermost commit rolls back, and a new transaction begins", "b +lost b ! c c ?0 b +kept c", "kept",
-            "101");
+        row("a failed outermost commit rolls back, and a new transaction begins", "b +lost b ! c c ?0 b +kept c",
+            "kept", "101");
         row("flags set after a commit", "b +a s b s", "a", "111111");
         row("flags set after a failed commit", "b +a ! s", "", "000");
     }

@@ -163,6 +163,10 @@ private slots:
         QCOMPARE(f.db->transactionDepth, 0);
         QCOMPARE(f.orders(ALICE), after);
         QCOMPARE(f.orders(BOB), "14:Viewed");
+        if (fault == QLatin1String("lookup")) { // the lookup works again once the fault is gone
+            QVERIFY(f.exec(QStringLiteral("DROP TABLE json_each")));
+            QCOMPARE(save(variant, batch.items, &count), Ids());
+        }
         if (!fault.isEmpty())
             return;
         // Stored rows keep the details of an earlier detail read, whichever way they were written.
