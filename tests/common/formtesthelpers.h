@@ -6,10 +6,12 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <QTextDocument>
 
 // The named child of a form; a missing child ends the test at once, since every later check would be void.
 template<typename T> T *child(const QObject *parent, const char *name)
@@ -18,6 +20,14 @@ template<typename T> T *child(const QObject *parent, const char *name)
     if (!found)
         qFatal("no child %s", name);
     return found;
+}
+
+// A label's rich text as the user reads it, white space simplified.
+inline QString plainText(const QLabel *label)
+{
+    QTextDocument document;
+    document.setHtml(label->text());
+    return document.toPlainText().simplified();
 }
 
 // One row of a data table whose columns are all texts (clang-format would give every literal a line).
