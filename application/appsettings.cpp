@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QVariantMap>
 
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -57,7 +58,7 @@ struct State
 {
     Lazy<int> pagerLinkCount {5};
     Lazy<int> rowsPerPage {10};
-    Lazy<int> precachePageCount {6};
+    Lazy<int> precachePageCount {AppSettings::DEFAULT_PRECACHE_PAGE_COUNT};
     Lazy<bool> trayMode {true};
     Lazy<bool> autoBootApp {false};
     Lazy<bool> useAutoEnter {false};
@@ -105,17 +106,30 @@ int atLeastMinimumTimeout(int seconds)
     return seconds < AppSettings::MIN_AUTO_ENTER_TIMEOUT ? AppSettings::MIN_AUTO_ENTER_TIMEOUT : seconds;
 }
 
-// A stored interval or timeout that is missing, unreadable or not positive keeps the current value:
-// it never means "zero", which would make the new-orders download run on every scheduler pass.
-std::optional<int> positiveInt(const QVariant &value)
+// A stored number that is unreadable or outside its bounds is not taken, whoever wrote it: a zero
+// interval would run the new-orders download on every scheduler pass, a negative page count skip the
+// page asked for, a huge one ask for every page at once.
+std::optional<int> storedInt(const QVariant &value, int minimum, int maximum)
 {
     if (!value.isValid() || value.isNull())
         return std::nullopt;
     bool ok = false;
     const int number = value.toInt(&ok);
-    if (!ok || number <= 0)
+    if (!ok || number < minimum || number > maximum)
         return std::nullopt;
     return number;
+}
+
+int storedRefreshInterval(const QVariant &value)
+{
+    return storedInt(value, AppSettings::MIN_REFRESH_INTERVAL, AppSettings::MAX_REFRESH_INTERVAL)
+        .value_or(AppSettings::DEFAULT_REFRESH_INTERVAL);
+}
+
+// Below the minimum the delay is raised to it; above the maximum it is the default (raised as well).
+int storedAutoEnterTimeout(const QVariant &value)
+{
+    return storedInt(value, std::numeric_limits<int>::min(), AppSettings::MAX_AUTO_ENTER_TIMEOUT).value_or(0);
 }
 
 } // namespace
@@ -323,12 +337,8 @@ void AppSettings::loadSettings()
     if (perUserStorageAvailable()) {
         const QVariantMap row = CoreHost::currentDataBaseQuery()->userSettings(rowLogin());
         if (!row.isEmpty()) {
-            if (const auto timeout = positiveInt(row.value(SETTING_AUTO_ENTER_TIMEOUT)))
-                setAutoEnterTimeout(*timeout);
-            else
-                setAutoEnterTimeout(autoEnterTimeout());
-            if (const auto interval = positiveInt(row.value(SETTING_NEW_ORDERS_REFRESH_INTERVAL_TIME)))
-                setNewOrdersRefreshIntervalTime(*interval);
+            setAutoEnterTimeout(storedAutoEnterTimeout(row.value(SETTING_AUTO_ENTER_TIMEOUT)));
+            setNewOrdersRefreshIntervalTime(storedRefreshInterval(row.value(SETTING_NEW_ORDERS_REFRESH_INTERVAL_TIME)));
             setTrayMode(row.value(SETTING_WORK_MODE_IN_BACKGROUND).toInt() != 0);
             setUseAutoEnter(row.value(SETTING_USE_AUTO_ENTER).toInt() != 0);
             rowLoaded = true;
@@ -336,19 +346,20 @@ void AppSettings::loadSettings()
     }
 
     auto file = openSettingsFile();
-    s.precachePageCount.set(file->value(KEY_PRECACHE_PAGE_COUNT, precachePageCount()).toInt());
+    if (file->contains(KEY_PRECACHE_PAGE_COUNT))
+        s.precachePageCount.set(storedInt(file->value(KEY_PRECACHE_PAGE_COUNT), 0, MAX_PRECACHE_PAGE_COUNT)
+                                    .value_or(DEFAULT_PRECACHE_PAGE_COUNT));
     setAutoBootApp(file->value(SETTING_AUTO_BOOT_APP, isAutoBootApp()).toBool());
     if (rowLoaded)
         return;
 
-    if (const auto interval = positiveInt(file->value(KEY_REFRESH_INTERVAL)))
-        setNewOrdersRefreshIntervalTime(*interval);
+    if (file->contains(KEY_REFRESH_INTERVAL))
+        setNewOrdersRefreshIntervalTime(storedRefreshInterval(file->value(KEY_REFRESH_INTERVAL)));
     setTrayMode(file->value(KEY_TRAY_MODE, isTrayMode()).toBool());
     setUseAutoEnter(file->value(SETTING_USE_AUTO_ENTER, useAutoEnter()).toBool());
-    if (const auto timeout = positiveInt(file->value(SETTING_AUTO_ENTER_TIMEOUT)))
-        setAutoEnterTimeout(*timeout);
-    else
-        setAutoEnterTimeout(autoEnterTimeout());
+    setAutoEnterTimeout(file->contains(SETTING_AUTO_ENTER_TIMEOUT)
+                            ? storedAutoEnterTimeout(file->value(SETTING_AUTO_ENTER_TIMEOUT))
+                            : autoEnterTimeout());
 }
 
 QDateTime AppSettings::todayDate()

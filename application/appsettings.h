@@ -64,8 +64,14 @@ public:
     static const QString KEY_TRAY_MODE;
     static const QString KEY_TODAY_DATE;
 
-    static const int DEFAULT_REFRESH_INTERVAL = 600;
-    static const int MIN_AUTO_ENTER_TIMEOUT = 2;
+    static constexpr int DEFAULT_REFRESH_INTERVAL = 600;
+    static constexpr int MIN_AUTO_ENTER_TIMEOUT = 2;
+    // Stored values outside these bounds are not taken: the setting keeps its default.
+    static constexpr int MIN_REFRESH_INTERVAL = 60;
+    static constexpr int MAX_REFRESH_INTERVAL = 86400;
+    static constexpr int MAX_AUTO_ENTER_TIMEOUT = 999;
+    static constexpr int DEFAULT_PRECACHE_PAGE_COUNT = 6;
+    static constexpr int MAX_PRECACHE_PAGE_COUNT = 20;
 };
 
 #endif // APPSETTINGS_H

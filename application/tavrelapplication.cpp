@@ -30,6 +30,7 @@
 #include <QLoggingCategory>
 #include <QNetworkConfigurationManager>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <memory>
@@ -115,6 +116,16 @@ QString TavrelApplication::localServerName()
     return QStringLiteral("QUORVIN_") + QCoreApplication::applicationName();
 }
 
+QString TavrelApplication::localServerAddress()
+{
+#ifdef Q_OS_WIN
+    return localServerName();
+#else
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? localServerName() : QDir(runtime).filePath(localServerName());
+#endif
+}
+
 void TavrelApplication::writeActivateMessage(QByteArray *data)
 {
     QDataStream out(data, QIODevice::WriteOnly);
@@ -140,7 +151,7 @@ void TavrelApplication::migrateSettings()
 
 bool TavrelApplication::activateRunningInstance()
 {
-    const QString name = localServerName();
+    const QString name = localServerAddress();
     auto *probe = new QLocalSocket(this);
     probe->connectToServer(name, QIODevice::ReadWrite);
     if (probe->waitForConnected(kProbeTimeoutMs)) {
@@ -172,7 +183,7 @@ bool TavrelApplication::activateRunningInstance()
 
 void TavrelApplication::tryListenNamedPipe()
 {
-    const QString name = localServerName();
+    const QString name = localServerAddress();
     localServer = new QLocalServer(this);
     localServer->setSocketOptions(QLocalServer::UserAccessOption);
     bool listening = localServer->listen(name);

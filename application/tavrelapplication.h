@@ -42,6 +42,9 @@ public:
 
     // "QUORVIN_" followed by the application name.
     static QString localServerName();
+    // Where the guard listens: on Unix the name in the user's runtime folder, so that every user of
+    // a machine has a guard of his own; on Windows the name itself.
+    static QString localServerAddress();
     // The message a later start sends: a 16-bit value 1 in a data stream of version 12 (bytes 00 01).
     static void writeActivateMessage(QByteArray *data);
     // Copies settings left in a file without organisation name into the organisation's file, once.

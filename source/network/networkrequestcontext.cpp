@@ -7,6 +7,7 @@
 #include "tavrelnetworkcookiejar.h"
 #include "tavrelsynchronization.h"
 
+#include <QBuffer>
 #include <QNetworkCookie>
 
 namespace {
@@ -26,7 +27,6 @@ NetworkRequestContext::NetworkRequestContext(QObject *parent)
 
 NetworkRequestContext::~NetworkRequestContext()
 {
-    // The reply reads its upload data from our buffer, so it must stop before the buffer goes.
     disposeOfReply();
 }
 
@@ -78,13 +78,17 @@ QNetworkReply *NetworkRequestContext::send(bool track)
         return nullptr;
     }
     if (track) {
-        // A re-send must not race an earlier upload that still reads from the same buffer.
         disposeOfReply();
     }
 
-    buffer.close();
-    buffer.setData(body);
-    buffer.open(QIODevice::ReadOnly);
+    // The reply owns its upload data: Qt may still start an aborted post and read from it after
+    // this context has gone.
+    QBuffer *upload = nullptr;
+    if (operation == QNetworkAccessManager::PostOperation) {
+        upload = new QBuffer;
+        upload->setData(body);
+        upload->open(QIODevice::ReadOnly);
+    }
 
     if (isLoginKind(kind)) {
         removeStaleSessionCookies();
@@ -97,8 +101,15 @@ QNetworkReply *NetworkRequestContext::send(bool track)
         }
     }
 
-    QNetworkReply *newReply = manager->sendByOperation(QNetworkAccessManager::Operation(operation), request, &buffer);
-    if (!newReply || !track) {
+    QNetworkReply *newReply = manager->sendByOperation(QNetworkAccessManager::Operation(operation), request, upload);
+    if (!newReply) {
+        delete upload;
+        return nullptr;
+    }
+    if (upload) {
+        upload->setParent(newReply);
+    }
+    if (!track) {
         return newReply;
     }
     reply = newReply;

@@ -1,7 +1,6 @@
 #ifndef NETWORKREQUESTCONTEXT_H
 #define NETWORKREQUESTCONTEXT_H
 
-#include <QBuffer>
 #include <QByteArray>
 #include <QMap>
 #include <QNetworkAccessManager>
@@ -69,7 +68,6 @@ public:
     QVariantMap result;
     QPointer<NetworkRequestContext> subRequest;
     QPointer<NetworkRequestContext> wrapper;
-    QBuffer buffer;
 
     // Sends the request and tracks its reply; returns the reply issued (null when nothing was sent).
     QNetworkReply *start();

@@ -14,7 +14,7 @@
 #include <vector>
 
 // Starts the real program in child processes, each test in a private home (settings, XDG folders and the
-// temporary folder that holds the single-instance socket), against an address where nothing listens.
+// runtime folder that holds the single-instance socket), against an address where nothing listens.
 class TestStartup : public QObject
 {
     Q_OBJECT
@@ -31,12 +31,15 @@ class TestStartup : public QObject
         return path;
     }
 
-    QString socketPath() const { return home->filePath(QStringLiteral("tmp/QUORVIN_Tavrel")); }
+    QString socketPath() const { return home->filePath(QStringLiteral("runtime/QUORVIN_Tavrel")); }
     bool databaseIn(const QString &dir) const { return QFileInfo::exists(dir + QStringLiteral("/Tavrel.Dat")); }
 
-    QProcess *startProgram(const QStringList &arguments, const QString &workingDirectory = QString())
+    // userHome: another user's home, who shares this home's temporary folder.
+    QProcess *startProgram(const QStringList &arguments, const QString &workingDirectory = QString(),
+                           const QString &userHome = QString())
     {
-        QProcessEnvironment env = TestEnvironment::childEnvironment(home->path());
+        QProcessEnvironment env = TestEnvironment::childEnvironment(userHome.isEmpty() ? home->path() : userHome);
+        env.insert(QStringLiteral("TMPDIR"), home->filePath(QStringLiteral("tmp")));
         env.insert(QStringLiteral("TAVREL_BASE_URL"), unusedBaseUrl);
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(env);
@@ -112,25 +115,17 @@ private slots:
         home.reset();
     }
 
-    void activationMessageAndServerName()
-    {
-        QByteArray message;
-        TavrelApplication::writeActivateMessage(&message);
-        QCOMPARE(message, QByteArray("\x00\x01", 2));
-        QCOMPARE(TavrelApplication::localServerName(),
-                 QStringLiteral("QUORVIN_") + QCoreApplication::applicationName());
-    }
-
     void secondStartActivatesTheFirstAndOpensNoDatabase()
     {
-        const QString firstDir = makeDir(QStringLiteral("first"));
-        QProcess *first = startProgram({QStringLiteral("-path"), firstDir});
+        // The path option is exact and case-sensitive: "-PATH" leaves the database in the working folder.
+        const QString work = home->filePath(QStringLiteral("work"));
+        QProcess *first = startProgram({QStringLiteral("-PATH"), makeDir(QStringLiteral("upper"))}, work);
         QVERIFY(waitUntilListening(first));
         // The guard listens before the database is opened, so the file may come a moment later.
-        QTRY_VERIFY_WITH_TIMEOUT(databaseIn(firstDir), 30000);
-        QVERIFY(!databaseIn(home->filePath(QStringLiteral("work"))));
+        QTRY_VERIFY_WITH_TIMEOUT(databaseIn(work), 30000);
+        QVERIFY(!databaseIn(home->filePath(QStringLiteral("upper"))));
         QCOMPARE(
-            QFileInfo(firstDir + QStringLiteral("/Tavrel.Dat")).permissions()
+            QFileInfo(work + QStringLiteral("/Tavrel.Dat")).permissions()
                 & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther),
             QFileDevice::Permissions());
         startSecondAndExpectActivation(first, makeDir(QStringLiteral("second")));
@@ -148,6 +143,20 @@ private slots:
         QProcess *next = startProgram({QStringLiteral("-path"), dir});
         QVERIFY(waitUntilListening(next));
         startSecondAndExpectActivation(next, makeDir(QStringLiteral("other")));
+    }
+
+    // The guard is per user: another user's start on the same machine is not taken for a second
+    // instance of the first user's program.
+    void anotherUserRunsAnInstanceOfHisOwn()
+    {
+        QProcess *first = startProgram({QStringLiteral("-path"), makeDir(QStringLiteral("first"))});
+        QVERIFY(waitUntilListening(first));
+        const QString otherHome = makeDir(QStringLiteral("otheruser"));
+        const QString otherDir = makeDir(QStringLiteral("otheruser/db"));
+        QProcess *other = startProgram({QStringLiteral("-path"), otherDir}, QString(), otherHome);
+        QTRY_VERIFY_WITH_TIMEOUT(databaseIn(otherDir), 30000);
+        QCOMPARE(other->state(), QProcess::Running);
+        QVERIFY(!first->readAllStandardError().contains("come to the front"));
     }
 
     void otherMessagesAndSilentClientsAreIgnoredWithoutBlocking()
@@ -174,16 +183,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(silent.state() == QLocalSocket::UnconnectedState, 20000);
     }
 
-    void pathOptionIsExactAndCaseSensitive()
-    {
-        const QString dir = makeDir(QStringLiteral("upper"));
-        const QString work = home->filePath(QStringLiteral("work"));
-        QProcess *process = startProgram({QStringLiteral("-PATH"), dir}, work);
-        QVERIFY(waitUntilListening(process));
-        QTRY_VERIFY_WITH_TIMEOUT(databaseIn(work), 30000);
-        QVERIFY(!databaseIn(dir));
-    }
-
     void brokenDatabaseEndsWithMinusOne_data()
     {
         QTest::addColumn<bool>("folderInTheWay");
@@ -197,21 +196,16 @@ private slots:
         QFETCH(bool, folderInTheWay);
         QFETCH(QByteArray, message);
         const QString dir = makeDir(QStringLiteral("broken"));
-        if (folderInTheWay) {
-            QVERIFY(QDir(dir).mkdir(QStringLiteral("Tavrel.Dat"))); // a folder where the file should be
-        } else {
-            {
-                // A file whose order table already has a column that a later step adds: that step cannot run.
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("prepare"));
-                db.setDatabaseName(dir + QStringLiteral("/Tavrel.Dat"));
-                QVERIFY(db.open());
-                QSqlQuery q(db);
-                QVERIFY(
-                    q.exec(QStringLiteral("CREATE TABLE OrderTable (Type TEXT, Id INTEGER, Login TEXT, GosID TEXT)")));
-                db.close();
-            }
-            QSqlDatabase::removeDatabase(QStringLiteral("prepare"));
-        }
+        // A folder where the file should be; or a file whose order table already has a column that a later
+        // step adds, so that step cannot run.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("prepare"));
+        db.setDatabaseName(dir + QStringLiteral("/Tavrel.Dat"));
+        QVERIFY(folderInTheWay ? QDir(dir).mkdir(QStringLiteral("Tavrel.Dat"))
+                               : db.open()
+                        && QSqlQuery(db).exec(
+                            QStringLiteral("CREATE TABLE OrderTable (Type TEXT, Id INTEGER, Login TEXT, GosID TEXT)")));
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("prepare"));
         QProcess *process = startProgram({QStringLiteral("-path"), dir});
         QVERIFY(process->waitForFinished(30000));
         QCOMPARE(process->exitStatus(), QProcess::NormalExit);

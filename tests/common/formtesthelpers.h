@@ -1,15 +1,8 @@
 #ifndef FORMTESTHELPERS_H
 #define FORMTESTHELPERS_H
 
-#include <QByteArray>
 #include <QDir>
-#include <QEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
-#include <QObject>
-#include <QString>
-#include <QStringList>
 #include <QTest>
 #include <QTextDocument>
 

@@ -4,10 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPointer>
-#include <QString>
-#include <QStringList>
 #include <QTimer>
-#include <QWidget>
 
 // Answers the modal windows a test brings up: each time one is active, it records the window's title
 // and text, then clicks the button whose text is the next answer (mnemonic ampersands ignored).
@@ -36,20 +33,11 @@ private:
         if (!modal || modal == m_last)
             return;
         m_last = modal;
-        const QString text = modal->property("text").toString();
-        m_seen << modal->windowTitle() + QLatin1Char('|') + text;
-        if (m_answers.isEmpty()) {
-            m_missed << QString();
-            modal->close();
-            return;
-        }
-        const QString wanted = m_answers.takeFirst();
-        const auto buttons = modal->findChildren<QAbstractButton *>();
-        for (QAbstractButton *button : buttons) {
-            if (button->isVisible() && button->text().remove(QLatin1Char('&')) == wanted) {
-                button->click();
-                return;
-            }
+        m_seen << modal->windowTitle() + QLatin1Char('|') + modal->property("text").toString();
+        const QString wanted = m_answers.isEmpty() ? QString() : m_answers.takeFirst();
+        for (QAbstractButton *button : modal->findChildren<QAbstractButton *>()) {
+            if (!wanted.isNull() && button->isVisible() && button->text().remove(QLatin1Char('&')) == wanted)
+                return button->click();
         }
         m_missed << wanted;
         modal->close();

@@ -4,19 +4,7 @@
 #include "tavrelapplication.h"
 #include "testenvironment.h"
 
-#include <QtTest>
-
-// Use instead of QTEST_MAIN: the test runs inside a TavrelApplication whose home, settings and
-// working directory are a fresh temporary folder (see TestEnvironment).
-#define TAVREL_TEST_MAIN(TestClass)                                                                                    \
-    int main(int argc, char *argv[])                                                                                   \
-    {                                                                                                                  \
-        TestEnvironment testEnvironment;                                                                               \
-        TavrelApplication app(argc, argv);                                                                             \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                                       \
-        TestClass tc;                                                                                                  \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
-        return QTest::qExec(&tc, argc, argv);                                                                          \
-    }
+// Use instead of QTEST_MAIN in the tests of windows.
+#define TAVREL_TEST_MAIN(TestClass) TAVREL_TEST_MAIN_IN(TavrelApplication, TestClass)
 
 #endif // TESTAPPLICATION_H

@@ -1,77 +1,52 @@
 #include "testenvironment.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
-
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
 QString ownHome;
 
-// The variables of a private home in folder home, whose folders are made here.
-QList<QPair<QString, QString>> homeVariables(const QString &home)
+// The variables of a private home with their folders in it; the last folder is the working directory.
+const char *const FOLDERS = "HOME= XDG_CONFIG_HOME=/config XDG_DATA_HOME=/data XDG_CACHE_HOME=/cache "
+                            "XDG_RUNTIME_DIR=/runtime TMPDIR=/tmp =/work";
+
+// Makes the folders of a private home in home and hands each variable with its folder to set.
+template<typename Set> void makeHome(const QString &home, Set set)
 {
-    const QList<QPair<QString, QString>> variables {
-        {QStringLiteral("HOME"), home},
-        {QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config")},
-        {QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data")},
-        {QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache")},
-        {QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime")},
-        {QStringLiteral("TMPDIR"), home + QStringLiteral("/tmp")}};
-    for (const auto &variable : variables) {
-        QDir().mkpath(variable.second);
+    for (const QString &entry : QString::fromLatin1(FOLDERS).split(QLatin1Char(' '))) {
+        const QString folder = home + entry.section(QLatin1Char('='), 1);
+        QDir().mkpath(folder);
+        if (!entry.startsWith(QLatin1Char('=')))
+            set(entry.section(QLatin1Char('='), 0, 0), folder);
     }
-    QDir().mkpath(home + QStringLiteral("/work"));
     QFile::setPermissions(home + QStringLiteral("/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return variables;
 }
 
 } // namespace
 
 TestEnvironment::TestEnvironment()
-    : dir(QDir::tempPath() + QStringLiteral("/tavrel-test-XXXXXX"))
 {
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "Cannot create the temporary test folder\n");
-        std::exit(EXIT_FAILURE);
-    }
+    if (!dir.isValid())
+        qFatal("Cannot create the temporary test folder");
     ownHome = dir.path();
-    for (const auto &variable : homeVariables(ownHome)) {
+    makeHome(ownHome, [](const QString &name, const QString &folder) {
         // The temporary folder stays where it is: this one lives in it.
-        if (variable.first != QLatin1String("TMPDIR")) {
-            qputenv(variable.first.toLatin1().constData(), QFile::encodeName(variable.second));
-        }
-    }
+        if (name != QLatin1String("TMPDIR"))
+            qputenv(name.toLatin1().constData(), QFile::encodeName(folder));
+    });
     QStandardPaths::setTestModeEnabled(true);
-    const QString config = ownHome + QStringLiteral("/config");
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
-
-    previousWorkingDirectory = QDir::currentPath();
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, ownHome + QStringLiteral("/config"));
     QDir::setCurrent(ownHome + QStringLiteral("/work"));
-}
-
-TestEnvironment::~TestEnvironment()
-{
-    QDir::setCurrent(previousWorkingDirectory);
-}
-
-QString TestEnvironment::homePath() const
-{
-    return dir.path();
 }
 
 QProcessEnvironment TestEnvironment::childEnvironment(const QString &home)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const auto &variable : homeVariables(home.isEmpty() ? ownHome : home)) {
-        environment.insert(variable.first, variable.second);
-    }
+    makeHome(home.isEmpty() ? ownHome : home,
+             [&](const QString &name, const QString &folder) { environment.insert(name, folder); });
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     return environment;
 }

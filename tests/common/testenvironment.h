@@ -1,9 +1,10 @@
 #ifndef TESTENVIRONMENT_H
 #define TESTENVIRONMENT_H
 
+#include <QDir>
 #include <QProcessEnvironment>
-#include <QString>
 #include <QTemporaryDir>
+#include <QtTest>
 
 // A fresh, private home for one test process: HOME, the XDG folders, the temporary folder and both
 // user-scope settings paths point into a temporary folder that is removed at the end, Qt's standard
@@ -13,10 +14,7 @@ class TestEnvironment
 {
 public:
     TestEnvironment();
-    ~TestEnvironment();
-
-    // The temporary folder that serves as HOME.
-    QString homePath() const;
+    ~TestEnvironment() { QDir::setCurrent(previousWorkingDirectory); }
 
     // The environment of a child process whose home is the given folder (this process's own when
     // empty): this process's variables with HOME, the XDG folders and TMPDIR inside that folder,
@@ -24,8 +22,20 @@ public:
     static QProcessEnvironment childEnvironment(const QString &home = QString());
 
 private:
-    QTemporaryDir dir;
-    QString previousWorkingDirectory;
+    QTemporaryDir dir {QDir::tempPath() + QStringLiteral("/tavrel-test-XXXXXX")};
+    QString previousWorkingDirectory = QDir::currentPath();
 };
+
+// Use instead of QTEST_MAIN, with the application class the test runs in, inside a TestEnvironment.
+#define TAVREL_TEST_MAIN_IN(Application, TestClass)                                                                    \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        TestEnvironment testEnvironment;                                                                               \
+        QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);                                                         \
+        Application app(argc, argv);                                                                                   \
+        TestClass tc;                                                                                                  \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
+    }
 
 #endif // TESTENVIRONMENT_H

@@ -1,8 +1,8 @@
-// A smoke test of the stand-in service, in process and as its own program: the client's tests
-// exercise its request kinds and fault switches in full.
+// A smoke test of the stand-in service as its own program: the client's tests exercise it in
+// process, its request kinds and fault switches in full.
 #include "constants.h"
 #include "coretestapplication.h"
-#include "localservicefixture.h"
+#include "localservice/localserviceuser.h"
 
 #include <QDomDocument>
 #include <QNetworkAccessManager>
@@ -13,7 +13,6 @@ class TestLocalService : public QObject
 {
     Q_OBJECT
 
-    LocalServiceFixture server;
     QNetworkAccessManager manager;
 
     // Posts the request document with the given children; returns the reply's document.
@@ -52,13 +51,6 @@ class TestLocalService : public QObject
     }
 
 private slots:
-    void inProcess()
-    {
-        QVERIFY(server.start());
-        QVERIFY(server.url().startsWith(QLatin1String("http://127.0.0.1:")));
-        logInAndReadAPage(server.url(), QStringLiteral("demo"), QStringLiteral("demo"), 200);
-    }
-
     void asItsOwnProgram()
     {
         QProcess process;

@@ -16,39 +16,29 @@
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QUrlQuery>
 
 #include <memory>
 
 namespace {
 
-// A one-answer HTTPS server on 127.0.0.1 presenting the given certificate.
+// An HTTPS server on 127.0.0.1 presenting the given certificate; it answers the first bytes of every
+// connection, which only a client that accepted the certificate sends.
 class TlsServer : public QTcpServer
 {
 public:
-    TlsServer(const QSslCertificate &certificate, const QSslKey &key)
-        : certificate(certificate)
-        , key(key)
-    {
-    }
-
+    QSslCertificate certificate;
+    QSslKey key;
     int answered = 0;
 
 protected:
     void incomingConnection(qintptr descriptor) override
     {
         auto *socket = new QSslSocket(this);
-        if (!socket->setSocketDescriptor(descriptor)) {
-            delete socket;
-            return;
-        }
+        socket->setSocketDescriptor(descriptor);
         socket->setLocalCertificate(certificate);
         socket->setPrivateKey(key);
         connect(socket, &QSslSocket::readyRead, socket, [this, socket] {
-            const QByteArray request = socket->property("request").toByteArray() + socket->readAll();
-            socket->setProperty("request", request);
-            if (!request.contains("\r\n\r\n"))
-                return;
+            QObject::disconnect(socket, &QSslSocket::readyRead, nullptr, nullptr);
             ++answered;
             socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
             socket->disconnectFromHost();
@@ -56,10 +46,6 @@ protected:
         connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
         socket->startServerEncryption();
     }
-
-private:
-    QSslCertificate certificate;
-    QSslKey key;
 };
 
 } // namespace
@@ -74,16 +60,8 @@ private:
     QTemporaryDir certificates;
     LocalServiceFixture service;
 
-    QUrl apiUrl(const QString &path, const QString &query = QString()) const
-    {
-        QUrl url(baseUrl() + path);
-        QUrlQuery form;
-        form.addQueryItem(
-            QStringLiteral("xml"),
-            QString::fromLatin1(QUrl::toPercentEncoding(QStringLiteral("<Request>%1</Request>").arg(query))));
-        url.setQuery(form);
-        return url;
-    }
+    // A GET of the service with an empty request document.
+    QUrl apiUrl(const QString &path) const { return QUrl(baseUrl() + path + QStringLiteral("?xml=%3CRequest%2F%3E")); }
 
     static std::unique_ptr<QNetworkReply> finished(QNetworkReply *reply)
     {
@@ -242,11 +220,8 @@ private slots:
         QFETCH(bool, allowHost);
         QFETCH(bool, accepted);
         QVERIFY(certificates.isValid());
-        QSslCertificate certificate;
-        QSslKey key;
-        QVERIFY(makeCertificate(QStringLiteral("server"), subjectAltName, &certificate, &key));
-
-        TlsServer server(certificate, key);
+        TlsServer server;
+        QVERIFY(makeCertificate(QStringLiteral("server"), subjectAltName, &server.certificate, &server.key));
         QVERIFY(server.listen(QHostAddress::LocalHost));
         TavrelNetworkAccessManager manager;
         if (allowHost)
@@ -254,7 +229,7 @@ private slots:
         QNetworkRequest request(QUrl(QStringLiteral("https://127.0.0.1:%1/api/login").arg(server.serverPort())));
         if (trusted) {
             QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-            configuration.setCaCertificates({certificate});
+            configuration.setCaCertificates({server.certificate});
             request.setSslConfiguration(configuration);
         }
         std::unique_ptr<QNetworkReply> reply(manager.get(request));

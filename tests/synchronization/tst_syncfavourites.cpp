@@ -5,9 +5,11 @@
 #include "filterlinklist.h"
 #include "localservice/localservicefault.h"
 #include "regionlist.h"
-#include "syncfixture.h"
+#include "synctest.h"
 
 #include <QSqlQuery>
+
+using F = Entity::FavouriteItemList;
 
 class TestSyncFavourites : public QObject
 {
@@ -33,16 +35,202 @@ private slots:
         OnlineState::force(true);
     }
 
-    void offlineChangesArePushedInOrder();
-    void addingCancelsAPendingRemoval();
-    void syncResumesAfterAPushIsDropped_data();
-    void syncResumesAfterAPushIsDropped();
-    void delaySyncAndAfterSyncNotice();
-    void rowInAnUnknownStateDoesNotBlock();
-    void failedListWriteKeepsTheLocalList_data();
-    void failedListWriteKeepsTheLocalList();
-    void dictionaryListenersAreToldOfTheirDictionary();
-    void badDictionaryReplyWipesNothing();
+    void offlineChangesArePushedInOrder()
+    {
+        const qint64 a = orderId(1), b = orderId(2), c = orderId(3), d = orderId(4);
+        fixture.service()->setFavourites(m_login, {c, d});
+        synchronize();
+        QCOMPARE(localFavourites(), (QMap<qint64, int> {{c, F::Sync}, {d, F::Sync}}));
+
+        OnlineState::force(false);
+        fixture.service()->clearRequestLog();
+        QVERIFY(fixture.engine->addFavourite(a));
+        Clock::advance(1000);
+        QVERIFY(fixture.engine->addFavourite(b));
+        Clock::advance(1000);
+        QVERIFY(fixture.engine->removeFavourite(c));
+        // The rows change at once; the pushes give up at their pass while offline.
+        QCOMPARE(localFavourites(), (QMap<qint64, int> {{a, F::New}, {b, F::New}, {c, F::Deleted}, {d, F::Sync}}));
+        TRY_VERIFY(!fixture.engine->findTask(SyncTaskType::FavouriteAdd)
+                   && !fixture.engine->findTask(SyncTaskType::FavouriteRemove));
+        QVERIFY(favouriteTraffic().isEmpty());
+
+        OnlineState::force(true);
+        synchronize();
+        // Newest change first, one at a time, then the list.
+        QCOMPARE(favouriteTraffic(), QStringLiteral("-%1 +%2 +%3 list").arg(c).arg(b).arg(a));
+        const QList<qint64> onService = fixture.service()->favourites(m_login);
+        QCOMPARE(QSet<qint64>(onService.begin(), onService.end()), (QSet<qint64> {a, b, d}));
+        QCOMPARE(localFavourites(), (QMap<qint64, int> {{a, F::Sync}, {b, F::Sync}, {d, F::Sync}}));
+        // The orders of the favourites are stored, as viewed ones.
+        QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Viewed);
+    }
+
+    void addingCancelsAPendingRemoval()
+    {
+        const qint64 a = orderId(7);
+        fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_FAVOURITE_CREATE).once());
+        NetworkRequestContext *first = fixture.engine->addFavourite(a);
+        QCOMPARE(fixture.engine->addFavourite(a), first);
+        NetworkRequestContext *removal = fixture.engine->removeFavourite(a);
+        QVERIFY(removal && removal != first);
+        QVERIFY(!fixture.engine->findOrderTask(SyncTaskType::FavouriteAdd, a));
+        QCOMPARE(localFavourites().value(a), int(F::Deleted));
+        NetworkRequestContext *again = fixture.engine->addFavourite(a);
+        QVERIFY(!fixture.engine->findOrderTask(SyncTaskType::FavouriteRemove, a));
+        QCOMPARE(localFavourites().value(a), int(F::New));
+        int replies = 0;
+        QObject receiver;
+        connect(again, &NetworkRequestContext::replyFinished, &receiver,
+                [&](QObject *argument) { replies += !!argument; });
+        TRY_COMPARE(replies, 1);
+        QCOMPARE(localFavourites().value(a), int(F::Sync));
+        QCOMPARE(fixture.service()->favourites(m_login), QList<qint64> {a});
+        QCOMPARE(fixture.service()->requests(URL_FAVOURITE_DELETE).size(), 0);
+    }
+
+    void syncResumesAfterAPushIsDropped_data()
+    {
+        QTest::addColumn<QString>("drop");
+        QTest::newRow("superseded login") << QStringLiteral("superseded");
+        QTest::newRow("refused login") << QStringLiteral("refused");
+        QTest::newRow("failed local save") << QStringLiteral("save");
+    }
+
+    // Adding a favourite while the list request runs holds the synchronization back until the add's
+    // reply; an add dropped before it was sent must not hold it back for good.
+    void syncResumesAfterAPushIsDropped()
+    {
+        QFETCH(QString, drop);
+        const qint64 a = orderId(8);
+        fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_FAVOURITES).once());
+        fixture.engine->syncFavouritesNow();
+        TRY_COMPARE(fixture.service()->requests(URL_FAVOURITES).size(), 1);
+        QVERIFY(fixture.engine->addFavourite(a));
+        if (drop == QLatin1String("superseded")) {
+            fixture.engine->login(m_login, LocalServiceUser::digest(SyncFixture::password()), true);
+            QCOMPARE(fixture.login(m_login, SyncFixture::password()), S_OK);
+        } else if (drop == QLatin1String("refused")) {
+            QCOMPARE(fixture.login(m_login, QStringLiteral("wrong")), E_INVALID_USERNAME_OR_PASSWORD);
+            QCOMPARE(fixture.login(m_login, SyncFixture::password()), S_OK);
+        } else {
+            QVERIFY(refuseInserts(TABLE_FAVOURITES));
+            QVERIFY(!fixture.engine->removeFavourite(a));
+            QVERIFY(refuseInserts(QString()));
+        }
+        QVERIFY(!fixture.engine->findTask(SyncTaskType::FavouriteAdd));
+        TRY_COMPARE(fixture.service()->favourites(m_login), QList<qint64> {a});
+        TRY_COMPARE(localFavourites().value(a), int(F::Sync));
+    }
+
+    void delaySyncAndAfterSyncNotice()
+    {
+        MailboxSpy second(fixture.engine->addFavouritesListener());
+        listener->delay = true;
+        fixture.engine->syncFavouritesNow();
+        TRY_VERIFY(listener->count(KEY_NOTIFY_BEFORE_SYNC) >= 3);
+        // Every listener is asked on every try; nothing is sent while one of them delays.
+        QVERIFY(second.count(KEY_NOTIFY_BEFORE_SYNC) >= 3);
+        QCOMPARE(fixture.service()->requests(URL_FAVOURITES).size(), 0);
+        QCOMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), 0);
+        QVERIFY(!listener->mailbox->result.contains(KEY_DELAY_SYNC));
+        QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_BEFORE_SYNC));
+        listener->delay = false;
+        TRY_COMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), 1);
+        TRY_COMPARE(second.count(KEY_NOTIFY_AFTER_SYNC), 1);
+        QCOMPARE(fixture.service()->requests(URL_FAVOURITES).size(), 1);
+        const QObject *syncTask = fixture.engine->findTask(SyncTaskType::FavouritesSync);
+        for (const auto &call : qAsConst(listener->calls)) {
+            if (call.second.contains(KEY_NOTIFY_BEFORE_SYNC) || call.second.contains(KEY_NOTIFY_AFTER_SYNC))
+                QCOMPARE(call.first, syncTask);
+        }
+        QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_AFTER_SYNC));
+
+        // A failed list is told as an error and changes nothing.
+        fixture.service()->addFault(LocalServiceFault::resultCode(E_SERVER).onPath(URL_FAVOURITES));
+        fixture.engine->syncFavouritesNow();
+        TRY_COMPARE(listener->count(KEY_NOTIFY_ERROR), 1);
+    }
+
+    void rowInAnUnknownStateDoesNotBlock()
+    {
+        const qint64 odd = orderId(11), kept = orderId(12);
+        fixture.service()->setFavourites(m_login, {kept});
+        QSqlQuery insert(fixture.dataBase->database);
+        insert.prepare(QStringLiteral("INSERT INTO %1 (OrderId, Login, State, ChangeDate) VALUES (?, ?, ?, ?)")
+                           .arg(TABLE_FAVOURITES));
+        for (const QVariant &value :
+             {QVariant(odd), QVariant(m_login), QVariant("Bogus"), QVariant(Clock::currentDateTimeUtc())})
+            insert.addBindValue(value);
+        QVERIFY(insert.exec());
+        synchronize();
+        QCOMPARE(favouriteTraffic(), QStringLiteral("list"));
+        QCOMPARE(localFavourites(), (QMap<qint64, int> {{kept, F::Sync}}));
+    }
+
+    void failedListWriteKeepsTheLocalList_data()
+    {
+        QTest::addColumn<QString>("table");
+        // Orders of their own: the failing insert must be the first write of each order.
+        QTest::addColumn<int>("first");
+        QTest::newRow("favourite row fails") << TABLE_FAVOURITES << 20;
+        QTest::newRow("order row fails") << TABLE_ORDERS << 30;
+    }
+
+    void failedListWriteKeepsTheLocalList()
+    {
+        QFETCH(QString, table);
+        QFETCH(int, first);
+        const qint64 kept = orderId(first), a = orderId(first + 1), b = orderId(first + 2);
+        fixture.service()->setFavourites(m_login, {kept});
+        synchronize();
+        fixture.service()->setFavourites(m_login, {a, b});
+        QVERIFY(refuseInserts(table));
+        const int notices = listener->count(KEY_NOTIFY_AFTER_SYNC);
+        fixture.engine->syncFavouritesNow();
+        TRY_COMPARE(listener->count(KEY_NOTIFY_ERROR), 1);
+        QCOMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), notices);
+        // Nothing of the half-done merge stays: the cleared rows are back, no new order is stored.
+        QCOMPARE(localFavourites(), (QMap<qint64, int> {{kept, F::Sync}}));
+        QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Error);
+
+        // The transaction is closed: the next merge writes and keeps its rows.
+        QVERIFY(refuseInserts(QString()));
+        synchronize();
+        QCOMPARE(localFavourites(), (QMap<qint64, int> {{a, F::Sync}, {b, F::Sync}}));
+        QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Viewed);
+        QCOMPARE(committedRows(TABLE_FAVOURITES, m_login), 2);
+    }
+
+    // Which replies are failures is the parser's test; here one that is leaves the dictionaries as they were.
+    void badDictionaryReplyWipesNothing()
+    {
+        // A good download first; a listener that names neither dictionary under its own key hears both.
+        MailboxSpy both(fixture.engine->addRegionsListener());
+        NetworkRequestContext *regionsOnly = fixture.engine->addBranchesListener();
+        regionsOnly->parameters.insert(KEY_REGIONS, true);
+        MailboxSpy regionsSpy(regionsOnly);
+        fixture.engine->syncDictionariesNow();
+        TRY_COMPARE(both.count(KEY_NOTIFY_AFTER_SYNC), 2);
+        QCOMPARE(regionsSpy.count(KEY_NOTIFY_AFTER_SYNC), 1);
+        QCOMPARE(both.count(KEY_NOTIFY_BEFORE_SYNC), 1);
+        TRY_VERIFY(committedRows(TABLE_REGIONS) > 0 && committedRows(TABLE_BRANCHES) > 0);
+        const int regions = committedRows(TABLE_REGIONS);
+        const int branches = committedRows(TABLE_BRANCHES);
+        const int mapped = Entity::FilterLinkList::regionMap().size();
+        QVERIFY(mapped > 0);
+
+        fixture.service()->addFault(LocalServiceFault::dictionaryWithoutList().onPath(URL_GEO_PLACES));
+        QSqlQuery(fixture.dataBase->database)
+            .exec(QStringLiteral("DELETE FROM %1 WHERE Id = (SELECT MIN(Id) FROM %1)").arg(TABLE_BRANCHES));
+        const int geoRequests = fixture.service()->requests(URL_GEO_PLACES).size();
+        fixture.engine->syncDictionariesNow();
+        TRY_VERIFY(fixture.service()->requests(URL_GEO_PLACES).size() > geoRequests);
+        // The sectors, answered well, are replaced (the deleted row is back); the regions stay.
+        TRY_COMPARE(committedRows(TABLE_BRANCHES), branches);
+        QCOMPARE(committedRows(TABLE_REGIONS), regions);
+        QCOMPARE(Entity::FilterLinkList::regionMap().size(), mapped);
+    }
 
 private:
     qint64 orderId(int index) { return fixture.service()->data().orders().at(index).id; }
@@ -60,10 +248,10 @@ private:
     {
         const int notices = listener->count(KEY_NOTIFY_AFTER_SYNC);
         fixture.engine->syncFavouritesNow();
-        QTRY_VERIFY_WITH_TIMEOUT(listener->count(KEY_NOTIFY_AFTER_SYNC) > notices, 15000);
+        TRY_VERIFY(listener->count(KEY_NOTIFY_AFTER_SYNC) > notices);
     }
     // The favourite pushes and list downloads the service saw, in order: "+id", "-id", "list".
-    QStringList favouriteTraffic()
+    QString favouriteTraffic()
     {
         QStringList traffic;
         for (const LocalServiceRequest &request : fixture.service()->requestLog()) {
@@ -74,7 +262,17 @@ private:
             else if (request.path == URL_FAVOURITES)
                 traffic << QStringLiteral("list");
         }
-        return traffic;
+        return traffic.join(QLatin1Char(' '));
+    }
+    // The engine's own connection refuses every insert into the table (none without one), as a full
+    // disk would.
+    bool refuseInserts(const QString &table)
+    {
+        return QSqlQuery(fixture.dataBase->database)
+            .exec(table.isEmpty() ? QStringLiteral("DROP TRIGGER refuseWrite")
+                                  : QStringLiteral("CREATE TEMP TRIGGER refuseWrite BEFORE INSERT ON %1 BEGIN "
+                                                   "SELECT RAISE(ABORT, 'disk full'); END")
+                                        .arg(table));
     }
     // The rows of a table (of the subscriber's, when given) as another connection sees them,
     // that is, as committed to the file.
@@ -102,234 +300,6 @@ private:
     std::unique_ptr<MailboxSpy> listener;
     QString m_login;
 };
-
-void TestSyncFavourites::offlineChangesArePushedInOrder()
-{
-    const qint64 a = orderId(1), b = orderId(2), c = orderId(3), d = orderId(4);
-    fixture.service()->setFavourites(m_login, {c, d});
-    synchronize();
-    QCOMPARE(localFavourites(),
-             (QMap<qint64, int> {{c, Entity::FavouriteItemList::Sync}, {d, Entity::FavouriteItemList::Sync}}));
-
-    OnlineState::force(false);
-    fixture.service()->clearRequestLog();
-    QVERIFY(fixture.engine->addFavourite(a));
-    Clock::advance(1000);
-    QVERIFY(fixture.engine->addFavourite(b));
-    Clock::advance(1000);
-    QVERIFY(fixture.engine->removeFavourite(c));
-    // The rows change at once; the pushes give up at their pass while offline.
-    QCOMPARE(localFavourites(),
-             (QMap<qint64, int> {{a, Entity::FavouriteItemList::New},
-                                 {b, Entity::FavouriteItemList::New},
-                                 {c, Entity::FavouriteItemList::Deleted},
-                                 {d, Entity::FavouriteItemList::Sync}}));
-    QTRY_VERIFY_WITH_TIMEOUT(!fixture.engine->findTask(SyncTaskType::FavouriteAdd)
-                                 && !fixture.engine->findTask(SyncTaskType::FavouriteRemove),
-                             5000);
-    QVERIFY(favouriteTraffic().isEmpty());
-
-    OnlineState::force(true);
-    synchronize();
-    // Newest change first, one at a time, then the list.
-    QCOMPARE(favouriteTraffic(),
-             QStringList({QStringLiteral("-%1").arg(c), QStringLiteral("+%1").arg(b), QStringLiteral("+%1").arg(a),
-                          QStringLiteral("list")}));
-    QList<qint64> onService = fixture.service()->favourites(m_login);
-    std::sort(onService.begin(), onService.end());
-    QList<qint64> expected {a, b, d};
-    std::sort(expected.begin(), expected.end());
-    QCOMPARE(onService, expected);
-    QCOMPARE(localFavourites(),
-             (QMap<qint64, int> {{a, Entity::FavouriteItemList::Sync},
-                                 {b, Entity::FavouriteItemList::Sync},
-                                 {d, Entity::FavouriteItemList::Sync}}));
-    // The orders of the favourites are stored, as viewed ones.
-    QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Viewed);
-}
-
-void TestSyncFavourites::addingCancelsAPendingRemoval()
-{
-    const qint64 a = orderId(7);
-    fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_FAVOURITE_CREATE).once());
-    NetworkRequestContext *first = fixture.engine->addFavourite(a);
-    QCOMPARE(fixture.engine->addFavourite(a), first);
-    NetworkRequestContext *removal = fixture.engine->removeFavourite(a);
-    QVERIFY(removal && removal != first);
-    QVERIFY(!fixture.engine->findOrderTask(SyncTaskType::FavouriteAdd, a));
-    QCOMPARE(localFavourites().value(a), int(Entity::FavouriteItemList::Deleted));
-    NetworkRequestContext *again = fixture.engine->addFavourite(a);
-    QVERIFY(!fixture.engine->findOrderTask(SyncTaskType::FavouriteRemove, a));
-    QCOMPARE(localFavourites().value(a), int(Entity::FavouriteItemList::New));
-    int replies = 0;
-    QObject receiver;
-    connect(again, &NetworkRequestContext::replyFinished, &receiver, [&](QObject *argument) {
-        if (argument)
-            ++replies;
-    });
-    QTRY_COMPARE_WITH_TIMEOUT(replies, 1, 10000);
-    QCOMPARE(localFavourites().value(a), int(Entity::FavouriteItemList::Sync));
-    QCOMPARE(fixture.service()->favourites(m_login), QList<qint64> {a});
-    QCOMPARE(fixture.service()->requests(URL_FAVOURITE_DELETE).size(), 0);
-}
-
-void TestSyncFavourites::syncResumesAfterAPushIsDropped_data()
-{
-    QTest::addColumn<QString>("drop");
-    QTest::newRow("superseded login") << QStringLiteral("superseded");
-    QTest::newRow("refused login") << QStringLiteral("refused");
-    QTest::newRow("failed local save") << QStringLiteral("save");
-}
-
-// Adding a favourite while the list request runs holds the synchronization back until the add's
-// reply; an add dropped before it was sent must not hold it back for good.
-void TestSyncFavourites::syncResumesAfterAPushIsDropped()
-{
-    QFETCH(QString, drop);
-    const qint64 a = orderId(8);
-    fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_FAVOURITES).once());
-    fixture.engine->syncFavouritesNow();
-    QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->requests(URL_FAVOURITES).size(), 1, 10000);
-    QVERIFY(fixture.engine->addFavourite(a));
-    if (drop == QLatin1String("superseded")) {
-        fixture.engine->login(m_login, LocalServiceUser::digest(SyncFixture::password()), true);
-        QCOMPARE(fixture.login(m_login, SyncFixture::password()), S_OK);
-    } else if (drop == QLatin1String("refused")) {
-        QCOMPARE(fixture.login(m_login, QStringLiteral("wrong")), E_INVALID_USERNAME_OR_PASSWORD);
-        QCOMPARE(fixture.login(m_login, SyncFixture::password()), S_OK);
-    } else {
-        QSqlQuery sql(fixture.dataBase->database);
-        QVERIFY(sql.exec(QStringLiteral("CREATE TEMP TRIGGER refuseWrite BEFORE INSERT ON %1 "
-                                        "BEGIN SELECT RAISE(ABORT, 'disk full'); END")
-                             .arg(TABLE_FAVOURITES)));
-        QVERIFY(!fixture.engine->removeFavourite(a));
-        QVERIFY(sql.exec(QStringLiteral("DROP TRIGGER refuseWrite")));
-    }
-    QVERIFY(!fixture.engine->findTask(SyncTaskType::FavouriteAdd));
-    QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->favourites(m_login), QList<qint64> {a}, 15000);
-    QTRY_COMPARE_WITH_TIMEOUT(localFavourites().value(a), int(Entity::FavouriteItemList::Sync), 15000);
-}
-
-void TestSyncFavourites::delaySyncAndAfterSyncNotice()
-{
-    MailboxSpy second(fixture.engine->addFavouritesListener());
-    listener->delay = true;
-    fixture.engine->syncFavouritesNow();
-    QTRY_VERIFY_WITH_TIMEOUT(listener->count(KEY_NOTIFY_BEFORE_SYNC) >= 3, 15000);
-    // Every listener is asked on every try; nothing is sent while one of them delays.
-    QVERIFY(second.count(KEY_NOTIFY_BEFORE_SYNC) >= 3);
-    QCOMPARE(fixture.service()->requests(URL_FAVOURITES).size(), 0);
-    QCOMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), 0);
-    QVERIFY(!listener->mailbox->result.contains(KEY_DELAY_SYNC));
-    QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_BEFORE_SYNC));
-    listener->delay = false;
-    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_AFTER_SYNC), 1, 15000);
-    QTRY_COMPARE_WITH_TIMEOUT(second.count(KEY_NOTIFY_AFTER_SYNC), 1, 15000);
-    QCOMPARE(fixture.service()->requests(URL_FAVOURITES).size(), 1);
-    const QObject *syncTask = fixture.engine->findTask(SyncTaskType::FavouritesSync);
-    for (const MailboxSpy::Call &call : qAsConst(listener->calls)) {
-        if (call.keys.contains(KEY_NOTIFY_BEFORE_SYNC) || call.keys.contains(KEY_NOTIFY_AFTER_SYNC))
-            QCOMPARE(call.argument, syncTask);
-    }
-    QVERIFY(!listener->mailbox->result.contains(KEY_NOTIFY_AFTER_SYNC));
-
-    // A failed list is told as an error and changes nothing.
-    fixture.service()->addFault(LocalServiceFault::resultCode(E_SERVER).onPath(URL_FAVOURITES));
-    fixture.engine->syncFavouritesNow();
-    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_ERROR), 1, 15000);
-}
-
-void TestSyncFavourites::rowInAnUnknownStateDoesNotBlock()
-{
-    const qint64 odd = orderId(11), kept = orderId(12);
-    fixture.service()->setFavourites(m_login, {kept});
-    QSqlQuery insert(fixture.dataBase->database);
-    insert.prepare(
-        QStringLiteral("INSERT INTO %1 (OrderId, Login, State, ChangeDate) VALUES (?, ?, ?, ?)").arg(TABLE_FAVOURITES));
-    insert.addBindValue(odd);
-    insert.addBindValue(m_login);
-    insert.addBindValue(QStringLiteral("Bogus"));
-    insert.addBindValue(Clock::currentDateTimeUtc());
-    QVERIFY(insert.exec());
-    synchronize();
-    QCOMPARE(favouriteTraffic(), QStringList({QStringLiteral("list")}));
-    QCOMPARE(localFavourites(), (QMap<qint64, int> {{kept, Entity::FavouriteItemList::Sync}}));
-}
-
-void TestSyncFavourites::failedListWriteKeepsTheLocalList_data()
-{
-    QTest::addColumn<QString>("table");
-    // Orders of their own: the failing insert must be the first write of each order.
-    QTest::addColumn<int>("first");
-    QTest::newRow("favourite row fails") << TABLE_FAVOURITES << 20;
-    QTest::newRow("order row fails") << TABLE_ORDERS << 30;
-}
-
-void TestSyncFavourites::failedListWriteKeepsTheLocalList()
-{
-    QFETCH(QString, table);
-    QFETCH(int, first);
-    const qint64 kept = orderId(first), a = orderId(first + 1), b = orderId(first + 2);
-    fixture.service()->setFavourites(m_login, {kept});
-    synchronize();
-    fixture.service()->setFavourites(m_login, {a, b});
-    // The engine's own connection refuses the write, as a full disk would.
-    QSqlQuery sql(fixture.dataBase->database);
-    QVERIFY(sql.exec(QStringLiteral("CREATE TEMP TRIGGER refuseWrite BEFORE INSERT ON %1 "
-                                    "BEGIN SELECT RAISE(ABORT, 'disk full'); END")
-                         .arg(table)));
-    const int notices = listener->count(KEY_NOTIFY_AFTER_SYNC);
-    fixture.engine->syncFavouritesNow();
-    QTRY_COMPARE_WITH_TIMEOUT(listener->count(KEY_NOTIFY_ERROR), 1, 15000);
-    QCOMPARE(listener->count(KEY_NOTIFY_AFTER_SYNC), notices);
-    // Nothing of the half-done merge stays: the cleared rows are back, no new order is stored.
-    QCOMPARE(localFavourites(), (QMap<qint64, int> {{kept, Entity::FavouriteItemList::Sync}}));
-    QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Error);
-
-    // The transaction is closed: the next merge writes and keeps its rows.
-    QVERIFY(sql.exec(QStringLiteral("DROP TRIGGER refuseWrite")));
-    synchronize();
-    QCOMPARE(localFavourites(),
-             (QMap<qint64, int> {{a, Entity::FavouriteItemList::Sync}, {b, Entity::FavouriteItemList::Sync}}));
-    QCOMPARE(fixture.query->orderType(m_login, a, Entity::OrderList::Error), Entity::OrderList::Viewed);
-    QCOMPARE(committedRows(TABLE_FAVOURITES, m_login), 2);
-}
-
-void TestSyncFavourites::dictionaryListenersAreToldOfTheirDictionary()
-{
-    MailboxSpy registered(fixture.engine->addRegionsListener());
-    NetworkRequestContext *regionsOnly = fixture.engine->addBranchesListener();
-    regionsOnly->parameters.insert(KEY_REGIONS, true);
-    MailboxSpy regionsSpy(regionsOnly);
-    fixture.engine->syncDictionariesNow();
-    // A listener that names neither dictionary under its own key hears both.
-    QTRY_COMPARE_WITH_TIMEOUT(registered.count(KEY_NOTIFY_AFTER_SYNC), 2, 15000);
-    QCOMPARE(regionsSpy.count(KEY_NOTIFY_AFTER_SYNC), 1);
-    QCOMPARE(registered.count(KEY_NOTIFY_BEFORE_SYNC), 1);
-}
-
-// Which replies are failures is the parser's test; here one that is leaves the dictionaries as they were.
-void TestSyncFavourites::badDictionaryReplyWipesNothing()
-{
-    // A good download first.
-    fixture.engine->syncDictionariesNow();
-    QTRY_VERIFY_WITH_TIMEOUT(committedRows(TABLE_REGIONS) > 0 && committedRows(TABLE_BRANCHES) > 0, 10000);
-    const int regions = committedRows(TABLE_REGIONS);
-    const int branches = committedRows(TABLE_BRANCHES);
-    const int mapped = Entity::FilterLinkList::regionMap().size();
-    QVERIFY(mapped > 0);
-
-    fixture.service()->addFault(LocalServiceFault::dictionaryWithoutList().onPath(URL_GEO_PLACES));
-    QSqlQuery(fixture.dataBase->database)
-        .exec(QStringLiteral("DELETE FROM %1 WHERE Id = (SELECT MIN(Id) FROM %1)").arg(TABLE_BRANCHES));
-    const int geoRequests = fixture.service()->requests(URL_GEO_PLACES).size();
-    fixture.engine->syncDictionariesNow();
-    QTRY_VERIFY_WITH_TIMEOUT(fixture.service()->requests(URL_GEO_PLACES).size() > geoRequests, 10000);
-    // The sectors, answered well, are replaced (the deleted row is back); the regions stay.
-    QTRY_COMPARE_WITH_TIMEOUT(committedRows(TABLE_BRANCHES), branches, 10000);
-    QCOMPARE(committedRows(TABLE_REGIONS), regions);
-    QCOMPARE(Entity::FilterLinkList::regionMap().size(), mapped);
-}
 
 TAVREL_CORE_TEST_MAIN(TestSyncFavourites)
 #include "tst_syncfavourites.moc"

@@ -1,10 +1,11 @@
 // The engine's task list, scheduler pass, listener protocol and purge thread, driven by direct
 // passes and the settable clock; nothing here needs the service.
-#include "appsettings.h"
 #include "coretestapplication.h"
 #include "order.h"
-#include "syncfixture.h"
+#include "synctest.h"
 #include "valuehelpers.h"
+
+#include <array>
 
 namespace {
 // Warnings Qt gives when a connection is used from a thread it does not belong to.
@@ -38,16 +39,150 @@ private slots:
         OnlineState::force(true);
     }
 
-    void refreshInterval_data();
-    void refreshInterval();
-    void intervalCountsFromTheClock();
-    void loginGatesLaterPhases();
-    void listenerFirstDeliveryHappensOnce();
-    void listenerRegisteredDuringAPassWaitsForTheNext();
-    void deletedMailboxEndsItsListener();
-    void favouritesLoadTaskDeliversOnceAndEnds();
-    void offlineFiltersAndDictionariesLookAgainAtOnce();
-    void purgeRunsOnceOnItsOwnThread();
+    void refreshInterval_data()
+    {
+        QTest::addColumn<int>("given");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("user's choice") << 900 << 900;
+        QTest::newRow("zero is the default, not every tick") << 0 << 600;
+    }
+
+    void refreshInterval()
+    {
+        QFETCH(int, given);
+        QFETCH(int, expected);
+        engine()->setNewOrdersRefreshInterval(1200);
+        engine()->newOrdersNow();
+        engine()->setNewOrdersRefreshInterval(given);
+        QCOMPARE(engine()->newOrdersRefreshInterval(), expected);
+        QCOMPARE(engine()->findTask(SyncTaskType::NewOrders)->interval(), expected);
+    }
+
+    // Offline the new-orders task sends nothing, but each run still counts; asked for at once, it runs
+    // before its interval.
+    void intervalCountsFromTheClock()
+    {
+        const QDateTime noon(QDate(2026, 3, 2), QTime(12, 0), Qt::UTC);
+        engine()->newOrdersNow();
+        TavrelSynchronizationTask *task = engine()->findTask(SyncTaskType::NewOrders);
+        // Seconds after noon, asked for at once, the run seen last.
+        for (const auto &step : {std::array<int, 3> {0, 0, 0}, {599, 0, 0}, {600, 0, 600}, {605, 1, 605}}) {
+            Clock::setFixed(noon.addSecs(step[0]));
+            if (step[1])
+                engine()->newOrdersNow();
+            engine()->processTasks();
+            QCOMPARE(task->lastRun(), noon.addSecs(step[2]));
+        }
+    }
+
+    void loginGatesLaterPhases()
+    {
+        engine()->ensureCleanupTask();
+        TavrelSynchronizationTask *login = engine()->ensureTask(SyncTaskType::Login, false);
+        NetworkRequestContext *orders = engine()->newOrdersNow();
+        MailboxSpy listenerSpy(engine()->addFiltersListener());
+        engine()->processTasks();
+        // Pending, the login (sorted first) holds phase 2; a phase-1 listener after it still runs.
+        QVERIFY(login->hasRun());
+        QCOMPARE(listenerSpy.calls.size(), 1);
+        QVERIFY(engine()->findTask(SyncTaskType::NewOrders)->lastRun().isNull());
+
+        // Failed, it fails the later phases once, with the engine as the argument.
+        MailboxSpy ordersSpy(orders);
+        engine()->failTask(login, nullptr);
+        QCOMPARE(ordersSpy.calls.size(), 1);
+        QCOMPARE(ordersSpy.calls.first().first, static_cast<QObject *>(engine()));
+        QVERIFY(!engine()->findTask(SyncTaskType::Login));
+        QVERIFY(!engine()->findTask(SyncTaskType::NewOrders));
+        // A dormant listener is not touched; the purge, sorted before the login, stays.
+        QCOMPARE(listenerSpy.calls.size(), 1);
+        QVERIFY(engine()->findTask(SyncTaskType::FiltersListener));
+        QVERIFY(engine()->findTask(SyncTaskType::CleanupOrders));
+
+        engine()->processTasks();
+        QCOMPARE(ordersSpy.calls.size(), 1);
+        QVERIFY(engine()->newOrdersNow() != nullptr);
+    }
+
+    // A listener is told once, at the first pass after it registered, with its own mailbox and a result
+    // that is gone after the delivery; one registered during a pass waits for the next; a deleted
+    // mailbox ends its listener; a favourites load ends with its one delivery.
+    void listenersAreToldOnceAtTheirFirstPass()
+    {
+        NetworkRequestContext *viewed = engine()->addOrderListListener(Entity::OrderList::Viewed);
+        QCOMPARE(viewed->parameters.value(KEY_LIST_TYPE).toString(), QStringLiteral("Viewed"));
+        QPointer<NetworkRequestContext> load = engine()->addFavouritesLoadTask();
+        QVERIFY(variantIsTrue(load->parameters.value(KEY_WITH_ORDERS)));
+        for (int i = 0; i < 3; ++i)
+            delete engine()->addFiltersListener();
+        NetworkRequestContext *kept = engine()->addFiltersListener();
+        MailboxSpy spy(viewed), loadSpy(load);
+        QString loadResult;
+        QPointer<NetworkRequestContext> late;
+        QObject receiver;
+        connect(load, &NetworkRequestContext::replyFinished, &receiver, [&]() {
+            loadResult = load->result.value(KEY_SYNC_RESULT).toString();
+            late = engine()->addFavouritesListener();
+        });
+        engine()->processTasks();
+        QCOMPARE(spy.calls.size(), 1);
+        QCOMPARE(spy.calls.first().first, static_cast<QObject *>(viewed));
+        QVERIFY(spy.calls.first().second.contains(KEY_SYNC_RESULT));
+        QVERIFY(!viewed->result.contains(KEY_SYNC_RESULT));
+        QCOMPARE(loadSpy.calls.size(), 1);
+        QCOMPARE(loadResult, S_OK);
+        QVERIFY(!engine()->findTask(SyncTaskType::FavouritesLoad));
+        QCOMPARE(countOfType(SyncTaskType::FiltersListener), 1);
+        QCOMPARE(engine()->findTask(SyncTaskType::FiltersListener)->context(), kept);
+        MailboxSpy lateSpy(late);
+        QCOMPARE(lateSpy.calls.size(), 0);
+
+        viewed->result.insert(KEY_SYNC_RESULT, S_OK);
+        engine()->processTasks();
+        QCOMPARE(spy.calls.size(), 1);
+        QVERIFY(engine()->findTask(SyncTaskType::OrderListListener));
+        QCOMPARE(lateSpy.calls.size(), 1);
+        SyncFixture::flushDeletions();
+        QVERIFY(!load);
+    }
+
+    void offlineFiltersAndDictionariesLookAgainAtOnce()
+    {
+        engine()->syncFiltersNow();
+        engine()->syncDictionariesNow();
+        engine()->processTasks();
+        QVERIFY(!engine()->findTask(SyncTaskType::FiltersSync)->hasRun());
+        QVERIFY(!engine()->findTask(SyncTaskType::DictionariesSync)->hasRun());
+    }
+
+    // The purge's rules are the storage test's; here the task runs once, on its own connection and thread.
+    void purgeRunsOnceOnItsOwnThread()
+    {
+        const QString login = QStringLiteral("purge");
+        const QDateTime now = Clock::currentDateTimeUtc();
+        QList<Entity::Order *> orders;
+        for (const QDateTime &opened : {now.addMonths(-2), now.addDays(-3)}) {
+            orders << new Entity::Order();
+            orders.last()->id = orders.size();
+            orders.last()->openingTime = opened;
+        }
+        fixture.query->saveOrdersWithType(login, orders);
+        qDeleteAll(orders);
+
+        crossThreadWarnings.clear();
+        previousHandler = qInstallMessageHandler(recordCrossThreadUse);
+        engine()->ensureCleanupTask();
+        engine()->ensureCleanupTask();
+        QCOMPARE(countOfType(SyncTaskType::CleanupOrders), 1);
+        engine()->processTasks();
+        TRY_VERIFY(!engine()->isCleanupRunning());
+        qInstallMessageHandler(previousHandler);
+        QVERIFY2(crossThreadWarnings.isEmpty(), qPrintable(crossThreadWarnings.join(QLatin1Char('\n'))));
+        // The GUI connection goes on working after the purge.
+        const std::unique_ptr<Entity::Order> old(fixture.query->order(login, 1));
+        const std::unique_ptr<Entity::Order> recent(fixture.query->order(login, 2));
+        QVERIFY(!old && recent);
+    }
 
 private:
     TavrelSynchronization *engine() { return fixture.engine.data(); }
@@ -61,182 +196,6 @@ private:
 
     SyncFixture fixture;
 };
-
-void TestSyncScheduler::refreshInterval_data()
-{
-    QTest::addColumn<int>("given");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("user's choice") << 900 << 900;
-    QTest::newRow("zero is the default, not every tick") << 0 << 600;
-    QTest::newRow("negative is the default") << -30 << 600;
-}
-
-void TestSyncScheduler::refreshInterval()
-{
-    QFETCH(int, given);
-    QFETCH(int, expected);
-    engine()->setNewOrdersRefreshInterval(1200);
-    engine()->newOrdersNow();
-    engine()->setNewOrdersRefreshInterval(given);
-    QCOMPARE(engine()->newOrdersRefreshInterval(), expected);
-    QCOMPARE(engine()->findTask(SyncTaskType::NewOrders)->interval(), expected);
-}
-
-void TestSyncScheduler::intervalCountsFromTheClock()
-{
-    // Offline the new-orders task sends nothing, but each run still counts.
-    const QDateTime noon(QDate(2026, 3, 2), QTime(12, 0), Qt::UTC);
-    Clock::setFixed(noon);
-    engine()->newOrdersNow();
-    TavrelSynchronizationTask *task = engine()->findTask(SyncTaskType::NewOrders);
-    engine()->processTasks();
-    QCOMPARE(task->lastRun(), noon);
-
-    Clock::setFixed(noon.addSecs(599));
-    engine()->processTasks();
-    QCOMPARE(task->lastRun(), noon);
-
-    Clock::setFixed(noon.addSecs(600));
-    engine()->processTasks();
-    QCOMPARE(task->lastRun(), noon.addSecs(600));
-
-    // Asked for at once, it runs before its interval.
-    Clock::setFixed(noon.addSecs(605));
-    engine()->newOrdersNow();
-    engine()->processTasks();
-    QCOMPARE(task->lastRun(), noon.addSecs(605));
-}
-
-void TestSyncScheduler::loginGatesLaterPhases()
-{
-    engine()->ensureCleanupTask();
-    TavrelSynchronizationTask *login = engine()->ensureTask(SyncTaskType::Login, false);
-    NetworkRequestContext *orders = engine()->newOrdersNow();
-    MailboxSpy listenerSpy(engine()->addFiltersListener());
-    engine()->processTasks();
-    // Pending, the login (sorted first) holds phase 2; a phase-1 listener after it still runs.
-    QVERIFY(login->hasRun());
-    QCOMPARE(listenerSpy.calls.size(), 1);
-    QVERIFY(engine()->findTask(SyncTaskType::NewOrders)->lastRun().isNull());
-
-    // Failed, it fails the later phases once, with the engine as the argument.
-    MailboxSpy ordersSpy(orders);
-    engine()->failTask(login, nullptr);
-    QCOMPARE(ordersSpy.calls.size(), 1);
-    QCOMPARE(ordersSpy.calls.first().argument, static_cast<QObject *>(engine()));
-    QVERIFY(!engine()->findTask(SyncTaskType::Login));
-    QVERIFY(!engine()->findTask(SyncTaskType::NewOrders));
-    // A dormant listener is not touched; the purge, sorted before the login, stays.
-    QCOMPARE(listenerSpy.calls.size(), 1);
-    QVERIFY(engine()->findTask(SyncTaskType::FiltersListener));
-    QVERIFY(engine()->findTask(SyncTaskType::CleanupOrders));
-
-    engine()->processTasks();
-    QCOMPARE(ordersSpy.calls.size(), 1);
-    QVERIFY(engine()->newOrdersNow() != nullptr);
-}
-
-void TestSyncScheduler::listenerFirstDeliveryHappensOnce()
-{
-    NetworkRequestContext *mailbox = engine()->addOrderListListener(Entity::OrderList::Viewed);
-    QCOMPARE(mailbox->parameters.value(KEY_LIST_TYPE).toString(), QStringLiteral("Viewed"));
-    MailboxSpy spy(mailbox);
-    engine()->processTasks();
-    QCOMPARE(spy.calls.size(), 1);
-    QCOMPARE(spy.calls.first().argument, static_cast<QObject *>(mailbox));
-    QVERIFY(spy.calls.first().keys.contains(KEY_SYNC_RESULT));
-    QVERIFY(!mailbox->result.contains(KEY_SYNC_RESULT));
-
-    mailbox->result.insert(KEY_SYNC_RESULT, S_OK);
-    engine()->processTasks();
-    QCOMPARE(spy.calls.size(), 1);
-    QVERIFY(engine()->findTask(SyncTaskType::OrderListListener));
-}
-
-void TestSyncScheduler::listenerRegisteredDuringAPassWaitsForTheNext()
-{
-    NetworkRequestContext *first = engine()->addFavouritesListener();
-    QPointer<NetworkRequestContext> second;
-    QObject context;
-    connect(first, &NetworkRequestContext::replyFinished, &context,
-            [&]() { second = engine()->addFavouritesListener(); });
-    engine()->processTasks();
-    QVERIFY(second);
-    MailboxSpy spy(second);
-    QCOMPARE(spy.calls.size(), 0);
-    engine()->processTasks();
-    QCOMPARE(spy.calls.size(), 1);
-}
-
-void TestSyncScheduler::deletedMailboxEndsItsListener()
-{
-    for (int i = 0; i < 3; ++i)
-        delete engine()->addFiltersListener();
-    NetworkRequestContext *kept = engine()->addFiltersListener();
-    engine()->processTasks();
-    QCOMPARE(countOfType(SyncTaskType::FiltersListener), 1);
-    QCOMPARE(engine()->findTask(SyncTaskType::FiltersListener)->context(), kept);
-}
-
-void TestSyncScheduler::favouritesLoadTaskDeliversOnceAndEnds()
-{
-    NetworkRequestContext *mailbox = engine()->addFavouritesLoadTask();
-    QVERIFY(variantIsTrue(mailbox->parameters.value(KEY_WITH_ORDERS)));
-    QPointer<NetworkRequestContext> guard(mailbox);
-    int calls = 0;
-    int kind = -1;
-    QObject context;
-    connect(mailbox, &NetworkRequestContext::replyFinished, &context, [&](QObject *argument) {
-        ++calls;
-        kind = guard->kind;
-        QCOMPARE(argument, static_cast<QObject *>(guard.data()));
-        QCOMPARE(guard->result.value(KEY_SYNC_RESULT).toString(), S_OK);
-    });
-    engine()->processTasks();
-    QCOMPARE(calls, 1);
-    QCOMPARE(kind, 3);
-    QVERIFY(!engine()->findTask(SyncTaskType::FavouritesLoad));
-    SyncFixture::flushDeletions();
-    QVERIFY(!guard);
-}
-
-void TestSyncScheduler::offlineFiltersAndDictionariesLookAgainAtOnce()
-{
-    engine()->syncFiltersNow();
-    engine()->syncDictionariesNow();
-    engine()->processTasks();
-    QVERIFY(!engine()->findTask(SyncTaskType::FiltersSync)->hasRun());
-    QVERIFY(!engine()->findTask(SyncTaskType::DictionariesSync)->hasRun());
-}
-
-// The purge's rules are the storage test's; here the task runs once, on its own connection and thread.
-void TestSyncScheduler::purgeRunsOnceOnItsOwnThread()
-{
-    const QString login = QStringLiteral("purge");
-    const QDateTime now = Clock::currentDateTimeUtc();
-    QList<Entity::Order *> orders;
-    for (const QDateTime &opened : {now.addMonths(-2), now.addDays(-3)}) {
-        orders << new Entity::Order();
-        orders.last()->id = orders.size();
-        orders.last()->openingTime = opened;
-    }
-    fixture.query->saveOrdersWithType(login, orders);
-    qDeleteAll(orders);
-
-    crossThreadWarnings.clear();
-    previousHandler = qInstallMessageHandler(recordCrossThreadUse);
-    engine()->ensureCleanupTask();
-    engine()->ensureCleanupTask();
-    QCOMPARE(countOfType(SyncTaskType::CleanupOrders), 1);
-    engine()->processTasks();
-    QTRY_VERIFY_WITH_TIMEOUT(!engine()->isCleanupRunning(), 10000);
-    qInstallMessageHandler(previousHandler);
-    QVERIFY2(crossThreadWarnings.isEmpty(), qPrintable(crossThreadWarnings.join(QLatin1Char('\n'))));
-    // The GUI connection goes on working after the purge.
-    const std::unique_ptr<Entity::Order> old(fixture.query->order(login, 1));
-    const std::unique_ptr<Entity::Order> recent(fixture.query->order(login, 2));
-    QVERIFY(!old && recent);
-}
 
 TAVREL_CORE_TEST_MAIN(TestSyncScheduler)
 #include "tst_syncscheduler.moc"
