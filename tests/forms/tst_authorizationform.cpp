@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QNetworkConfigurationManager>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSqlQuery>
 
 #include <memory>
@@ -128,6 +129,20 @@ private slots:
             form.reset();
         }
         Clock::reset();
+    }
+
+    // A screen reader names every control: the fields by their labels, the close cross by a name of
+    // its own; so does the proxy form the login form opens.
+    void controlsHaveSpokenNames()
+    {
+        showForm();
+        QCOMPARE(spokenName(loginBox()), QStringLiteral("Логин"));
+        QCOMPARE(spokenName(passwordEdit()), QStringLiteral("Пароль"));
+        QCOMPARE(spokenName(child<QPushButton>(form.get(), "exitButton")), QStringLiteral("Закрыть"));
+        QCOMPARE(unnamedControls(form.get()).join(QLatin1Char(' ')), QString());
+        ProxySettingsWidget proxy;
+        QCOMPARE(spokenName(child<QSpinBox>(&proxy, "portSpinBox")), QStringLiteral("Порт:"));
+        QCOMPARE(unnamedControls(&proxy).join(QLatin1Char(' ')), QString());
     }
 
     void passwordDigestIsLowerHexMd5OfUtf8()

@@ -71,6 +71,7 @@ private slots:
         panel.loadSettings();
         auto *check = child<QCheckBox>(&panel, "chkAutoEnter");
         auto *timeout = child<QSpinBox>(&panel, "edEnterTimeout");
+        QCOMPARE(unnamedControls(&panel).join(QLatin1Char(' ')), QString());
         QVERIFY(!timeout->isEnabled());
         QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(5, check->height() / 2));
         QVERIFY(check->isChecked());
