@@ -3,6 +3,7 @@
 #include "formtesthelpers.h"
 #include "networkrequestcontext.h"
 #include "testapplication.h"
+#include "urlcatcher.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -11,16 +12,6 @@
 
 #include <functional>
 #include <memory>
-
-// Receives the links the program asks the desktop to open, so that no browser starts.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 class TestVersionCheck : public QObject
 {

@@ -6,8 +6,10 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QTextDocument>
 
 // The named child of a form; a missing child ends the test at once, since every later check would be void.
 template<typename T> T *child(const QObject *parent, const char *name)
@@ -16,6 +18,14 @@ template<typename T> T *child(const QObject *parent, const char *name)
     if (!found)
         qFatal("no child %s", name);
     return found;
+}
+
+// A label's rich text as the user reads it, white space simplified.
+inline QString plainText(const QLabel *label)
+{
+    QTextDocument document;
+    document.setHtml(label->text());
+    return document.toPlainText().simplified();
 }
 
 // What a screen reader calls a control: its accessible name, else the text of the label it is the
