@@ -366,11 +366,9 @@ private slots:
 
     void proxyLabelOpensTheProxyFormWithTheStoredProxy()
     {
-        QVERIFY(query->saveProxySettings({{PROXY_TYPE, int(QNetworkProxy::HttpProxy)},
-                                          {PROXY_HOST_NAME, QStringLiteral("proxy.test")},
-                                          {PROXY_PORT, 3128},
-                                          {PROXY_AUTH_LOGIN, QStringLiteral("user")},
-                                          {PROXY_AUTH_PASSWORD, QStringLiteral("secret")}}));
+        AppSettings::setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "proxy.test", 3128, "user", "secret"));
+        AppSettings::saveProxySettings();
+        AppSettings::resetForTesting(); // the form reads the stored row
         showForm();
         QVERIFY(!TavrelApplication::instance()->proxySettingsWidget->isVisible());
         QTest::mouseClick(child<ClickableLabel>(form.get(), "proxyLabel"), Qt::LeftButton);
