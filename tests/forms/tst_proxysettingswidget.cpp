@@ -125,6 +125,12 @@ private slots:
         QCOMPARE(int(saved.port()), port);
         QCOMPARE(saved.user(), user);
         QCOMPARE(saved.password(), password);
+
+        // It is what the next start reads (how it is stored is the settings' test).
+        AppSettings::resetForTesting();
+        AppSettings::loadProxySettings();
+        QCOMPARE(AppSettings::proxy().type(), type);
+        QCOMPARE(AppSettings::proxy().hostName(), host);
     }
 
     void everyButtonShowsItsWholeText()
