@@ -138,6 +138,10 @@ private slots:
         for (const QNetworkCookie &kept : jar->allCookies())
             names += kept.name() + ' ';
         QVERIFY(!names.contains("PHPSESSID") && names.contains("lang "));
+        // What else the reply set is kept, and goes with the next request.
+        const std::unique_ptr<NetworkRequestContext> next(build(NetworkRequestKind::Subscriptions));
+        QVERIFY(SyncFixture::finish(next.get()));
+        QCOMPARE(bed.service()->lastRequest(URL_SUBSCRIPTIONS).cookie("tavrel_region"), QByteArray("77"));
         session = context->result.value(KEY_SESSION).toByteArray();
         delete context;
     }

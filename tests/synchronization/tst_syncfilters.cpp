@@ -25,36 +25,6 @@ private slots:
         fixture.destroyEngine();
     }
 
-    void batchWithOneFailingPushLosesNothing()
-    {
-        // The service goes away for a second just as the second create arrives (unhandled).
-        fixture.service()->addFault(
-            LocalServiceFault::stopListening(1000).onPath(URL_SUBSCRIPTION_CREATE).onNth(2).once());
-        addFilters({"alpha", "beta", "gamma"});
-        TRY_VERIFY(afterSyncNotices() >= 1);
-        int pending = 0;
-        for (const Entity::Filter &filter : localFilters())
-            pending += filter.state == Entity::FilterList::New ? 1 : 0;
-        QVERIFY(pending >= 1);
-        QCOMPARE(localFilters().size(), 3);
-        // A create may have reached the service although its answer did not reach us.
-        QVERIFY(serviceNames().size() >= 3 - pending);
-
-        // What failed goes again (at the latest a minute later); then the service's list replaces
-        // the local filters.
-        TRY_VERIFY(fixture.service()->isListening());
-        Clock::advance(61 * 1000);
-        TRY_COMPARE(serviceNames(), QStringList({"alpha", "beta", "gamma"}));
-        waitForListDownload();
-        QCOMPARE(serviceNames(), QStringList({"alpha", "beta", "gamma"}));
-        const auto local = localFilters();
-        QCOMPARE(local.keys(), QStringList({"alpha", "beta", "gamma"}));
-        for (const Entity::Filter &filter : local) {
-            QCOMPARE(filter.state, Entity::FilterList::Sync);
-            QVERIFY(filter.id > 0);
-        }
-    }
-
     void newBatchWaitsForTheOneInFlight()
     {
         fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_SUBSCRIPTION_CREATE).once());
@@ -63,16 +33,14 @@ private slots:
         // A second change while "first" is still on its way must not push "first" again.
         addFilters({"second"});
         // One notice for each batch, each after its last push.
-        TRY_VERIFY(afterSyncNotices() >= 2);
+        TRY_VERIFY(listener->count(KEY_NOTIFY_AFTER_SYNC) >= 2);
         QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 2);
         QCOMPARE(serviceNames(), QStringList({"first", "second"}));
     }
 
     void transientFailureKeepsTheLocalChange()
     {
-        addFilters({"renamed"});
-        TRY_COMPARE(serviceNames(), QStringList({"renamed"}));
-        waitForListDownload();
+        storeOnService({"renamed"});
 
         // In one batch the rename is lost on the way, and the service answers the new filter with a
         // refusal (after storing it all the same).
@@ -105,9 +73,7 @@ private slots:
 
     void definiteRejectionGivesTheServiceVersion()
     {
-        addFilters({"kept"});
-        TRY_COMPARE(serviceNames(), QStringList({"kept"}));
-        waitForListDownload();
+        storeOnService({"kept"});
 
         // A change of a filter the service no longer knows is refused ("E_INVALID_ID").
         const int lists = fixture.service()->requests(URL_SUBSCRIPTIONS).size();
@@ -129,9 +95,7 @@ private slots:
     void deletedFilterGoes()
     {
         QFETCH(bool, goneFromService);
-        addFilters({"gone", "stays"});
-        TRY_COMPARE(serviceNames(), QStringList({"gone", "stays"}));
-        waitForListDownload();
+        storeOnService({"gone", "stays"});
         changeFilters({{QStringLiteral("gone"), QString()}}, goneFromService ? 987654 : 0);
         TRY_COMPARE(fixture.service()->requests(URL_SUBSCRIPTION_DELETE).size(), 1);
         TRY_COMPARE(localFilters().keys(), QStringList({"stays"}));
@@ -159,9 +123,7 @@ private slots:
 
     void listKeepsLocalIds()
     {
-        addFilters({"a", "b", "c"});
-        TRY_COMPARE(serviceNames(), QStringList({"a", "b", "c"}));
-        waitForListDownload();
+        storeOnService({"a", "b", "c"});
         const QMap<QString, Entity::Filter> before = localFilters();
         // "c" has a change the service has not taken yet; "d" is new on the service.
         fixture.service()->addFault(LocalServiceFault::closeConnection().onPath(URL_SUBSCRIPTION_UPDATE));
@@ -196,6 +158,13 @@ private:
         for (Entity::Filter *filter : list.items)
             QVERIFY2(filter->localId >= 0, "the new local id reaches the caller's record");
         list.clear();
+    }
+    // New filters, taken by the service and back in the service's list.
+    void storeOnService(const QStringList &names)
+    {
+        addFilters(names);
+        TRY_COMPARE(serviceNames(), names);
+        waitForListDownload();
     }
     // Renames the filters named as the keys; an empty new name deletes the filter. A given id replaces
     // theirs.
@@ -232,7 +201,6 @@ private:
         names.sort();
         return names;
     }
-    int afterSyncNotices() { return listener->count(KEY_NOTIFY_AFTER_SYNC); }
     // Until a list asked for here has come back and been stored. An after-sync notice does not
     // say so: the end of a push batch gives one while its list is still on the way, and that list
     // would then land on the test's next change.
