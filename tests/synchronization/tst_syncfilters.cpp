@@ -25,19 +25,6 @@ private slots:
         fixture.destroyEngine();
     }
 
-    void newBatchWaitsForTheOneInFlight()
-    {
-        fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_SUBSCRIPTION_CREATE).once());
-        addFilters({"first"});
-        TRY_COMPARE(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 1);
-        // A second change while "first" is still on its way must not push "first" again.
-        addFilters({"second"});
-        // One notice for each batch, each after its last push.
-        TRY_VERIFY(listener->count(KEY_NOTIFY_AFTER_SYNC) >= 2);
-        QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 2);
-        QCOMPARE(serviceNames(), QStringList({"first", "second"}));
-    }
-
     void transientFailureKeepsTheLocalChange()
     {
         storeOnService({"renamed"});

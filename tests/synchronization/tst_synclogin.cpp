@@ -112,44 +112,6 @@ private slots:
         QCOMPARE(requestsOn(URL_LOGIN), 1);
     }
 
-    void serviceComesBack_data()
-    {
-        QTest::addColumn<bool>("passwordChanged");
-        QTest::newRow("re-login, then the queued work") << false;
-        // Never a silent log-out: the login form comes back with its message.
-        QTest::newRow("refused re-login is reported") << true;
-    }
-
-    void serviceComesBack()
-    {
-        QFETCH(bool, passwordChanged);
-        rememberUser(QStringLiteral("anna"), QStringLiteral("secret"));
-        fixture.service()->stopListening();
-        QCOMPARE(fixture.login(QStringLiteral("anna"), QStringLiteral("secret")), S_OK);
-        QVERIFY(engine()->newOrdersNow());
-        // Held behind the pending re-login: nothing is fetched while offline.
-        engine()->processTasks();
-        QVERIFY(engine()->findTask(SyncTaskType::NewOrders)->lastRun().isNull());
-
-        if (passwordChanged)
-            fixture.service()->setPassword(QStringLiteral("anna"), QStringLiteral("changed"));
-        fixture.service()->clearRequestLog();
-        QVERIFY(fixture.service()->resumeListening());
-        Clock::advance(15000);
-        TRY_VERIFY(!engine()->findTask(SyncTaskType::Login));
-        QCOMPARE(requestsOn(URL_LOGIN), 1);
-        if (passwordChanged) {
-            TRY_COMPARE(outcomes.last(), E_INVALID_USERNAME_OR_PASSWORD);
-            QVERIFY(engine()->currentLogin().isEmpty());
-            return;
-        }
-        QVERIFY(fixture.service()->sessions().contains(engine()->sessionCookie()));
-        QCOMPARE(engine()->currentLogin(), QStringLiteral("anna"));
-        // Then the queued work runs with the new session.
-        TRY_VERIFY(query()->newOrdersCount(QStringLiteral("anna")) > 0);
-        QCOMPARE(fixture.service()->lastRequest(URL_NEW_ORDERS_PAGE).header(HEADER_SESSION), engine()->sessionCookie());
-    }
-
     void supersededLoginIsNotAnswered()
     {
         fixture.service()->addFault(LocalServiceFault::delay(1500).onPath(URL_LOGIN).once());

@@ -79,22 +79,10 @@ private slots:
         QVERIFY(startEngine(false) && !engine()->firstSyncToday());
     }
 
-    // A page that fails, or arrives broken (cut short, as the parser reads it), is stored in no part and
-    // fetched again, so that every order is stored exactly once.
-    void failedPageRetriesAtOnceOnlyWhenNothingWasNew_data()
-    {
-        QTest::addColumn<bool>("truncated");
-        QTest::newRow("failed") << false;
-        QTest::newRow("cut short") << true;
-    }
-
+    // A page that fails is stored in no part and fetched again, so that every order is stored exactly once.
     void failedPageRetriesAtOnceOnlyWhenNothingWasNew()
     {
-        QFETCH(bool, truncated);
-        const LocalServiceFault broken
-            = (truncated ? LocalServiceFault::truncatedXml().onPage(3) : LocalServiceFault::failPage(3))
-                  .onPath(URL_NEW_ORDERS_PAGE)
-                  .once();
+        const LocalServiceFault broken = LocalServiceFault::failPage(3).onPath(URL_NEW_ORDERS_PAGE).once();
         fixture.service()->generate(2100, 11);
         QVERIFY(startEngine(false));
         fixture.service()->addFault(broken);
