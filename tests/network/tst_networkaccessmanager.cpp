@@ -179,16 +179,6 @@ private slots:
         reply->abort();
     }
 
-    // The manager installs the system proxy, and its cookie jar lives in its cache's folder.
-    void installsItsPartsAndTheSystemProxy()
-    {
-        QNetworkProxyFactory::setUseSystemConfiguration(false);
-        TavrelNetworkAccessManager manager;
-        QVERIFY(QNetworkProxyFactory::usesSystemConfiguration());
-        QCOMPARE(QDir::cleanPath(manager.tavrelCookieJar()->cookieDirectory()),
-                 QDir::cleanPath(manager.dualCache()->cacheDirectory() + QStringLiteral("/Cookies")));
-    }
-
     // Certificates are checked as usual; only a certificate naming another host is forgiven, and only
     // for a host allowed explicitly.
     void certificatesAreValidated_data()

@@ -156,16 +156,6 @@ private slots:
         delete context;
     }
 
-    void emptyKindsNeverSend()
-    {
-        for (int kind : {0, 20, -1}) {
-            QScopedPointer<NetworkRequestContext> context(bed.constructor()->createRequest(kind));
-            QVERIFY(context->request.url().isEmpty());
-            QVERIFY(!context->start());
-        }
-        QCOMPARE(bed.service()->requestCount(), 0);
-    }
-
     void transportErrorFillsDetails_data()
     {
         QTest::addColumn<bool>("dropped");
@@ -301,20 +291,6 @@ private slots:
         QCOMPARE(childTags(orders), QStringLiteral("ID DateTime"));
         QCOMPARE(orders.firstChildElement(QStringLiteral("ID")).text(), QString::number(knownOrderId));
         delete context;
-    }
-
-    void urlHelpers()
-    {
-        const QUrl page(QStringLiteral("http://127.0.0.1:1/me?a=1&b=x%20y"));
-        QCOMPARE(NetworkRequestConstructor::urlWithQueryItem(page, QStringLiteral("session"), QStringLiteral("s1"))
-                     .toString(),
-                 QStringLiteral("http://127.0.0.1:1/me?session=s1"));
-        QCOMPARE(
-            NetworkRequestConstructor::addQueryItem(page, QStringLiteral("session"), QStringLiteral("s1")).toString(),
-            QStringLiteral("http://127.0.0.1:1/me?a=1&b=x y&session=s1"));
-        QCOMPARE(NetworkRequestConstructor::urlWithQuery(QStringLiteral("http://127.0.0.1:1/bills"),
-                                                         QStringLiteral("session"), QStringLiteral("s2")),
-                 QStringLiteral("http://127.0.0.1:1/bills?session=s2"));
     }
 
 private:

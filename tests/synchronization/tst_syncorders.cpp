@@ -126,15 +126,36 @@ private slots:
         QVERIFY(engine()->findTask(SyncTaskType::NewOrders)->hasRun());
     }
 
+    // An order read before it was stored is stored, as viewed, by the time the engine reports it; a
+    // search keeps the types of the orders it finds stored and stores the rest as found by a search.
     void searchKeepsStoredTypes()
     {
         fixture.service()->generate(40, 5);
         const QList<qint64> stored = serviceOrderIds(0, 10);
+        const qint64 unknown = serviceOrderIds(20, 1).first();
         fixture.service()->setNewOrderIds(stored);
         QVERIFY(startEngine(false));
         DownloadSpy spy(engine()->newOrdersNow());
         download(spy, 1);
         setType(stored[1], Entity::OrderList::Viewed);
+        QCOMPARE(typeOf(unknown), Entity::OrderList::Error);
+        NetworkRequestContext *read = engine()->requestOrderRead(unknown);
+        const QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> releaseRead(read);
+        // Handed back unsent: the caller connects its slot first.
+        QVERIFY(!read->isRunning());
+        QString storedName;
+        QObject receiver;
+        connect(read, &NetworkRequestContext::replyFinished, &receiver, [&](QObject *argument) {
+            const std::unique_ptr<Entity::Order> order(argument == engine() ? fixture.query->order(m_login, unknown)
+                                                                            : nullptr);
+            storedName = order ? order->subjectFullName : storedName;
+        });
+        MailboxSpy readReports(read);
+        read->start();
+        TRY_COMPARE(readReports.calls.size(), 2);
+        QCOMPARE(typeOf(unknown), Entity::OrderList::Viewed);
+        QCOMPARE(storedName, fixture.service()->data().order(unknown)->customerFullName);
+
         NetworkRequestContext *search = engine()->requestSearch(SEARCH_AREA_CURRENT_ORDERS, QString(), false, false);
         const QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> release(search);
         MailboxSpy reports(search);
@@ -142,43 +163,16 @@ private slots:
         QCOMPARE(reports.calls.first().first, static_cast<QObject *>(engine()));
         QCOMPARE(reports.calls.last().first, nullptr);
         QCOMPARE(search->result.value(KEY_SYNC_RESULT).toString(), S_OK);
-        // Found orders already stored keep their type; the rest are stored as found by a search.
         bool searchRows = false;
         for (const QVariant &map : search->result.value(KEY_ORDERS).toList()) {
             const qint64 orderId = map.toMap().value(KEY_ID).toLongLong();
-            const int expected = orderId == stored[1] ? Entity::OrderList::Viewed
-                : stored.contains(orderId)            ? Entity::OrderList::New
-                                                      : Entity::OrderList::Search;
+            const int expected = orderId == stored[1] || orderId == unknown ? Entity::OrderList::Viewed
+                : stored.contains(orderId)                                  ? Entity::OrderList::New
+                                                                            : Entity::OrderList::Search;
             QCOMPARE(int(typeOf(orderId)), expected);
             searchRows = searchRows || expected == Entity::OrderList::Search;
         }
         QVERIFY(searchRows);
-    }
-
-    void readingAnUnknownOrderStoresIt()
-    {
-        fixture.service()->generate(10, 9);
-        fixture.service()->setNewOrderIds({});
-        QVERIFY(startEngine(false));
-        const qint64 orderId = serviceOrderIds(4, 1).first();
-        QCOMPARE(typeOf(orderId), Entity::OrderList::Error);
-        NetworkRequestContext *read = engine()->requestOrderRead(orderId);
-        const QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> release(read);
-        // Handed back unsent: the caller connects its slot first.
-        QVERIFY(!read->isRunning());
-        // Stored by the time the engine reports it.
-        QString storedName;
-        QObject receiver;
-        connect(read, &NetworkRequestContext::replyFinished, &receiver, [&](QObject *argument) {
-            const std::unique_ptr<Entity::Order> order(argument == engine() ? fixture.query->order(m_login, orderId)
-                                                                            : nullptr);
-            storedName = order ? order->subjectFullName : storedName;
-        });
-        MailboxSpy reports(read);
-        read->start();
-        TRY_COMPARE(reports.calls.size(), 2);
-        QCOMPARE(typeOf(orderId), Entity::OrderList::Viewed);
-        QCOMPARE(storedName, fixture.service()->data().order(orderId)->customerFullName);
     }
 
     void listenerDeletedByAnotherDuringADelivery_data()
