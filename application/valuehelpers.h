@@ -20,6 +20,17 @@ void endServerTimeShift();
 // How many raises are still open; 0 between operations.
 int serverTimeShiftDepth();
 
+// Raises the shift for as long as it lives: around every reading of the service's order maps and
+// every writing of a map for the service.
+class ServerTimeShift
+{
+public:
+    ServerTimeShift() { beginServerTimeShift(); }
+    ~ServerTimeShift() { endServerTimeShift(); }
+    ServerTimeShift(const ServerTimeShift &) = delete;
+    ServerTimeShift &operator=(const ServerTimeShift &) = delete;
+};
+
 // The shift in seconds that applies while the server-time shift is raised.
 constexpr qint64 SERVER_TIME_SHIFT_SECONDS = 14400;
 

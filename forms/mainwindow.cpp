@@ -176,6 +176,10 @@ MainWindow::~MainWindow()
 {
     // First of all: no event may reach the filter while the form and the panels go.
     qApp->removeEventFilter(this);
+    // The lists that go with the window give their loading holds back through the application, which
+    // must no longer reach a window half gone.
+    if (TavrelApplication *app = TavrelApplication::instance(); app && app->mainWindow == this)
+        app->mainWindow = nullptr;
     delete favouritesListenerContext.data();
     // The new-orders download belongs to the engine's task, which outlives this window.
     if (newOrdersContext)

@@ -214,7 +214,7 @@ void ViewOrdersPaginator::reload(PagedRequestManager *pages, NetworkRequestConte
         collection.ascending = ascending;
         collection.reload();
     } else if (reply) {
-        Entity::OrderList received(reply->result.value(KEY_ORDERS).toList());
+        Entity::OrderList received(Entity::OrderList::fromServiceMaps(reply->result.value(KEY_ORDERS).toList()));
         const int first = qMax(pages->currentPage * pages->rowsPerPage, 0);
         for (int k = 0; k < received.items.size(); ++k) {
             Entity::Order *order = received.items.at(k);

@@ -107,6 +107,12 @@ void Order::fromVariantMap(QVariantMap map)
     readIfPresent(map, KEY_URL, [this](const QVariant &value) { url = value.toUrl(); });
 }
 
+void Order::fromServiceMap(const QVariantMap &map)
+{
+    const ServerTimeShift shift;
+    fromVariantMap(map);
+}
+
 QVariantMap Order::toVariantMap() const
 {
     QVariantMap map;

@@ -20,6 +20,8 @@ public:
 
     // Applies only the keys the map holds, so a reply map can be laid over a stored order.
     void fromVariantMap(QVariantMap map);
+    // The same for a map read from the service, whose times run on the service's clock.
+    void fromServiceMap(const QVariantMap &map);
     QVariantMap toVariantMap() const;
 
     QString regionDisplayName() const;

@@ -3,6 +3,7 @@
 #include "entitylisthelpers.h"
 #include "order.h"
 #include "recordmaphelpers.h"
+#include "valuehelpers.h"
 
 namespace Entity {
 
@@ -19,6 +20,12 @@ const std::initializer_list<VocabularyWord> TYPE_WORDS = {
 OrderList::OrderList(const QVariantList &list)
     : EntityList<Order>(ListHelpers::fromVariantList<Order>(list))
 {
+}
+
+QList<Order *> OrderList::fromServiceMaps(const QVariantList &list)
+{
+    const ServerTimeShift shift;
+    return ListHelpers::fromVariantList<Order>(list);
 }
 
 QVariantList OrderList::toVariantList() const

@@ -23,6 +23,8 @@ public:
     using EntityList<Order>::EntityList;
     // One new record per element, filled from the element's map; whoever clears the list owns them.
     explicit OrderList(const QVariantList &list);
+    // New records from the service's order maps, whose times run on the service's clock.
+    static QList<Order *> fromServiceMaps(const QVariantList &list);
 
     QVariantList toVariantList() const;
 

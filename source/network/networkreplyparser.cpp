@@ -149,6 +149,22 @@ void callVersionCheck(NetworkRequestContext *context)
     }
 }
 
+// A login turned away by its HTTP status may still say that this client version is no longer
+// served: the version check hears of it, and nothing else of the reply is used.
+void checkVersionOfFailedLogin(NetworkRequestContext *context, const QDomDocument &document)
+{
+    QVariantMap version;
+    applyVersionUpdates(document.documentElement(), &version);
+    if (!version.contains(KEY_RESULT)) {
+        return;
+    }
+    const QVariant failure = context->result.value(KEY_RESULT);
+    context->result.insert(KEY_UPDATE_URL, version.value(KEY_UPDATE_URL));
+    context->result.insert(KEY_RESULT, version.value(KEY_RESULT));
+    callVersionCheck(context);
+    context->result.insert(KEY_RESULT, failure);
+}
+
 // The document parse() has already made of the body, while it dispatches to a reader: a reader
 // that wants the same preparation shares it instead of parsing the body once more.
 struct ParsedBody
@@ -266,6 +282,9 @@ void NetworkReplyParser::parse(NetworkRequestContext *context)
     parsed.document = prepareDocument(parsed.body, parsed.preparation, &wellFormed);
     if (!parsed.body.trimmed().isEmpty() && (isHttpFailure(context) || !wellFormed)) {
         parseFailedReply(context);
+        if (wellFormed && NetworkRequestContext::isLoginKind(context->kind)) {
+            checkVersionOfFailedLogin(context, parsed.document);
+        }
         return;
     }
     // Restores the outer one: a reply may be parsed inside another's version check.

@@ -25,16 +25,6 @@ const QString TAG_DATE_TIME = QStringLiteral("DateTime");
 const QString STATE_EDITED = QStringLiteral("edited");
 const QString STATE_DELETED = QStringLiteral("deleted");
 
-// Keeps the server-time shift balanced around one conversion, whatever path leaves the scope.
-class ServerTimeShift
-{
-public:
-    ServerTimeShift() { beginServerTimeShift(); }
-    ~ServerTimeShift() { endServerTimeShift(); }
-    ServerTimeShift(const ServerTimeShift &) = delete;
-    ServerTimeShift &operator=(const ServerTimeShift &) = delete;
-};
-
 bool isEditedState(const QVariant &state)
 {
     return state.toString().compare(STATE_EDITED, Qt::CaseInsensitive) == 0;

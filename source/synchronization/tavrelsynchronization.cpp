@@ -721,7 +721,7 @@ void TavrelSynchronization::requestSearchResponseRecived(QObject *sender)
     context->result.insert(KEY_RESULT, code);
     context->result.insert(KEY_SYNC_RESULT, code);
     if (code == QVariant(S_OK) && query()) {
-        Entity::OrderList orders(context->result.value(KEY_ORDERS).toList());
+        Entity::OrderList orders(Entity::OrderList::fromServiceMaps(context->result.value(KEY_ORDERS).toList()));
         for (Entity::Order *order : qAsConst(orders.items))
             order->type = Entity::OrderList::Search;
         query()->saveFoundOrders(m_currentLogin, orders.items, nullptr);
@@ -748,10 +748,10 @@ void TavrelSynchronization::requestOrderReadFinished(QObject *sender)
     if (!order) {
         order = new Entity::Order();
         order->id = orderId;
-        order->fromVariantMap(orderMap);
+        order->fromServiceMap(orderMap);
         db->saveOrdersWithType(m_currentLogin, QList<Entity::Order *>() << order, nullptr);
     }
-    order->fromVariantMap(orderMap);
+    order->fromServiceMap(orderMap);
     order->id = orderId;
     db->updateOrder(m_currentLogin, order);
     context->emitReplyFinished(this);

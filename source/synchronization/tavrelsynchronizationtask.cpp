@@ -442,9 +442,7 @@ void TavrelSynchronizationTask::newOrdersTaskRequestResult(QObject *sender)
         own->result.insert(KEY_SYNC_RESULT, S_OK);
         own->result.insert(KEY_ORDERS, table);
     }
-    beginServerTimeShift();
-    Entity::OrderList orders(table.toList());
-    endServerTimeShift();
+    Entity::OrderList orders(Entity::OrderList::fromServiceMaps(table.toList()));
 
     engine->m_firstSyncDownloadRunning = engine->m_firstSyncDownloadRunning && paged;
     int count = 0;
@@ -642,7 +640,7 @@ void TavrelSynchronizationTask::requestFavouriteSyncReceived(QObject *sender)
         item->changed = true;
         favourites.items.append(item);
         auto *order = new Entity::Order();
-        order->fromVariantMap(map);
+        order->fromServiceMap(map);
         order->type = Entity::OrderList::Viewed;
         orders.items.append(order);
     }

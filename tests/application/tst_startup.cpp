@@ -115,25 +115,17 @@ private slots:
         home.reset();
     }
 
-    void activationMessageAndServerName()
-    {
-        QByteArray message;
-        TavrelApplication::writeActivateMessage(&message);
-        QCOMPARE(message, QByteArray("\x00\x01", 2));
-        QCOMPARE(TavrelApplication::localServerName(),
-                 QStringLiteral("QUORVIN_") + QCoreApplication::applicationName());
-    }
-
     void secondStartActivatesTheFirstAndOpensNoDatabase()
     {
-        const QString firstDir = makeDir(QStringLiteral("first"));
-        QProcess *first = startProgram({QStringLiteral("-path"), firstDir});
+        // The path option is exact and case-sensitive: "-PATH" leaves the database in the working folder.
+        const QString work = home->filePath(QStringLiteral("work"));
+        QProcess *first = startProgram({QStringLiteral("-PATH"), makeDir(QStringLiteral("upper"))}, work);
         QVERIFY(waitUntilListening(first));
         // The guard listens before the database is opened, so the file may come a moment later.
-        QTRY_VERIFY_WITH_TIMEOUT(databaseIn(firstDir), 30000);
-        QVERIFY(!databaseIn(home->filePath(QStringLiteral("work"))));
+        QTRY_VERIFY_WITH_TIMEOUT(databaseIn(work), 30000);
+        QVERIFY(!databaseIn(home->filePath(QStringLiteral("upper"))));
         QCOMPARE(
-            QFileInfo(firstDir + QStringLiteral("/Tavrel.Dat")).permissions()
+            QFileInfo(work + QStringLiteral("/Tavrel.Dat")).permissions()
                 & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther),
             QFileDevice::Permissions());
         startSecondAndExpectActivation(first, makeDir(QStringLiteral("second")));
@@ -191,16 +183,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(silent.state() == QLocalSocket::UnconnectedState, 20000);
     }
 
-    void pathOptionIsExactAndCaseSensitive()
-    {
-        const QString dir = makeDir(QStringLiteral("upper"));
-        const QString work = home->filePath(QStringLiteral("work"));
-        QProcess *process = startProgram({QStringLiteral("-PATH"), dir}, work);
-        QVERIFY(waitUntilListening(process));
-        QTRY_VERIFY_WITH_TIMEOUT(databaseIn(work), 30000);
-        QVERIFY(!databaseIn(dir));
-    }
-
     void brokenDatabaseEndsWithMinusOne_data()
     {
         QTest::addColumn<bool>("folderInTheWay");
@@ -214,21 +196,16 @@ private slots:
         QFETCH(bool, folderInTheWay);
         QFETCH(QByteArray, message);
         const QString dir = makeDir(QStringLiteral("broken"));
-        if (folderInTheWay) {
-            QVERIFY(QDir(dir).mkdir(QStringLiteral("Tavrel.Dat"))); // a folder where the file should be
-        } else {
-            {
-                // A file whose order table already has a column that a later step adds: that step cannot run.
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("prepare"));
-                db.setDatabaseName(dir + QStringLiteral("/Tavrel.Dat"));
-                QVERIFY(db.open());
-                QSqlQuery q(db);
-                QVERIFY(
-                    q.exec(QStringLiteral("CREATE TABLE OrderTable (Type TEXT, Id INTEGER, Login TEXT, GosID TEXT)")));
-                db.close();
-            }
-            QSqlDatabase::removeDatabase(QStringLiteral("prepare"));
-        }
+        // A folder where the file should be; or a file whose order table already has a column that a later
+        // step adds, so that step cannot run.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("prepare"));
+        db.setDatabaseName(dir + QStringLiteral("/Tavrel.Dat"));
+        QVERIFY(folderInTheWay ? QDir(dir).mkdir(QStringLiteral("Tavrel.Dat"))
+                               : db.open()
+                        && QSqlQuery(db).exec(
+                            QStringLiteral("CREATE TABLE OrderTable (Type TEXT, Id INTEGER, Login TEXT, GosID TEXT)")));
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("prepare"));
         QProcess *process = startProgram({QStringLiteral("-path"), dir});
         QVERIFY(process->waitForFinished(30000));
         QCOMPARE(process->exitStatus(), QProcess::NormalExit);

@@ -3,6 +3,7 @@
 #include "formtesthelpers.h"
 #include "networkrequestcontext.h"
 #include "testapplication.h"
+#include "urlcatcher.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -11,32 +12,6 @@
 
 #include <functional>
 #include <memory>
-
-// Receives the links the program asks the desktop to open, so that no browser starts.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
-
-// Calls back once each time the version dialog has come up, from inside the dialog's own loop.
-class DialogWatcher : public QObject
-{
-public:
-    std::function<void(int)> onShown;
-    int shown = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Show)
-            QTimer::singleShot(0, this, [this] { onShown(shown++); });
-        return false;
-    }
-};
 
 class TestVersionCheck : public QObject
 {
@@ -63,25 +38,26 @@ class TestVersionCheck : public QObject
     // it. Returns the program's exit code, or -1 once the dialogs are closed and the program went on.
     int runDialogs(const std::function<void(int)> &onShown)
     {
-        DialogWatcher watcher;
-        watcher.onShown = onShown;
-        app->versionForm.installEventFilter(&watcher);
-        QTimer settled;
-        settled.setInterval(20);
+        EventCounter shows(QEvent::Show);
+        app->versionForm.installEventFilter(&shows);
+        QTimer tick;
+        int handled = 0;
         int quietTicks = 0;
-        connect(&settled, &QTimer::timeout, [&] {
+        connect(&tick, &QTimer::timeout, [&] {
+            if (shows.count > handled)
+                onShown(handled++);
             // An unsupported version ends the program by itself; anything else goes on after its dialog. Two
             // quiet ticks in a row: an exit asked for in between ends the loop before the second one.
-            const bool quiet = watcher.shown > 0 && !app->isVersionUnsupported() && !app->versionForm.isVisible()
+            const bool quiet = handled > 0 && !app->isVersionUnsupported() && !app->versionForm.isVisible()
                 && !app->versionTimer.isActive();
             quietTicks = quiet ? quietTicks + 1 : 0;
             if (quietTicks >= 2)
                 QCoreApplication::exit(-1);
         });
-        settled.start();
+        tick.start(20);
         QTimer::singleShot(60000, [] { QCoreApplication::exit(-2); }); // only against a hang
         const int code = QCoreApplication::exec();
-        app->versionForm.removeEventFilter(&watcher);
+        app->versionForm.removeEventFilter(&shows);
         return code;
     }
 
@@ -141,40 +117,63 @@ private slots:
         QCOMPARE(app->processVersionStatus(&notAContext), result);
     }
 
-    void outdatedDialogShowsOnceAndTheProgramGoesOn()
+    void activatedLink_data()
     {
-        auto first = reply(S_VERSION_OLD, QStringLiteral("http://example.test/setup.exe"));
-        QVERIFY(app->processVersionStatus(first.get()));
-        QString shownText;
-        bool badShown = true;
-        const int code = runDialogs([&](int) {
-            badShown = label("lbBadVersion")->isVisible();
-            shownText = label("lbOldVersion")->isVisible() ? label("lbOldVersion")->text() : QString();
-            app->versionForm.reject();
-        });
-        QCOMPARE(code, -1); // closing the outdated dialog does not end the program
-        QVERIFY(!badShown);
-        QVERIFY(shownText.contains(QStringLiteral("Таврел. Версия 1.2.1.0")));
-        QVERIFY(shownText.contains(QStringLiteral("Вы пользуетесь устаревшей версией.")));
-        QCOMPARE(shownText.count(QStringLiteral("http://example.test/setup.exe")), 2);
-        QVERIFY(!shownText.contains(QStringLiteral("%1")) && !shownText.contains(QStringLiteral("%2")));
-
-        // Once per run: a second outdated reply schedules nothing.
-        auto second = reply(S_VERSION_OLD, QStringLiteral("http://example.test/setup.exe"));
-        QVERIFY(app->processVersionStatus(second.get()));
-        QVERIFY(!app->versionTimer.isActive());
-        QVERIFY(!app->versionForm.isVisible());
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("opened"); // empty: the dialog is closed instead
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("closed: the program goes on") << "http://example.test/setup.exe" << QString() << -1;
+        // Following the link ends the program; only web links reach the browser.
+        QTest::newRow("http") << "http://example.test/setup"
+                              << "http://example.test/setup" << 0;
+        QTest::newRow("upper-case scheme") << "HTTPS://example.test/x"
+                                           << "https://example.test/x" << 0;
+        QTest::newRow("file") << "file:///etc/passwd" << baseUrl() << 0;
+        QTest::newRow("javascript") << "javascript:alert(1)" << baseUrl() << 0;
     }
 
-    void unsupportedDialogEndsTheProgramAndStaysSticky()
+    void activatedLink()
     {
-        auto bad = reply(E_VERSION_BAD, QStringLiteral("https://example.test/get"));
-        QVERIFY(!app->processVersionStatus(bad.get()));
+        QFETCH(QString, link);
+        QFETCH(QString, opened);
+        auto old = reply(S_VERSION_OLD, link);
+        QVERIFY(app->processVersionStatus(old.get()));
         QString shownText;
-        bool oldShown = true;
         const int code = runDialogs([&](int) {
-            shownText = label("lbBadVersion")->text();
-            oldShown = label("lbOldVersion")->isVisible();
+            QVERIFY(!label("lbBadVersion")->isVisible());
+            shownText = label("lbOldVersion")->text();
+            if (opened.isEmpty())
+                app->versionForm.reject();
+            else
+                emit label("lbOldVersion")->linkActivated(link);
+        });
+        QTEST(code, "exitCode");
+        QCOMPARE(shownText.count(link), 2);
+        QVERIFY(!shownText.contains(QStringLiteral("%1")) && !shownText.contains(QStringLiteral("%2")));
+        QCOMPARE(catcher.urls, opened.isEmpty() ? QList<QUrl>() : QList<QUrl> {QUrl(opened)});
+        QVERIFY(!app->versionForm.isVisible());
+
+        // Once per run: a second outdated reply schedules nothing.
+        auto second = reply(S_VERSION_OLD, link);
+        QVERIFY(app->processVersionStatus(second.get()));
+        QVERIFY(!app->versionTimer.isActive());
+    }
+
+    void unsupportedReplacesTheOutdatedDialogEndsTheProgramAndStaysSticky()
+    {
+        auto old = reply(S_VERSION_OLD, QStringLiteral("http://example.test/a"));
+        QVERIFY(app->processVersionStatus(old.get()));
+        QStringList texts;
+        const int code = runDialogs([&](int shown) {
+            const bool bad = label("lbBadVersion")->isVisible();
+            QCOMPARE(label("lbOldVersion")->isVisible(), !bad);
+            texts << (bad ? label("lbBadVersion")->text() : label("lbOldVersion")->text());
+            if (shown == 0) {
+                // While the outdated dialog is up, a reply declares the version unsupported.
+                auto badReply = reply(E_VERSION_BAD, QStringLiteral("https://example.test/b"));
+                QVERIFY(!app->processVersionStatus(badReply.get()));
+                return;
+            }
             // Replies that arrive while the dialog is up do not revive the client.
             for (const QString &later : {S_OK, S_VERSION_GOOD, S_VERSION_OLD}) {
                 auto fine = reply(later);
@@ -183,34 +182,11 @@ private slots:
             app->versionForm.reject();
         });
         QCOMPARE(code, 0);
-        QVERIFY(!oldShown);
-        QVERIFY(shownText.contains(QStringLiteral("Данная версия больше не поддерживается.")));
-        QVERIFY(shownText.contains(QStringLiteral("href=\"https://example.test/get\"")));
+        QCOMPARE(texts.size(), 2);
+        QVERIFY(texts.at(0).contains("http://example.test/a"));
+        QVERIFY(texts.at(1).contains("href=\"https://example.test/b\""));
         QVERIFY(app->isVersionUnsupported());
         QVERIFY(!app->processVersionStatus(nullptr));
-    }
-
-    void unsupportedAfterOutdatedReplacesTheDialog()
-    {
-        auto old = reply(S_VERSION_OLD, QStringLiteral("http://example.test/a"));
-        QVERIFY(app->processVersionStatus(old.get()));
-        QStringList texts;
-        const int code = runDialogs([&](int shown) {
-            const bool bad = label("lbBadVersion")->isVisible();
-            texts << (bad ? QStringLiteral("bad ") + label("lbBadVersion")->text()
-                          : QStringLiteral("old ") + label("lbOldVersion")->text());
-            if (shown > 0) {
-                app->versionForm.reject();
-                return;
-            }
-            // While the outdated dialog is up, a reply declares the version unsupported.
-            auto badReply = reply(E_VERSION_BAD, QStringLiteral("http://example.test/b"));
-            QVERIFY(!app->processVersionStatus(badReply.get()));
-        });
-        QCOMPARE(code, 0);
-        QCOMPARE(texts.size(), 2);
-        QVERIFY(texts.at(0).startsWith(QStringLiteral("old ")) && texts.at(0).contains("http://example.test/a"));
-        QVERIFY(texts.at(1).startsWith(QStringLiteral("bad ")) && texts.at(1).contains("http://example.test/b"));
     }
 
     void updateLinkIsEscaped()
@@ -220,31 +196,6 @@ private slots:
         const QString text = label("lbBadVersion")->text();
         QVERIFY(!text.contains(QStringLiteral("<b>x</b>")));
         QVERIFY(text.contains(QStringLiteral("http://e.test/?a=1&amp;b=&lt;b&gt;x&lt;/b&gt;&quot;q")));
-    }
-
-    void activatedLink_data()
-    {
-        QTest::addColumn<QString>("link");
-        QTest::addColumn<QString>("opened");
-        QTest::newRow("http") << "http://example.test/setup"
-                              << "http://example.test/setup";
-        QTest::newRow("upper-case scheme") << "HTTPS://example.test/x"
-                                           << "https://example.test/x";
-        QTest::newRow("file") << "file:///etc/passwd" << baseUrl();
-        QTest::newRow("javascript") << "javascript:alert(1)" << baseUrl();
-    }
-
-    void activatedLink()
-    {
-        QFETCH(QString, link);
-        QFETCH(QString, opened);
-        auto old = reply(S_VERSION_OLD, link);
-        QVERIFY(app->processVersionStatus(old.get()));
-        // The user clicks the link in the label.
-        const int code = runDialogs([&](int) { emit label("lbOldVersion")->linkActivated(link); });
-        QCOMPARE(code, 0); // the link ends the program, outdated or not
-        QCOMPARE(catcher.urls, QList<QUrl> {QUrl(opened)});
-        QVERIFY(!app->versionForm.isVisible());
     }
 };
 

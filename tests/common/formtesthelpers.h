@@ -1,8 +1,15 @@
 #ifndef FORMTESTHELPERS_H
 #define FORMTESTHELPERS_H
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QComboBox>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTest>
+#include <QTextDocument>
 
 // The named child of a form; a missing child ends the test at once, since every later check would be void.
 template<typename T> T *child(const QObject *parent, const char *name)
@@ -11,6 +18,45 @@ template<typename T> T *child(const QObject *parent, const char *name)
     if (!found)
         qFatal("no child %s", name);
     return found;
+}
+
+// A label's rich text as the user reads it, white space simplified.
+inline QString plainText(const QLabel *label)
+{
+    QTextDocument document;
+    document.setHtml(label->text());
+    return document.toPlainText().simplified();
+}
+
+// What a screen reader calls a control: its accessible name, else the text of the label it is the
+// buddy of, else (a button) its own text.
+inline QString spokenName(QWidget *control)
+{
+    if (!control->accessibleName().isEmpty())
+        return control->accessibleName();
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+    if (!accessible)
+        return QString();
+    const auto labels = accessible->relations(QAccessible::Label);
+    if (!labels.isEmpty())
+        return labels.first().first->text(QAccessible::Name);
+    return qobject_cast<QAbstractButton *>(control) ? accessible->text(QAccessible::Name) : QString();
+}
+
+// The controls of a window, not hidden in it, that a screen reader could not name.
+inline QStringList unnamedControls(QWidget *window)
+{
+    QStringList unnamed;
+    for (QWidget *control : window->findChildren<QWidget *>()) {
+        const bool isControl = qobject_cast<QAbstractButton *>(control) || qobject_cast<QLineEdit *>(control)
+            || qobject_cast<QComboBox *>(control) || qobject_cast<QAbstractSpinBox *>(control);
+        // The line edit of a combo or spin box is named with its owner.
+        const bool inner = qobject_cast<QComboBox *>(control->parentWidget())
+            || qobject_cast<QAbstractSpinBox *>(control->parentWidget());
+        if (isControl && !inner && control->isVisibleTo(window) && spokenName(control).trimmed().isEmpty())
+            unnamed << control->objectName();
+    }
+    return unnamed;
 }
 
 // One row of a data table whose columns are all texts (clang-format would give every literal a line).

@@ -9,8 +9,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStringList>
-#include <QVariantList>
 #include <QtTest>
 
 namespace DbTest {
@@ -22,13 +20,13 @@ inline bool exec(const QSqlDatabase &db, const QString &sql, const QVariantList 
     bool ok = query.prepare(sql);
     for (const QVariant &value : values)
         query.addBindValue(value);
-    ok = ok && query.exec();
-    if (!ok)
+    if (!(ok = ok && query.exec()))
         qWarning() << sql << query.lastError().text();
     return ok;
 }
 
-// The first column of every row as text, in row order; "<error>" when the statement does not run.
+// The first column of every row as text ("NULL" for a null), in row order; "<error>" when the
+// statement does not run.
 inline QStringList rows(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {})
 {
     QSqlQuery query(db);
@@ -43,28 +41,22 @@ inline QStringList rows(const QSqlDatabase &db, const QString &sql, const QVaria
     return result;
 }
 
-inline QString value(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {})
-{
-    return rows(db, sql, values).value(0);
-}
-
 // Every matching statement on the table fails (tests run as root, so file modes cannot make a write
 // fail). when is an SQL condition on NEW/OLD, or empty.
 inline bool failOn(const QSqlDatabase &db, const QString &event, const QString &table, const QString &when = {})
 {
     static int count = 0;
-    return exec(
-        db,
-        QStringLiteral("CREATE TRIGGER fail%1 BEFORE %2 ON \"%3\" %4 BEGIN SELECT RAISE(ABORT, 'injected'); END")
-            .arg(++count)
-            .arg(event, table, when.isEmpty() ? QString() : QStringLiteral("WHEN ") + when));
+    return exec(db,
+                QStringLiteral("CREATE TRIGGER fail%1 BEFORE %2 ON %3 %4 BEGIN SELECT RAISE(ABORT, 'injected'); END")
+                    .arg(++count)
+                    .arg(event, table, when.isEmpty() ? QString() : QStringLiteral("WHEN ") + when));
 }
 
 // Makes the outermost COMMIT fail although every statement ran: a deferred foreign key, checked only
 // then, that a row in CommitGuard breaks. With a table, a trigger writes that row after each matching
 // event; without one, the caller inserts it. Must be set up outside a transaction.
 inline bool addCommitGuard(const QSqlDatabase &db, const QString &event = {}, const QString &table = {},
-                           const QString &when = QStringLiteral("1"))
+                           const QString &when = {})
 {
     return exec(db, QStringLiteral("PRAGMA foreign_keys = ON"))
         && exec(db, QStringLiteral("CREATE TABLE CommitGuardParent (Id INTEGER PRIMARY KEY)"))
@@ -73,32 +65,27 @@ inline bool addCommitGuard(const QSqlDatabase &db, const QString &event = {}, co
                                "DEFERRABLE INITIALLY DEFERRED)"))
         && (table.isEmpty()
             || exec(db,
-                    QStringLiteral("CREATE TRIGGER break_commit AFTER %1 ON \"%2\" WHEN %3 BEGIN INSERT INTO "
+                    QStringLiteral("CREATE TRIGGER break_commit AFTER %1 ON %2 WHEN %3 BEGIN INSERT INTO "
                                    "CommitGuard VALUES (1); END")
                         .arg(event, table, when)));
 }
 
-// Re-runs this test binary with envName=mode (and the extra variables) and returns its exit code
-// (-1000 when it hangs) and output.
-inline QPair<int, QString> runChild(const QString &envName, const QString &mode, const QStringList &extraEnv = {})
+// Re-runs this test binary with envName=mode and fileEnv=file; its exit code (-1000 when it hangs or
+// crashes) and output.
+inline QPair<int, QString> runChild(const char *envName, const QString &mode, const char *fileEnv, const QString &file)
 {
     QProcessEnvironment env = TestEnvironment::childEnvironment();
-    env.insert(envName, mode);
-    for (const QString &entry : extraEnv)
-        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    env.insert(QLatin1String(envName), mode);
+    env.insert(QLatin1String(fileEnv), file);
     // The child ends through _Exit on purpose; leak reports there would be noise.
     env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
     QProcess process;
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(QCoreApplication::applicationFilePath(), QStringList());
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {-1000, QString()};
-    }
-    const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2000;
-    return {code, QString::fromLocal8Bit(process.readAll())};
+    const bool ended = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    process.kill();
+    return {ended ? process.exitCode() : -1000, QString::fromLocal8Bit(process.readAll())};
 }
 
 } // namespace DbTest

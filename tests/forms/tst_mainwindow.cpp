@@ -1,31 +1,39 @@
 #include "appsettings.h"
 #include "formtesthelpers.h"
-#include "mainwindow.h"
 #include "messageboxdriver.h"
-#include "syncfixture.h"
+#include "soundplayer.h"
 #include "synctasktype.h"
 #include "testapplication.h"
+#include "tooltipbaloon.h"
+#include "tooltipbaloonset.h"
+#include "urlcatcher.h"
+#include "welcomepanel.h"
+#include "windowfixture.h"
 
 #include <QCheckBox>
-#include <QLabel>
+#include <QDesktopServices>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QTabWidget>
+#include <QTextDocumentFragment>
+#include <QUrlQuery>
 #include <QtTest>
 
-// The frame of the main window: pages, layout, pointer handling, the loading overlay and its life.
+// The main window: pages, welcome page, layout, pointer, loading overlay and life; the links to the browser
+// (a fresh web login first, the session only to the service's own pages, nothing but web addresses); and
+// the announcement of new orders: counters, tray tool tip, sound and the balloon stack.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-    SyncFixture fixture;
+    WindowFixture fixture;
+    UrlCatcher browser;
+    EventCounter pageShown {QEvent::Show}; // its log also notes every opening, in order
+    const QStringList schemes {"http", "https", "file", "tavrel", "javascript"};
+    QList<qint64> newOrderIds; // the service's own
 
-    static void mouse(QWidget *target, QEvent::Type type, const QPoint &at, Qt::MouseButtons buttons, QWidget *window)
-    {
-        const QPoint global = window->mapToGlobal(at);
-        QMouseEvent event(type, target->mapFromGlobal(global), global,
-                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
-        QApplication::sendEvent(target, &event);
-    }
     int tasks(int type) const
     {
         int n = 0;
@@ -33,23 +41,94 @@ class TestMainWindow : public QObject
             n += task && task->type() == type ? 1 : 0;
         return n;
     }
+    // The link's address as the label's rich text holds it, entities read back.
+    QString href(const char *name) const
+    {
+        const QString text = child<QLabel>(fixture.window.get(), name)->text();
+        const QString attribute = QRegularExpression(QStringLiteral("href=\"([^\"]*)\"")).match(text).captured(1);
+        return QTextDocumentFragment::fromHtml(attribute).toPlainText();
+    }
+    QString session() const { return QString::fromUtf8(fixture.engine->sessionCookie()); }
+
+    // "title|message" of every balloon shown since the last clear, oldest first.
+    static QStringList balloons()
+    {
+        QStringList shown;
+        for (ToolTipBaloon *baloon : TavrelApplication::instance()->baloonSet.baloons)
+            shown.prepend(plainText(child<QLabel>(baloon, "lbHeader")) + "|"
+                          + plainText(child<QLabel>(baloon, "lbMessage")));
+        return shown;
+    }
+    static void clearBalloons()
+    {
+        TavrelApplication::instance()->baloonSet.clear();
+        SoundPlayer::startRecording();
+    }
+    QLabel *badge() const { return child<QLabel>(fixture.window.get(), "lbNewOrderCounter"); }
+    // A subscriber with `count` new orders on the service, the window shown and their first download done.
+    bool startWithOrders(int count, bool newDay = false)
+    {
+        clearBalloons();
+        fixture.service()->setNewOrderIds(newOrderIds.mid(0, count));
+        AppSettings::setTodayDate(Clock::currentDateTime().addDays(newDay ? -1 : 0));
+        return fixture.openWindow()
+            && QTest::qWaitFor([&] { return badge()->text() == QString::number(count); }, 20000);
+    }
+    // `newOrders` arrive on the service and come in `pages` pages; returns the balloons they brought.
+    QStringList download(int newOrders, int pages)
+    {
+        clearBalloons();
+        fixture.service()->addNewOrders(newOrders);
+        fixture.engine->newOrdersNow();
+        const bool sounded = QTest::qWaitFor([&] { return SoundPlayer::recorded().size() == pages; }, 30000);
+        QTest::qWait(500); // nothing more comes
+        return sounded && SoundPlayer::recorded().size() == pages ? balloons() : QStringList("no sound");
+    }
+
+    // Three balloons shown 1 s apart on a clock that moves only when told; newest first.
+    static QList<QPointer<ToolTipBaloon>> stackOfThree(ToolTipBaloonSet &set)
+    {
+        Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(10, 0), Qt::UTC));
+        QList<QPointer<ToolTipBaloon>> added;
+        for (int i = 0; i < 3; ++i) {
+            added.prepend(new ToolTipBaloon);
+            set.addBaloon(added.first());
+            Clock::advance(1000);
+        }
+        return added;
+    }
 
 private slots:
-    void initTestCase() { fixture.setUp(); }
-    void cleanupTestCase() { fixture.tearDown(); }
+    void initTestCase()
+    {
+        fixture.setUp();
+        newOrderIds = fixture.service()->newOrderIds();
+        browser.log = &pageShown.log;
+        for (const QString &scheme : schemes)
+            QDesktopServices::setUrlHandler(scheme, &browser, "open");
+    }
+    void cleanupTestCase()
+    {
+        for (const QString &scheme : schemes)
+            QDesktopServices::unsetUrlHandler(scheme);
+        fixture.tearDown();
+    }
     void cleanup()
     {
         OnlineState::force(true);
         fixture.service()->clearFaults();
-        fixture.destroyEngine();
+        fixture.closeWindow();
+        browser.urls.clear();
+        pageShown.log.clear();
+        SoundPlayer::stopRecording();
+        TavrelApplication::instance()->baloonSet.clear();
+        fixture.service()->setNewOrderIds(newOrderIds);
+        AppSettings::setUserName(QString());
     }
 
-    // Runs first: the dot sequence belongs to the process.
     void loadingHolds()
     {
         MainWindow window;
-        const QString dots = child<QLabel>(&window, "lbDataLoadingAnim")->text();
-        QVERIFY(dots.indexOf(QStringLiteral("dot-2.png")) < dots.indexOf(QStringLiteral("dot.png")));
         QWidget *overlay = child<QWidget>(&window, "dataLoadingView");
         QCOMPARE(window.loadingHolds(), 1); // the first-loading hold
         window.showLoadingIndicator();
@@ -65,48 +144,81 @@ private slots:
     void pages_data()
     {
         QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("panel");
         QTest::addColumn<QString>("link");
         QTest::addColumn<int>("mode"); // of the page's list, -1 without one
-        QTest::newRow("welcome") << 1 << "WelcomePanel" << QString() << -1;
-        QTest::newRow("new orders") << 2 << "OrdersResultPanel"
-                                    << "linkNewTasks" << 0;
-        QTest::newRow("viewed") << 3 << "OrdersResultPanel"
-                                << "linkViewed" << 0;
-        QTest::newRow("favourites") << 4 << "OrdersResultPanel"
-                                    << "linkFavourites" << 1;
-        QTest::newRow("text search") << 5 << "OrdersResultPanel" << QString() << 3;
-        QTest::newRow("filter search") << 6 << "OrdersResultPanel" << QString() << 4;
-        QTest::newRow("filters") << 8 << "FiltersPanel"
-                                 << "linkFilters" << -1;
-        QTest::newRow("settings") << 7 << "SetupPanel"
-                                  << "linkSetup" << -1;
-        QTest::newRow("advanced results") << 10 << "OrdersResultPanel" << QString() << 4;
-        QTest::newRow("order") << 11 << "DetailedOrderPanel" << QString() << -1;
+        QTest::addColumn<QString>("panel");
+        QTest::newRow("welcome") << 1 << QString() << -1 << "WelcomePanel";
+        QTest::newRow("new orders") << 2 << "linkNewTasks" << 0 << "OrdersResultPanel";
+        QTest::newRow("viewed") << 3 << "linkViewed" << 0 << "OrdersResultPanel";
+        QTest::newRow("favourites") << 4 << "linkFavourites" << 1 << "OrdersResultPanel";
+        QTest::newRow("text search") << 5 << QString() << 3 << "OrdersResultPanel";
+        QTest::newRow("filter search") << 6 << QString() << 4 << "OrdersResultPanel";
+        QTest::newRow("filters") << 8 << "linkFilters" << -1 << "FiltersPanel";
+        QTest::newRow("settings") << 7 << "linkSetup" << -1 << "SetupPanel";
+        QTest::newRow("advanced results") << 10 << QString() << 4 << "OrdersResultPanel";
+        QTest::newRow("order") << 11 << QString() << -1 << "DetailedOrderPanel";
     }
     void pages()
     {
         QFETCH(int, page);
-        QFETCH(QString, panel);
         QFETCH(QString, link);
         QFETCH(int, mode);
+        QFETCH(QString, panel);
         MainWindow window;
+        window.show();
         window.setPage(page == 7 ? 1 : 7);
         QWidget *before = window.pagePanel();
         window.setPage(page);
         QWidget *shown = window.pagePanel();
+        QWidget *area = child<QWidget>(&window, "marketPlace");
         QCOMPARE(QString::fromLatin1(shown->metaObject()->className()), panel);
-        QVERIFY(shown->parentWidget() == child<QWidget>(&window, "marketPlace") && !shown->isHidden());
+        QVERIFY(shown->parentWidget() == area && !shown->isHidden());
+        // The welcome page greys the page area while it is shown, and gives the area its own look back.
+        QCOMPARE(area->styleSheet().contains(QStringLiteral("#eeeeee")), page == 1);
         QVERIFY(!before->parentWidget() && before->isHidden());
         if (mode >= 0)
             QVERIFY(&window.paginator(page)->panel == shown && window.paginator(page)->mode == mode);
-        QWidget *marker = child<QWidget>(&window, "wgSelection");
-        QCOMPARE(marker->isHidden(), link.isEmpty());
-        for (QLabel *label : child<QWidget>(&window, "leftTopMenuPlace")->findChildren<QLabel *>()) {
+        QCOMPARE(child<QWidget>(&window, "wgSelection")->isHidden(), link.isEmpty());
+        for (QLabel *label : child<QWidget>(&window, "leftTopMenuPlace")->findChildren<QLabel *>())
             QCOMPARE(label->text().contains(LINK_STYLE_SELECTED), label->objectName() == link);
-            if (label->objectName() == link)
-                QCOMPARE(marker->geometry().center().y(), label->geometry().center().y());
-        }
+    }
+
+    // The greeting with the display name the service gave, the date in Russian, and the count with its
+    // plural form as the link to the new orders.
+    void welcome_data()
+    {
+        for (const char *column : {"name", "count", "greeting", "link"})
+            QTest::addColumn<QString>(column);
+        addTextRow("no count", {"", "", "Здравствуйте.", ""});
+        addTextRow("zero", {"", "0", "Здравствуйте.", "0 новых заявок"});
+        addTextRow("21", {"", "21", "Здравствуйте.", "21 новая заявка"});
+        addTextRow("104", {"", "104", "Здравствуйте.", "104 новые заявки"});
+        addTextRow("111", {"", "111", "Здравствуйте.", "111 новых заявок"});
+        addTextRow("14", {"", "14", "Здравствуйте.", "14 новых заявок"});
+        addTextRow("subject and name",
+                   {"ООО Ромашка > Иван Петров (ID: 1)", "3", "Здравствуйте, Иван Петров.", "3 новые заявки"});
+        addTextRow("name in a tag", {"<b>Иван Петров (организация)</b>", "", "Здравствуйте, Иван Петров.", ""});
+        addTextRow("no subject", {"Иван Петров (ID: 1)", "", "Здравствуйте.", ""});
+        addTextRow("no id", {"ООО > Иван", "", "Здравствуйте.", ""});
+        addTextRow("markup and placeholders stay text",
+                   {"<b>Иван %2 <a href='x' %4 (ID: 1)", "", "Здравствуйте, Иван %2 <a href='x' %4.", ""});
+    }
+    void welcome()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, count);
+        QFETCH(QString, greeting);
+        QFETCH(QString, link);
+        Clock::setFixed(QDateTime(QDate(2023, 1, 1), QTime(12, 0))); // a Sunday
+        AppSettings::setUserName(name);
+        WelcomePanel panel;
+        panel.retranslateUi(count);
+        auto *label = child<QLabel>(&panel, "lbMessage");
+        const QString line = link.isEmpty() ? QString() : "У вас " + link + ". ";
+        QCOMPARE(plainText(label), greeting + " Сегодня воскресенье, 1 января. " + line + "Приятной работы в сети.");
+        QVERIFY(label->text().contains(QStringLiteral("color:#2191c9;\">%1</span></a>").arg(link)));
+        QCOMPARE(label->text().count(QStringLiteral("<a ")), 1);
+        QCOMPARE(child<QLabel>(&panel, "lbCR")->text(), QStringLiteral("© Таврел, 2023"));
     }
 
     // Stored lists load on every visit; the page shown loads again only through showPage.
@@ -122,7 +234,6 @@ private slots:
 
         window.readOrder(5);
         window.readOrder(6); // from the detail page itself: the way back stays
-        QCOMPARE(window.currentPage(), 11);
         emit child<QLabel>(window.detailedOrderPanel(), "lbBackLabel")->linkActivated(QString());
         QCOMPARE(window.currentPage(), 2);
 
@@ -134,14 +245,13 @@ private slots:
         for (int from : {10, 11}) {
             window.setPage(from);
             QTest::mouseClick(button, Qt::LeftButton);
-            QCOMPARE(window.currentPage(), 9);
-            QVERIFY(area->isHidden() && button->isHidden() && arrow->isHidden());
+            QVERIFY(window.currentPage() == 9 && area->isHidden() && button->isHidden() && arrow->isHidden());
             QVERIFY(!window.advancedSearch()->isHidden() && window.advancedSearch()->parentWidget() == &window);
             emit window.advancedSearch()->closeFormPressed();
             QVERIFY(window.currentPage() == from && !area->isHidden() && !button->isHidden() && !arrow->isHidden());
         }
 
-        // The logo leads home, and its release goes no further.
+        // The logo leads home, and its release goes no further; the counters lead to their lists.
         QWidget *logo = child<QWidget>(window.searchHeader(), "logo");
         EventCounter releases(QEvent::MouseButtonRelease);
         logo->installEventFilter(&releases);
@@ -181,84 +291,64 @@ private slots:
     // learns of another paid-access flag and so reloads the very page whose request is reporting.
     void paidAccessChangeDuringTheOrderRead()
     {
-        const QString login = fixture.newSubscriber();
-        QVERIFY(fixture.startAs(login));
-        MainWindow window;
-        TavrelApplication::instance()->mainWindow = &window;
-        window.show();
+        QVERIFY(fixture.openWindow());
         const qint64 id = fixture.service()->newOrderIds().first();
-        LocalServiceUser user = *fixture.service()->user(login);
+        LocalServiceUser user = *fixture.service()->user(fixture.engine->currentLogin());
         user.fullAccess = !AppSettings::isFullAccess();
         fixture.service()->addUser(user);
         fixture.service()->expireAllSessions();
-        window.readOrder(id);
+        fixture.window->readOrder(id);
         QTRY_COMPARE_WITH_TIMEOUT(AppSettings::isFullAccess(), user.fullAccess, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(child<QLabel>(window.detailedOrderPanel(), "lbLoading")->text().isEmpty(), 20000);
-        QVERIFY(child<QLabel>(window.detailedOrderPanel(), "lbHeader")->text().contains(QString::number(id)));
+        auto *panel = fixture.window->detailedOrderPanel();
+        QTRY_VERIFY_WITH_TIMEOUT(child<QLabel>(panel, "lbLoading")->text().isEmpty(), 20000);
+        QVERIFY(child<QLabel>(panel, "lbHeader")->text().contains(QString::number(id)));
     }
 
-    void chromeLayoutAndCollapse()
+    void collapse()
     {
         MainWindow window;
-        window.resize(781, 700);
-        window.adjustAdvancedSearchPanel();
-        QCOMPARE(child<QWidget>(&window, "frame")->geometry(), QRect(6, 6, 768, 688));
         QWidget *menu = child<QWidget>(&window, "leftMenuPlace");
         QWidget *page = child<QWidget>(&window, "marketPlace");
-        QWidget *button = child<QWidget>(&window, "pushButtonCollapse");
-        const int pageRight = page->geometry().right();
         for (const char *width : {"leftMenuSmall", "leftTopMenuPlace"}) {
-            QTest::mouseClick(button, Qt::LeftButton);
-            QCOMPARE(menu->width(), child<QWidget>(&window, width)->width());
-            QCOMPARE(button->geometry(), QRect(menu->geometry().right() + 1, menu->y(), 5, menu->height()));
-            QCOMPARE(page->x(), button->geometry().right() + 1);
-            QCOMPARE(page->geometry().right(), pageRight);
+            QTest::mouseClick(child<QWidget>(&window, "pushButtonCollapse"), Qt::LeftButton);
+            QVERIFY(menu->width() == child<QWidget>(&window, width)->width()
+                    && page->x() == menu->x() + menu->width() + 5);
         }
     }
 
-    void hoverCursors_data()
+    // Hovering an edge of the shadow shows its cursor; a drag from it moves that edge, from inside the window.
+    void edges_data()
     {
         QTest::addColumn<QPoint>("pos");
         QTest::addColumn<int>("edge");
         QTest::addColumn<int>("cursor");
-        QTest::newRow("left") << QPoint(5, 100) << 1 << int(Qt::SizeHorCursor);
-        QTest::newRow("top-left by the side") << QPoint(5, 10) << 0 << int(Qt::SizeFDiagCursor);
-        QTest::newRow("bottom-left") << QPoint(5, 620) << 2 << int(Qt::SizeBDiagCursor);
-        QTest::newRow("top-right") << QPoint(995, 10) << 6 << int(Qt::SizeBDiagCursor);
-        QTest::newRow("bottom") << QPoint(100, 645) << 3 << int(Qt::SizeVerCursor);
-        QTest::newRow("bottom-right") << QPoint(990, 645) << 4 << int(Qt::SizeFDiagCursor);
-        QTest::newRow("inside") << QPoint(500, 300) << -1 << int(Qt::ArrowCursor);
+        QTest::addColumn<QRect>("change"); // of the geometry's edges after a drag by (-30, 20)
+        QTest::newRow("left") << QPoint(5, 100) << 1 << int(Qt::SizeHorCursor) << QRect(-30, 0, 0, 0);
+        QTest::newRow("top-left by the side") << QPoint(5, 10) << 0 << int(Qt::SizeFDiagCursor) << QRect(-30, 20, 0, 0);
+        QTest::newRow("bottom-left") << QPoint(5, 620) << 2 << int(Qt::SizeBDiagCursor) << QRect(-30, 0, 0, 20);
+        QTest::newRow("top-right") << QPoint(995, 10) << 6 << int(Qt::SizeBDiagCursor) << QRect(0, 20, -30, 0);
+        QTest::newRow("bottom") << QPoint(100, 645) << 3 << int(Qt::SizeVerCursor) << QRect(0, 0, 0, 20);
+        QTest::newRow("bottom-right") << QPoint(990, 645) << 4 << int(Qt::SizeFDiagCursor) << QRect(0, 0, -30, 20);
+        QTest::newRow("inside") << QPoint(500, 300) << -1 << int(Qt::ArrowCursor) << QRect(-30, 20, -30, 20);
     }
-    void hoverCursors()
+    void edges()
     {
         QFETCH(QPoint, pos);
         QFETCH(int, edge);
         QFETCH(int, cursor);
-        MainWindow window;
-        window.show();
-        QWidget *shadow = child<QWidget>(&window, "shadowLeft");
-        mouse(shadow, QEvent::MouseMove, pos, Qt::NoButton, &window);
-        QVERIFY(window.hoveredEdge() == edge && shadow->cursor().shape() == cursor);
-        mouse(child<QWidget>(&window, "marketPlace"), QEvent::MouseMove, QPoint(500, 300), Qt::NoButton, &window);
-        QCOMPARE(window.hoveredEdge(), -1);
-    }
-
-    void dragResizeAndMove()
-    {
+        QFETCH(QRect, change);
         MainWindow window;
         window.show();
         const QRect start = window.geometry();
-        mouse(child<QWidget>(&window, "shadowLeft"), QEvent::MouseMove, QPoint(5, 100), Qt::NoButton, &window);
-        mouse(&window, QEvent::MouseButtonPress, QPoint(5, 100), Qt::LeftButton, &window);
-        mouse(&window, QEvent::MouseMove, QPoint(-25, 100), Qt::LeftButton, &window);
-        mouse(&window, QEvent::MouseButtonRelease, QPoint(-25, 100), Qt::NoButton, &window);
-        QCOMPARE(window.geometry(), start.adjusted(-30, 0, 0, 0));
-        // No edge: the pressed point stays under the pointer.
-        const QPoint before = window.pos();
-        mouse(child<QWidget>(&window, "marketPlace"), QEvent::MouseMove, QPoint(500, 300), Qt::NoButton, &window);
-        mouse(&window, QEvent::MouseButtonPress, QPoint(500, 300), Qt::LeftButton, &window);
-        mouse(&window, QEvent::MouseMove, QPoint(540, 325), Qt::LeftButton, &window);
-        QVERIFY(window.pos() == before + QPoint(40, 25) && window.width() == start.width() + 30);
+        QWidget *shadow = child<QWidget>(&window, "shadowLeft");
+        WindowFixture::mouse(shadow, QEvent::MouseMove, pos, Qt::NoButton, &window);
+        QVERIFY(window.hoveredEdge() == edge && shadow->cursor().shape() == cursor);
+        WindowFixture::mouse(&window, QEvent::MouseButtonPress, pos, Qt::LeftButton, &window);
+        WindowFixture::mouse(&window, QEvent::MouseMove, pos + QPoint(-30, 20), Qt::LeftButton, &window);
+        WindowFixture::mouse(&window, QEvent::MouseButtonRelease, pos, Qt::NoButton, &window);
+        QCOMPARE(window.geometry(), start.adjusted(change.x(), change.y(), change.width(), change.height()));
+        WindowFixture::mouse(child<QWidget>(&window, "marketPlace"), QEvent::MouseMove, pos, Qt::NoButton, &window);
+        QCOMPARE(window.hoveredEdge(), -1);
     }
 
     void firstLoadingTimeout_data()
@@ -295,7 +385,7 @@ private slots:
 
         // The link explains the offline state, or opens the new orders once the count is known.
         MessageBoxDriver driver({QStringLiteral("OK")});
-        emit window.welcome()->newOrdersClick();
+        emit child<QLabel>(window.welcome(), "lbMessage")->linkActivated(QStringLiteral("tavrel://newOrders"));
         QCOMPARE(window.currentPage(), online ? 1 : 2);
         QCOMPARE(driver.seen(),
                  online ? QStringList("Сеть не доступна|Программа запущена в автономном режиме.") : QStringList());
@@ -327,6 +417,181 @@ private slots:
         MainWindow second;
         second.show();
         QTRY_VERIFY_WITH_TIMEOUT(!child<QLabel>(&second, "lbNewOrderCounter")->text().isEmpty(), 20000);
+    }
+
+    void twoLinksShareOneLogin()
+    {
+        QVERIFY(fixture.openWindow());
+        const QString before = session();
+        QCOMPARE(href("linkMyProfile"), baseUrl() + "/me?session=" + before);
+        emit child<QLabel>(fixture.window.get(), "linkMyProfile")->linkActivated(href("linkMyProfile"));
+        emit child<QLabel>(fixture.window.get(), "linkTarifs")->linkActivated(href("linkTarifs"));
+        QTRY_COMPARE(browser.urls.size(), 2);
+        QVERIFY(fixture.service()->requests(URL_LOGIN).size() == 1 && session() != before);
+        QCOMPARE(browser.urls,
+                 QList<QUrl>({baseUrl() + "/me?session=" + session(), baseUrl() + "/bills?session=" + session()}));
+        // Quotes and ampersands of a session stay inside the link's attribute.
+        fixture.engine->setSessionCookie("a&b=\"c\"<d>");
+        fixture.window->hide();
+        fixture.window->show();
+        QCOMPARE(QUrlQuery(QUrl(href("linkMyProfile"))).queryItemValue("session", QUrl::FullyDecoded), session());
+    }
+
+    void paidAccessChangeReloadsThePageFirst()
+    {
+        QVERIFY(fixture.openWindow());
+        fixture.window->welcome()->installEventFilter(&pageShown);
+        LocalServiceUser user = *fixture.service()->user(fixture.engine->currentLogin());
+        user.fullAccess = !AppSettings::isFullAccess();
+        fixture.service()->addUser(user);
+        fixture.window->browserLinkActivate(baseUrl() + URL_BILLS);
+        QTRY_COMPARE(pageShown.log, QStringList({"event", "open"}));
+        QCOMPARE(AppSettings::isFullAccess(), user.fullAccess);
+    }
+
+    void onlyWebAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("opened"); // empty: the address itself; SESSION: the new session
+        QTest::addColumn<bool>("loginFails");
+        const QString own = baseUrl() + "/order/5?x=1&session=old";
+        QTest::newRow("own page") << own << baseUrl() + "/order/5?session=SESSION" << false;
+        QTest::newRow("own page, failed login") << own << own << true;
+        QTest::newRow("foreign host keeps its query") << "https://example.org/p?a=1" << QString() << false;
+        QTest::newRow("look-alike host") << "http://127.0.0.1.example.org/x" << QString() << false;
+        QTest::newRow("file") << "file:///etc/passwd" << QString() << false;
+        QTest::newRow("script") << "javascript:alert(1)" << QString() << false;
+        QTest::newRow("own scheme") << "tavrel://favourites/add" << QString() << false;
+    }
+    void onlyWebAddresses()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, opened);
+        QFETCH(bool, loginFails);
+        QVERIFY(fixture.openWindow());
+        if (loginFails)
+            fixture.service()->addFault(LocalServiceFault::httpStatus(500).onPath(URL_LOGIN).once());
+        fixture.window->browserLinkActivate(address);
+        if (!address.startsWith("http")) {
+            QTest::qWait(300);
+            QVERIFY(browser.urls.isEmpty() && fixture.service()->requests(URL_LOGIN).isEmpty());
+            return;
+        }
+        QTRY_COMPARE(browser.urls.size(), 1);
+        QCOMPARE(browser.urls.first(),
+                 QUrl(opened.isEmpty() ? address : opened.replace(QStringLiteral("SESSION"), session())));
+    }
+
+    void onePerPageThatBringsOrders()
+    {
+        QVERIFY(startWithOrders(5));
+        // All five came with the first delivery: a first count, without a sound.
+        QCOMPARE(balloons(), QStringList("Есть новые заявки|Всего: 5"));
+        QVERIFY(SoundPlayer::recorded().isEmpty());
+        QCOMPARE(TavrelApplication::instance()->trayIcon.toolTip(), QStringLiteral("Таврел.\nНовых заявок: 5"));
+        QCOMPARE(badge()->accessibleName(), QStringLiteral("Новые заявки: 5"));
+        QTRY_COMPARE(child<QLabel>(fixture.window.get(), "lbFavouriteCount")->text(), QStringLiteral("0"));
+
+        // Showing again announces what is stored at once, before any delivery.
+        clearBalloons();
+        fixture.window->hide();
+        fixture.window->show();
+        QCOMPARE(balloons(), QStringList("Есть новые заявки|Всего: 5"));
+        QTRY_VERIFY(!fixture.engine->findTask(SyncTaskType::NewOrders)->context()->isRunning());
+        QTest::qWait(100);
+
+        // Two pages of arrivals: a sound and a balloon for each, none from the download's own reports;
+        // a failed page announces nothing.
+        QCOMPARE(download(1500, 2),
+                 QStringList({"Поступили новые заявки|Всего новых: 1005 Поступило: 1000",
+                              "Поступили новые заявки|Всего новых: 1505 Поступило: 500"}));
+        QCOMPARE(SoundPlayer::recorded().first(), QStringLiteral(":/resources/message.wav"));
+        fixture.service()->addFault(LocalServiceFault::failPage(2).onPath(URL_NEW_ORDERS_PAGE).once());
+        QCOMPARE(download(1500, 1), QStringList("Поступили новые заявки|Всего новых: 2505 Поступило: 1000"));
+
+        // Everything moved to Viewed: the next arrival is still news.
+        QVERIFY(fixture.query->markAllOrdersViewed(fixture.engine->currentLogin()));
+        fixture.window->showPage(MainWindow::WelcomePage);
+        fixture.service()->setNewOrderIds({});
+        QCOMPARE(download(1, 1), QStringList("Поступили новые заявки|Всего новых: 1 Поступило: 1"));
+    }
+
+    void firstFetchOfTheDay()
+    {
+        QVERIFY(startWithOrders(5));
+        QVERIFY(startWithOrders(5, true));
+        QTRY_COMPARE(balloons(),
+                     QStringList({"Синхронизация счетчика заявок|У вас было 5 новых заявок. Выполняется полное "
+                                  "обновление списка новых заявок...",
+                                  "Синхронизация завершена|Всего новых заявок: 5"}));
+        fixture.window->showPage(MainWindow::WelcomePage);
+        QCOMPARE(balloons().size(), 2);
+    }
+
+    void wideBadge()
+    {
+        QVERIFY(startWithOrders(100));
+        const int right = badge()->geometry().right();
+        for (int page : {1, 2}) {
+            fixture.window->setPage(page);
+            QVERIFY(badge()->width() == 52 && badge()->geometry().right() == right);
+            QVERIFY(badge()->styleSheet().contains(page == 2 ? "number-shape-1-2x.png" : "number-shape-2-2x.png"));
+            QCOMPARE(badge()->styleSheet().startsWith(QStringLiteral("color : white")), page == 2);
+        }
+    }
+
+    void balloonsStackInTheCornerWithoutTakingTheFocus()
+    {
+        QLineEdit typing;
+        typing.show();
+        typing.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&typing));
+        auto set = std::make_unique<ToolTipBaloonSet>();
+        const QList<QPointer<ToolTipBaloon>> added = stackOfThree(*set);
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::activeWindow(), &typing);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(added.first()->geometry().bottomRight(), area.bottomRight() - QPoint(10, 10));
+        for (int i = 1; i < added.size(); ++i)
+            QCOMPARE(added.at(i)->geometry().bottomRight(),
+                     QPoint(area.right() - 10, added.at(i - 1)->geometry().top() - 11));
+        set->addBaloon(added.first()); // handed over twice: kept once
+        QCOMPARE(set->baloons.size(), 3);
+        set.reset(); // deletes the balloons it holds
+        QVERIFY(!added.at(0) && !added.at(1) && !added.at(2));
+    }
+
+    // Shown at 0, 1 and 2 s: all stay until the newest has been up 6 whole seconds, then go newest first,
+    // one per tick; a pressed balloon goes at once when it is the newest, else in its turn.
+    void balloonExpiry_data()
+    {
+        QTest::addColumn<int>("elapsed");
+        QTest::addColumn<int>("pressed");
+        QTest::addColumn<QList<int>>("leftAfterTicks");
+        QTest::newRow("newest up 5 s") << 4000 << -1 << QList<int> {3};
+        QTest::newRow("newest up 6 s") << 5000 << -1 << QList<int> {2, 1, 0};
+        QTest::newRow("newest pressed") << 0 << 0 << QList<int> {2, 2};
+        QTest::newRow("older pressed") << 0 << 1 << QList<int> {3};
+    }
+    void balloonExpiry()
+    {
+        QFETCH(int, elapsed);
+        QFETCH(int, pressed);
+        QFETCH(QList<int>, leftAfterTicks);
+        ToolTipBaloonSet set;
+        const QList<QPointer<ToolTipBaloon>> added = stackOfThree(set);
+        Clock::advance(elapsed);
+        QSignalSpy clicks(added.at(qMax(0, pressed)).data(), &ToolTipBaloon::clicked);
+        if (pressed >= 0)
+            QTest::mousePress(added.at(pressed).data(), Qt::RightButton);
+        QCOMPARE(clicks.count(), pressed >= 0 ? 1 : 0);
+        for (int left : leftAfterTicks) {
+            QMetaObject::invokeMethod(&set.timer, "timeout");
+            QVERIFY(set.baloons.size() == left && (left == 3 || !added.at(2 - left)));
+        }
+        set.clear();
+        QMetaObject::invokeMethod(&set.timer, "timeout");
+        QVERIFY(!set.timer.isActive());
     }
 };
 

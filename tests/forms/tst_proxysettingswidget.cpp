@@ -142,25 +142,7 @@ private slots:
             QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->objectName()));
     }
 
-    void directConnectionDisablesServerFields()
-    {
-        ProxySettingsWidget widget;
-        auto *combo = child<QComboBox>(&widget, "typeComboBox");
-        auto *auth = child<QCheckBox>(&widget, "authCheckBox");
-        combo->setCurrentIndex(1);
-        auth->setChecked(true);
-        combo->setCurrentIndex(0);
-        QVERIFY(!child<QLineEdit>(&widget, "hostLineEdit")->isEnabled());
-        QVERIFY(!child<QSpinBox>(&widget, "portSpinBox")->isEnabled());
-        QVERIFY(!auth->isEnabled());
-        QVERIFY(!auth->isChecked());
-        QVERIFY(!child<QLineEdit>(&widget, "loginLineEdit")->isEnabled());
-        combo->setCurrentIndex(2);
-        QVERIFY(child<QLineEdit>(&widget, "hostLineEdit")->isEnabled());
-        QVERIFY(auth->isEnabled());
-    }
-
-    void browserImportFromProfileFilesFillsTheForm()
+    void directConnectionDisablesServerFieldsAndImportOnlyFillsTheForm()
     {
         QVERIFY(writeFirefoxProfile("user_pref(\"network.proxy.type\", 1);\n"
                                     "user_pref(\"network.proxy.socks\", \"socks.lan\");\n"
@@ -170,30 +152,31 @@ private slots:
         });
         ProxySettingsWidget widget;
         auto *detect = child<QCheckBox>(&widget, "detectSettingsCheckBox");
+        auto *auth = child<QCheckBox>(&widget, "authCheckBox");
+        auto *host = child<QLineEdit>(&widget, "hostLineEdit");
+        auto *port = child<QSpinBox>(&widget, "portSpinBox");
         detect->setChecked(true);
+        auth->setChecked(true);
         auto *button = child<QToolButton>(&widget, "importToolButton");
-        QVERIFY(button->isEnabled());
-        const QList<QAction *> actions = button->menu()->actions();
-        QCOMPARE(actions.size(), 2);
-        QCOMPARE(actions.at(0)->text(), QStringLiteral("Mozilla"));
-        QCOMPARE(actions.at(1)->text(), QStringLiteral("Internet Explorer"));
-
+        const QList<QAction *> actions = button->menu()->actions(); // Mozilla, Internet Explorer
         QSignalSpy changed(&widget, &ProxySettingsWidget::changed);
         emit button->triggered(actions.at(0));
         QVERIFY(!detect->isChecked());
-        QCOMPARE(child<QComboBox>(&widget, "typeComboBox")->currentText(), QStringLiteral("Socks5 proxy"));
-        QCOMPARE(child<QLineEdit>(&widget, "hostLineEdit")->text(), QStringLiteral("socks.lan"));
-        QCOMPARE(child<QSpinBox>(&widget, "portSpinBox")->value(), 1080);
+        QCOMPARE(child<QComboBox>(&widget, "typeComboBox")->currentIndex(), 2);
+        QCOMPARE(host->text() + QString::number(port->value()), QStringLiteral("socks.lan1080"));
         QVERIFY(!changed.isEmpty());
 
+        // A direct connection: the server fields are kept but disabled, the login unticked.
         emit button->triggered(actions.at(1));
-        QCOMPARE(child<QComboBox>(&widget, "typeComboBox")->currentText(), QStringLiteral("Direct connection"));
-        QCOMPARE(child<QLineEdit>(&widget, "hostLineEdit")->text(), QStringLiteral("corp.proxy"));
-        QCOMPARE(child<QSpinBox>(&widget, "portSpinBox")->value(), 8080);
-        QVERIFY(!child<QLineEdit>(&widget, "hostLineEdit")->isEnabled());
+        QCOMPARE(child<QComboBox>(&widget, "typeComboBox")->currentIndex(), 0);
+        QCOMPARE(host->text() + QString::number(port->value()), QStringLiteral("corp.proxy8080"));
+        QVERIFY(!host->isEnabled() && !port->isEnabled() && !auth->isEnabled() && !auth->isChecked());
+        QVERIFY(!child<QLineEdit>(&widget, "loginLineEdit")->isEnabled());
         // Importing only fills the form: nothing is stored until the user saves.
         QCOMPARE(AppSettings::proxy().type(), QNetworkProxy::DefaultProxy);
         QVERIFY(query->proxySettings().isEmpty());
+        child<QComboBox>(&widget, "typeComboBox")->setCurrentIndex(2);
+        QVERIFY(host->isEnabled() && auth->isEnabled());
     }
 
     void languageChangeKeepsTypeSilently()

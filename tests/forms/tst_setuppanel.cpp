@@ -71,6 +71,7 @@ private slots:
         panel.loadSettings();
         auto *check = child<QCheckBox>(&panel, "chkAutoEnter");
         auto *timeout = child<QSpinBox>(&panel, "edEnterTimeout");
+        QCOMPARE(unnamedControls(&panel).join(QLatin1Char(' ')), QString());
         QVERIFY(!timeout->isEnabled());
         QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(5, check->height() / 2));
         QVERIFY(check->isChecked());
@@ -88,32 +89,22 @@ private slots:
         QCOMPARE(timeout->value(), 15);
     }
 
-    void workModeFollowsTheCombo()
+    void workModeAndAutoRunAreStoredAtOnce()
     {
         SetupPanel panel;
         panel.loadSettings();
         auto *mode = child<QComboBox>(&panel, "comboWorkMode");
-        mode->setCurrentIndex(0);
-        QVERIFY(!AppSettings::isTrayMode());
-        QCOMPARE(storedValue(QStringLiteral("isTrayMode")).toBool(), false);
-        mode->setCurrentIndex(1);
-        QVERIFY(AppSettings::isTrayMode());
-        QCOMPARE(storedValue(QStringLiteral("isTrayMode")).toBool(), true);
-    }
-
-    void autoRunIsStoredAtOnce()
-    {
-        SetupPanel panel;
-        panel.loadSettings();
-        auto *check = child<QCheckBox>(&panel, "chkAutoRunProgram");
-        check->setChecked(true);
-        QVERIFY(AppSettings::isAutoBootApp());
-        QCOMPARE(storedValue(QStringLiteral("AutoBootApp")).toBool(), true);
-        QVERIFY(AutoStart::isEnabled());
-        check->setChecked(false);
-        QVERIFY(!AppSettings::isAutoBootApp());
-        QCOMPARE(storedValue(QStringLiteral("AutoBootApp")).toBool(), false);
-        QVERIFY(!AutoStart::isEnabled());
+        auto *autoRun = child<QCheckBox>(&panel, "chkAutoRunProgram");
+        // Each value is changed from its default (tray mode on, start with the desktop off), then back.
+        for (const bool on : {true, false}) {
+            mode->setCurrentIndex(on ? 0 : 1);
+            autoRun->setChecked(on);
+            QCOMPARE(AppSettings::isTrayMode(), !on);
+            QCOMPARE(storedValue(QStringLiteral("isTrayMode")).toBool(), !on);
+            QCOMPARE(AppSettings::isAutoBootApp(), on);
+            QCOMPARE(storedValue(QStringLiteral("AutoBootApp")).toBool(), on);
+            QCOMPARE(AutoStart::isEnabled(), on);
+        }
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include "constants.h"
 #include "coretestapplication.h"
+#include "headlessapplication.h"
 #include "networkreplyparser.h"
 #include "networkrequestcontext.h"
 #include "pagerequestcontext.h"
@@ -12,6 +13,8 @@ namespace {
 
 // Marks a key that must not be in the result map.
 const QVariant ABSENT = QStringLiteral("<absent>");
+// Not a key of the map: whether the version check has heard that this version is unsupported.
+const QString UNSUPPORTED = QStringLiteral("<unsupported>");
 
 QByteArray response(const QByteArray &inner)
 {
@@ -97,6 +100,12 @@ void TestReplyParser::parse_data()
                                                << QVariantMap {{KEY_RESULT, E_SERVER}, {KEY_ORDERS, ABSENT}};
     QTest::newRow("outdated version with 500")
         << 1 << 500 << response("<Result>S_VERSION_OLD</Result>") << QVariantMap {{KEY_RESULT, E_SERVER}};
+    // Under an HTTP error a login reply is read for its version status, and for nothing else.
+    QTest::newRow("unsupported version with 426")
+        << 1 << 426
+        << response("<Result>E_CLIENT</Result><FullAccess>true</FullAccess>"
+                    "<Update><Status>E_VERSION_BAD</Status></Update>")
+        << QVariantMap {{KEY_RESULT, E_CLIENT}, {KEY_FULL_ACCESS, ABSENT}, {UNSUPPORTED, true}};
     QTest::newRow("refusal with 403") << 19 << 403 << response(refused)
                                       << QVariantMap {{KEY_RESULT, E_INVALID_USERNAME_OR_PASSWORD}};
     QTest::newRow("add favourite, 404 without body")
@@ -179,7 +188,10 @@ void TestReplyParser::parse()
     QFETCH(int, status);
     QFETCH(QByteArray, body);
     QFETCH(QVariantMap, expected);
+    auto *application = static_cast<HeadlessApplication *>(CoreHost::instance());
+    application->resetVersionCheckForTesting();
     const QVariantMap result = parsed(kind, body, status);
+    QCOMPARE(application->isVersionUnsupported(), expected.take(UNSUPPORTED).toBool());
     for (auto it = expected.constBegin(); it != expected.constEnd(); ++it) {
         if (it.value() == ABSENT) {
             QVERIFY2(!result.contains(it.key()), qPrintable(it.key()));

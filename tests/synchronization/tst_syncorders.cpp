@@ -175,6 +175,43 @@ private slots:
         QVERIFY(searchRows);
     }
 
+    void orderKeepsItsTimesOnEveryPath_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("search") << QStringLiteral("search");
+        QTest::newRow("favourites list") << QStringLiteral("favourites");
+        QTest::newRow("order read") << QStringLiteral("read");
+    }
+
+    // The service's clock runs ahead of UTC: an order stored by any path has the times the new-orders
+    // download gives it.
+    void orderKeepsItsTimesOnEveryPath()
+    {
+        QFETCH(QString, path);
+        fixture.service()->generate(10, 19);
+        const qint64 id = serviceOrderIds(0, 1).first();
+        fixture.service()->setNewOrderIds({id});
+        QVERIFY(startEngine(false));
+        QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> request;
+        if (path == QLatin1String("search")) {
+            request.reset(engine()->requestSearch(SEARCH_AREA_CURRENT_ORDERS, QString(), false, false));
+        } else if (path == QLatin1String("favourites")) {
+            fixture.service()->setFavourites(m_login, {id});
+            engine()->syncFavouritesNow();
+        } else {
+            request.reset(engine()->requestOrderRead(id));
+            request->start();
+        }
+        TRY_VERIFY(typeOf(id) != Entity::OrderList::Error);
+        const std::unique_ptr<Entity::Order> stored(fixture.query->order(m_login, id));
+        DownloadSpy spy(engine()->newOrdersNow());
+        download(spy, 1);
+        const std::unique_ptr<Entity::Order> downloaded(fixture.query->order(m_login, id));
+        QVERIFY(downloaded->openingTime.isValid() && downloaded->closingTime.isValid());
+        QCOMPARE(stored->openingTime, downloaded->openingTime);
+        QCOMPARE(stored->closingTime, downloaded->closingTime);
+    }
+
     void listenerDeletedByAnotherDuringADelivery_data()
     {
         QTest::addColumn<int>("listenerType");

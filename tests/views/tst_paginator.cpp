@@ -106,6 +106,9 @@ private slots:
         QCOMPARE(paginator.collection.count(), download->totalCount);
         QCOMPARE(paginator.pageCount(), (download->totalCount + 9) / 10);
         QVERIFY(paginator.panel.pagerItems().size() > 2);
+        // The service's clock runs ahead of UTC.
+        const Entity::Order *first = paginator.collection.orders.value(0);
+        QCOMPARE(first->openingTime, fixture.service()->data().order(first->id)->openingTime);
 
         QSignalSpy finished(&paginator, &ViewOrdersPaginator::loadingFinished);
         paginator.setPage(1);
