@@ -77,19 +77,6 @@ private slots:
         QCOMPARE(fixture.service()->subscriptions(m_login).size(), 2);
     }
 
-    void definiteRejectionGivesTheServiceVersion()
-    {
-        storeOnService({"kept"});
-
-        // A change of a filter the service no longer knows is refused ("E_INVALID_ID").
-        const int lists = fixture.service()->requests(URL_SUBSCRIPTIONS).size();
-        addFilters({"ghost"}, Entity::FilterList::Edited, 987654);
-        TRY_VERIFY(fixture.service()->requests(URL_SUBSCRIPTIONS).size() > lists);
-        TRY_COMPARE(localFilters().keys(), QStringList({"kept"}));
-        QCOMPARE(localFilters().value("kept").state, Entity::FilterList::Sync);
-        QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).size(), 1);
-    }
-
     void deletedFilterGoes_data()
     {
         QTest::addColumn<bool>("goneFromService");
@@ -219,8 +206,7 @@ private:
     bool filtersSyncIdle()
     {
         const TavrelSynchronizationTask *task = fixture.engine->findTask(SyncTaskType::FiltersSync);
-        const NetworkRequestContext *request = task ? task->context() : nullptr;
-        return task && task->hasRun() && !(request && request->isRunning());
+        return task && task->hasRun() && !(task->context() && task->context()->isRunning());
     }
 
     SyncFixture fixture;

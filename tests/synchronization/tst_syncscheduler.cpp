@@ -3,7 +3,6 @@
 #include "coretestapplication.h"
 #include "order.h"
 #include "synctest.h"
-#include "valuehelpers.h"
 
 #include <array>
 
@@ -96,9 +95,7 @@ private slots:
     void listenersAreToldOnceAtTheirFirstPass()
     {
         NetworkRequestContext *viewed = engine()->addOrderListListener(Entity::OrderList::Viewed);
-        QCOMPARE(viewed->parameters.value(KEY_LIST_TYPE).toString(), QStringLiteral("Viewed"));
         QPointer<NetworkRequestContext> load = engine()->addFavouritesLoadTask();
-        QVERIFY(variantIsTrue(load->parameters.value(KEY_WITH_ORDERS)));
         for (int i = 0; i < 3; ++i)
             delete engine()->addFiltersListener();
         NetworkRequestContext *kept = engine()->addFiltersListener();
@@ -130,15 +127,6 @@ private slots:
         QCOMPARE(lateSpy.calls.size(), 1);
         SyncFixture::flushDeletions();
         QVERIFY(!load);
-    }
-
-    void offlineFiltersAndDictionariesLookAgainAtOnce()
-    {
-        engine()->syncFiltersNow();
-        engine()->syncDictionariesNow();
-        engine()->processTasks();
-        QVERIFY(!engine()->findTask(SyncTaskType::FiltersSync)->hasRun());
-        QVERIFY(!engine()->findTask(SyncTaskType::DictionariesSync)->hasRun());
     }
 
     // The purge's rules are the storage test's; here the task runs once, on its own connection and thread.
