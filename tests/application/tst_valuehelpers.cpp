@@ -1,4 +1,3 @@
-#include "clock.h"
 #include "constants.h"
 #include "testapplication.h"
 #include "valuehelpers.h"
@@ -14,7 +13,6 @@ private slots:
     {
         while (serverTimeShiftDepth() > 0)
             endServerTimeShift();
-        Clock::reset();
     }
 
     void booleanReaders_data()
@@ -122,22 +120,6 @@ private slots:
         // Read once: a later change of the variable does not move the running program.
         qputenv("TAVREL_BASE_URL", "http://127.0.0.1:9");
         QCOMPARE(baseUrl(), QStringLiteral("http://127.0.0.1:4321"));
-    }
-
-    void clockCanBeFixedAdvancedAndReset()
-    {
-        const QDateTime moment(QDate(2020, 2, 29), QTime(23, 59, 30), Qt::UTC);
-        Clock::setFixed(moment);
-        Clock::advance(60 * 1000);
-        QCOMPARE(Clock::currentDateTimeUtc(), moment.addSecs(60));
-        QCOMPARE(Clock::currentDateTime().timeSpec(), Qt::LocalTime);
-        QCOMPARE(Clock::currentDate(), moment.addSecs(60).toLocalTime().date());
-        // Advancing a running clock moves it too, without freezing it; a reset brings it back.
-        Clock::reset();
-        Clock::advance(qint64(24) * 3600 * 1000);
-        QVERIFY(Clock::currentMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch() > qint64(23) * 3600 * 1000);
-        Clock::reset();
-        QVERIFY(qAbs(Clock::currentMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch()) < 60 * 1000);
     }
 };
 
