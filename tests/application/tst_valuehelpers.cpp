@@ -1,3 +1,4 @@
+#include "clock.h"
 #include "constants.h"
 #include "testapplication.h"
 #include "valuehelpers.h"
@@ -13,6 +14,7 @@ private slots:
     {
         while (serverTimeShiftDepth() > 0)
             endServerTimeShift();
+        Clock::reset();
     }
 
     void booleanReaders_data()
@@ -120,6 +122,17 @@ private slots:
         // Read once: a later change of the variable does not move the running program.
         qputenv("TAVREL_BASE_URL", "http://127.0.0.1:9");
         QCOMPARE(baseUrl(), QStringLiteral("http://127.0.0.1:4321"));
+    }
+
+    void clockAdvancesWhetherFixedOrRunning()
+    {
+        const QDateTime moment(QDate(2020, 2, 29), QTime(23, 59, 30), Qt::UTC);
+        Clock::setFixed(moment);
+        Clock::advance(60 * 1000);
+        QCOMPARE(Clock::currentDate(), moment.addSecs(60).toLocalTime().date());
+        Clock::reset();
+        Clock::advance(qint64(24) * 3600 * 1000);
+        QVERIFY(Clock::currentMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch() > qint64(23) * 3600 * 1000);
     }
 };
 
