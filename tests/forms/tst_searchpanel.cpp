@@ -1,10 +1,11 @@
-// The search header: Enter in the search line, the filter combo box kept in step with the database
-// and with the filters listener, the chosen filter, and the window buttons after a resize.
-#include "syncfixture.h"
+// The search header: Enter in the search line, the window buttons, and the
+// filter combo box kept in step with the database and with the filters
+// listener.
 #include "filter.h"
 #include "filterlist.h"
 #include "formtesthelpers.h"
 #include "searchpanel.h"
+#include "syncfixture.h"
 #include "testapplication.h"
 
 #include <QComboBox>
@@ -20,7 +21,8 @@ class TestSearchPanel : public QObject
     SyncFixture fixture;
     QString login;
 
-    // Makes the login's stored filters exactly these, each "server id|name|state", separated by blanks.
+    // Makes the login's stored filters exactly these, each "server
+    // id|name|state", separated by blanks.
     void storeFilters(const QString &filters)
     {
         Entity::FilterList list;
@@ -33,14 +35,6 @@ class TestSearchPanel : public QObject
         }
         QVERIFY(fixture.query->saveFilters(login, list, true));
         list.clear();
-    }
-
-    static QString items(const QComboBox *combo)
-    {
-        QStringList texts;
-        for (int i = 0; i < combo->count(); ++i)
-            texts << combo->itemText(i);
-        return texts.join(' ');
     }
 
     // A filters notice through the panel's listener, as the engine sends it.
@@ -63,42 +57,42 @@ private slots:
     }
     void cleanup() { fixture.destroyEngine(); }
 
-    void enterClicksSearch_data()
+    void enterClicksSearchAndMaximizeTakesTurnsWithRestore()
     {
-        for (const char *column : {"tab", "key", "text", "clicks"})
-            QTest::addColumn<QString>(column);
-        addTextRow("return, empty line", {"0", QString::number(Qt::Key_Return), "", "1"});
-        addTextRow("keypad enter in the archive", {"1", QString::number(Qt::Key_Enter), "abc", "1"});
-        addTextRow("return in the combo box", {"2", QString::number(Qt::Key_Return), "", "0"});
-    }
-
-    void enterClicksSearch()
-    {
-        QFETCH(QString, tab);
-        QFETCH(QString, text);
         SearchPanel panel;
         panel.show();
-        child<QTabWidget>(&panel, "tabWidget")->setCurrentIndex(tab.toInt());
         auto *line = child<QLineEdit>(&panel, "searchLineEdit");
-        line->setText(text);
         QSignalSpy clicks(child<QPushButton>(&panel, "buttonSearch"), &QPushButton::clicked);
         QSignalSpy reached(line, &QLineEdit::returnPressed);
-        QWidget *target = line->isVisible() ? static_cast<QWidget *>(line) : child<QComboBox>(&panel, "comboFilters");
-        QFETCH(QString, key);
-        QTest::keyClick(target, Qt::Key(key.toInt()));
-        QTEST(QString::number(clicks.count()), "clicks");
+        QTest::keyClick(line, Qt::Key_Return);
+        QTest::keyClick(line, Qt::Key_Enter);
+        QCOMPARE(clicks.count(), 2);
         QCOMPARE(reached.count(), 0);
-        QCOMPARE(line->text(), text);
+        // In the saved-search tab the combo box takes the line's place, and Return
+        // there does not search.
+        child<QTabWidget>(&panel, "tabWidget")->setCurrentIndex(2);
+        QVERIFY(!line->isVisible());
+        QTest::keyClick(child<QComboBox>(&panel, "comboFilters"), Qt::Key_Return);
+        QCOMPARE(clicks.count(), 2);
+
+        // The window buttons stay in a row at the right edge, maximize and restore
+        // taking turns.
+        auto *maximize = child<QPushButton>(&panel, "pushButtonMaximize");
+        auto *restore = child<QPushButton>(&panel, "pushButtonRestore");
+        QTest::mouseClick(maximize, Qt::LeftButton);
+        QVERIFY(restore->isVisible() && !maximize->isVisible());
+        QTest::mouseClick(restore, Qt::LeftButton);
+        QVERIFY(maximize->isVisible() && !restore->isVisible());
     }
 
     void comboKeepsTheChoice_data()
     {
-        // Stored filters, the user's choice, the filters stored later, whether a notice refilled the combo
-        // box; then its items, its current item and the name of the selected filter.
+        // Stored filters, the user's choice, the filters stored later, whether a
+        // notice refilled the combo box; then its items, its current item and the
+        // name of the selected filter.
         for (const char *column : {"before", "choose", "after", "refill", "items", "current", "selected"})
             QTest::addColumn<QString>(column);
         const QString ab = QStringLiteral("5|A|Sync 6|B|Sync");
-        addTextRow("first fill", {ab, "", ab, "1", "A B", "A", "A"});
         addTextRow("renamed elsewhere: by id", {ab, "B", "5|A|Sync 6|Бета|Sync", "1", "A Бета", "Бета", "Бета"});
         addTextRow("new ids: by name, case ignored",
                    {"5|A|Sync 6|Beta|Sync", "Beta", "15|A|Sync 16|BETA|Sync", "1", "A BETA", "BETA", "BETA"});
@@ -127,7 +121,10 @@ private slots:
             storeFilters(after);
         if (refill == "1")
             notify(panel, KEY_NOTIFY_AFTER_SYNC);
-        QTEST(items(combo), "items");
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i)
+            items << combo->itemText(i);
+        QTEST(items.join(' '), "items");
         QTEST(combo->currentText(), "current");
         std::unique_ptr<Entity::Filter> selected(panel.selectedFilter());
         QTEST(selected ? selected->name : QString(), "selected");
@@ -140,7 +137,8 @@ private slots:
         QVERIFY(!panel.filtersListenerContext());
         panel.show();
         QPointer<NetworkRequestContext> first = panel.filtersListenerContext();
-        QShowEvent again; // a second show without a hide between (a window coming back from the tray)
+        QShowEvent again; // a second show without a hide between (a window coming
+                          // back from the tray)
         QApplication::sendEvent(&panel, &again);
         QVERIFY(first && panel.filtersListenerContext() == first);
         storeFilters("5|A|Sync");

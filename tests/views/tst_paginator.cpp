@@ -53,10 +53,12 @@ private slots:
     void init() { fixture.startSubscriber(); }
     void cleanup() { fixture.destroyEngine(); }
 
-    void storedListKeepsOneListener()
+    void storedListsKeepOneListenerAndFavouritesResortOnASecondClick()
     {
         fixture.storeRange(1, 12, Entity::OrderList::New);
-        fixture.storeRange(100, 3, Entity::OrderList::Viewed);
+        fixture.store({{100, Entity::OrderList::Viewed, QStringLiteral("5"), 0},
+                       {101, Entity::OrderList::Viewed, QStringLiteral("700"), 2},
+                       {102, Entity::OrderList::Viewed, QStringLiteral("60"), 1}});
         ViewOrdersPaginator paginator;
         for (int i = 0; i < 4; ++i)
             paginator.requestNewOrders();
@@ -71,26 +73,18 @@ private slots:
         QVERIFY(load(paginator));
         QCOMPARE(ids(paginator), (IdList {100, 101, 102}));
         QCOMPARE(listeners(), 1);
-    }
 
-    void favouritesResortOnASecondClick()
-    {
-        fixture.store({{1, Entity::OrderList::New, QStringLiteral("5"), 0},
-                       {2, Entity::OrderList::Viewed, QStringLiteral("700"), 2},
-                       {3, Entity::OrderList::New, QStringLiteral("60"), 1},
-                       {4, Entity::OrderList::New, QStringLiteral("1"), 3}});
-        for (qint64 id : {1, 2, 3})
+        for (qint64 id : {100, 101, 102})
             fixture.favour(id);
-        ViewOrdersPaginator paginator;
         paginator.mode = 1;
         QSignalSpy favourites(&paginator, &ViewOrdersPaginator::favouriteCountChanged);
         QVERIFY(load(paginator));
-        QCOMPARE(ids(paginator), (IdList {1, 2, 3}));
+        QCOMPARE(ids(paginator), (IdList {100, 101, 102}));
         QCOMPARE(favourites.count(), 1);
         paginator.panel.topLineLabelClicked(LINK_SORT_BY_SUM);
-        QCOMPARE(ids(paginator), (IdList {1, 3, 2}));
+        QCOMPARE(ids(paginator), (IdList {100, 102, 101}));
         paginator.panel.topLineLabelClicked(LINK_SORT_BY_SUM);
-        QCOMPARE(ids(paginator), (IdList {2, 3, 1}));
+        QCOMPARE(ids(paginator), (IdList {101, 102, 100}));
     }
 
     void serverSearchIsSizedAtOnceAndIgnoresLeftPages()
