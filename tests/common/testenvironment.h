@@ -31,8 +31,8 @@ private:
     int main(int argc, char *argv[])                                                                                   \
     {                                                                                                                  \
         TestEnvironment testEnvironment;                                                                               \
-        QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);                                                         \
         Application app(argc, argv);                                                                                   \
+        QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);                                                         \
         TestClass tc;                                                                                                  \
         QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
         return QTest::qExec(&tc, argc, argv);                                                                          \

@@ -35,21 +35,6 @@ class TestLocalService : public QObject
         return answer;
     }
 
-    // Logs in, then asks for the first page of five new orders: the page's count and its orders.
-    void logInAndReadAPage(const QString &base, const QString &login, const QString &password, int count)
-    {
-        const QString credentials = QStringLiteral("<Version>1.2.1.0</Version><Login>%1</Login><Password>%2</Password>")
-                                        .arg(login, LocalServiceUser::digest(password));
-        QByteArray session;
-        QDomDocument reply = call(base, URL_LOGIN, credentials, QByteArray(), &session);
-        QCOMPARE(reply.documentElement().firstChildElement(QStringLiteral("Result")).text(), S_OK);
-        QVERIFY(!session.isEmpty());
-        reply = call(base, URL_NEW_ORDERS_PAGE, QStringLiteral("<Page>1</Page><Rows>5</Rows>"), session);
-        const QDomElement orders = reply.documentElement().firstChildElement(QStringLiteral("Orders"));
-        QCOMPARE(orders.firstChildElement(QStringLiteral("Count")).text().toInt(), count);
-        QCOMPARE(orders.elementsByTagName(QStringLiteral("Order")).size(), 5);
-    }
-
 private slots:
     void asItsOwnProgram()
     {
@@ -62,7 +47,16 @@ private slots:
         const QString line = QString::fromUtf8(process.readLine()).trimmed();
         const QString base = line.section(QLatin1Char(' '), 3, 3);
         QVERIFY2(base.startsWith(QLatin1String("http://127.0.0.1:")), qPrintable(line));
-        logInAndReadAPage(base, QStringLiteral("petrov"), QStringLiteral("parol"), 12);
+        // It logs in the user it was given, and holds as many orders as it was asked for.
+        const QString credentials = QStringLiteral("<Login>petrov</Login><Password>%1</Password>")
+                                        .arg(LocalServiceUser::digest(QStringLiteral("parol")));
+        QByteArray session;
+        QDomDocument reply = call(base, URL_LOGIN, credentials, QByteArray(), &session);
+        QCOMPARE(reply.documentElement().firstChildElement(QStringLiteral("Result")).text(), S_OK);
+        reply = call(base, URL_NEW_ORDERS_PAGE, QStringLiteral("<Page>1</Page><Rows>5</Rows>"), session);
+        const QDomElement orders = reply.documentElement().firstChildElement(QStringLiteral("Orders"));
+        QCOMPARE(orders.firstChildElement(QStringLiteral("Count")).text().toInt(), 12);
+        QCOMPARE(orders.elementsByTagName(QStringLiteral("Order")).size(), 5);
         process.terminate();
         QVERIFY(process.waitForFinished(5000));
     }

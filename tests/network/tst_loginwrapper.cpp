@@ -116,18 +116,6 @@ private slots:
         delete wrapper;
     }
 
-    void wrapperWithoutCarriedRequestIsLogin()
-    {
-        NetworkRequestContext *wrapper = wrap(nullptr);
-        QVERIFY(SyncFixture::finish(wrapper));
-        QCOMPARE(paths(bed.service()->requestLog()), QStringList {URL_LOGIN});
-        QVERIFY(!wrapper->result.value(KEY_SESSION).toByteArray().isEmpty());
-        // A plain login stores nothing itself; its owner does.
-        QCOMPARE(bed.engine->sessionCookie(), session);
-        QVERIFY(AppSettings::userName().isEmpty());
-        delete wrapper;
-    }
-
     // Deleted on the way; it is on the wire first, so that it cannot reach the service in a later test.
     void deletingWrapperReleasesCarriedRequest()
     {

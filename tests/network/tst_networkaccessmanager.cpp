@@ -1,5 +1,5 @@
 // The access manager: what it sends, its TLS rule, and over HTTP against the stand-in its session-safe
-// cache and its cookie jar.
+// cache (the cookies a login leaves are the request test's).
 #include "constants.h"
 #include "coretestapplication.h"
 #include "localservicefixture.h"
@@ -86,15 +86,6 @@ private:
         service->addFault(LocalServiceFault::extraHeader("Cache-Control", "max-age=600"));
         if (!extension.isEmpty())
             service->addFault(LocalServiceFault::extraHeader("cache-extension", extension));
-    }
-
-    std::unique_ptr<QNetworkReply> login(TavrelNetworkAccessManager &manager)
-    {
-        const QString document = QStringLiteral("<Request><Login>demo</Login><Password>%1</Password></Request>")
-                                     .arg(LocalServiceUser::digest(QStringLiteral("demo")));
-        QNetworkRequest request(QUrl(baseUrl() + URL_LOGIN));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-        return finished(manager.post(request, "xml=" + QUrl::toPercentEncoding(document)));
     }
 
     // A self-signed certificate (and its key) for the given subject alternative name.
@@ -186,16 +177,6 @@ private slots:
         QCOMPARE(reply->request().transferTimeout(), sentTimeout);
         QCOMPARE(reply->request().rawHeader(HEADER_WORKSTATION_HASH), hash);
         reply->abort();
-    }
-
-    // The manager installs the system proxy, and its cookie jar lives in its cache's folder.
-    void installsItsPartsAndTheSystemProxy()
-    {
-        QNetworkProxyFactory::setUseSystemConfiguration(false);
-        TavrelNetworkAccessManager manager;
-        QVERIFY(QNetworkProxyFactory::usesSystemConfiguration());
-        QCOMPARE(QDir::cleanPath(manager.tavrelCookieJar()->cookieDirectory()),
-                 QDir::cleanPath(manager.dualCache()->cacheDirectory() + QStringLiteral("/Cookies")));
     }
 
     // Certificates are checked as usual; only a certificate naming another host is forgiven, and only
@@ -291,19 +272,6 @@ private slots:
         QVERIFY(!withSession->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool());
         QVERIFY(withSession->readAll().contains("<Result>" + S_OK.toLatin1()));
         QCOMPARE(service->requests(URL_FAVOURITES).size(), 5);
-    }
-
-    void cookiesTravel()
-    {
-        QNetworkCookie language("lang", "ru");
-        language.setPath(QStringLiteral("/"));
-        language.setExpirationDate(QDateTime::currentDateTimeUtc().addDays(30));
-        service->addLoginCookie(language.toRawForm());
-        TavrelNetworkAccessManager manager;
-        QCOMPARE(login(manager)->error(), QNetworkReply::NoError);
-        get(manager, apiUrl(URL_SUBSCRIPTIONS));
-        QVERIFY(!service->lastRequest(URL_SUBSCRIPTIONS).cookie(COOKIE_PHP_SESSION.toLatin1()).isEmpty());
-        QCOMPARE(service->lastRequest(URL_SUBSCRIPTIONS).cookie("lang"), QByteArray("ru"));
     }
 };
 

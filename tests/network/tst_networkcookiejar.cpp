@@ -187,16 +187,6 @@ private slots:
         QVERIFY(fileLines("r.s").first().startsWith(name + '=' + expectedValue));
     }
 
-    void clearing()
-    {
-        QVERIFY(jar->setCookiesFromUrl({cookie("a", "1", "r.s"), cookie("b", "1", ".r.s")}, site));
-        jar->clearPersistentData();
-        QCOMPARE(jar->allCookies().size(), 2);
-        QCOMPARE(files(), 0);
-        jar->clearAll();
-        QVERIFY(jar->allCookies().isEmpty());
-    }
-
     // Domain texts that could reach outside the folder or name something odd there stay in memory.
     void unsafeDomainsStayInMemory_data()
     {

@@ -2,16 +2,10 @@
 // current page, finished pages served from memory, dropped and failed pages, and a manager that
 // goes while its pages are still on the wire. How a broken page reads is the parser's test.
 
-#include "constants.h"
 #include "coretestapplication.h"
-#include "networkrequestconstructor.h"
-#include "networkrequestcontext.h"
 #include "pagedrequestmanager.h"
 #include "pagerequestcontext.h"
 #include "syncfixture.h"
-#include "tavrelsynchronization.h"
-
-#include <QSet>
 
 namespace {
 
@@ -25,23 +19,20 @@ struct Report
     QList<int> running;
 };
 
+// The pages whose requests are still there.
 QSet<int> keys(const QMap<int, QPointer<NetworkRequestContext>> &pages)
 {
     QSet<int> set;
-    for (auto it = pages.constBegin(); it != pages.constEnd(); ++it) {
-        if (it.value()) {
-            set.insert(it.key());
-        }
-    }
+    for (auto it = pages.constBegin(); it != pages.constEnd(); ++it)
+        set += it.value() ? QSet<int> {it.key()} : QSet<int>();
     return set;
 }
 
 QSet<int> range(int from, int to)
 {
     QSet<int> set;
-    for (int i = from; i <= to; ++i) {
+    for (int i = from; i <= to; ++i)
         set.insert(i);
-    }
     return set;
 }
 } // namespace
@@ -73,25 +64,6 @@ private slots:
 
     void cleanup() { SyncFixture::flushDeletions(); }
 
-    void firstPageAloneThenWindow()
-    {
-        QScopedPointer<PagedRequestManager> manager(searchManager());
-        QCOMPARE(manager->precachePageCount, 6);
-        QVERIFY(manager->start());
-        QCOMPARE(keys(manager->runningPages), QSet<int> {0});
-        QVERIFY(waitForReports(1));
-        // With the count known the rest of the window was asked for before page 0 was reported.
-        QCOMPARE(reports.first().orders, 10);
-        QCOMPARE(QSet<int>(reports.first().running.begin(), reports.first().running.end()), range(1, 6));
-        QCOMPARE(manager->pageCount(), 10);
-        QVERIFY(waitForReports(7));
-        QCOMPARE(keys(manager->finishedPages), range(0, 6));
-        // Every page request travelled in the engine's login wrapper.
-        NetworkRequestContext *page = manager->pageRequest(3);
-        QVERIFY(page && page->wrapper);
-        QCOMPARE(page->wrapper->kind, int(NetworkRequestKind::LoginWrapper));
-    }
-
     void windowAroundCurrentPage_data()
     {
         QTest::addColumn<int>("current");
@@ -107,15 +79,25 @@ private slots:
         QFETCH(int, from);
         QFETCH(int, to);
         QScopedPointer<PagedRequestManager> manager(searchManager());
-        manager->start();
+        QCOMPARE(manager->precachePageCount, 6);
+        QVERIFY(manager->start());
+        QCOMPARE(keys(manager->runningPages), QSet<int> {0});
+        QVERIFY(waitForReports(1));
+        // With the count known the rest of the window was asked for before page 0 was reported.
+        QCOMPARE(reports.first().orders, 10);
+        QCOMPARE(QSet<int>(reports.first().running.begin(), reports.first().running.end()), range(1, 6));
+        QCOMPARE(manager->pageCount(), 10);
         QVERIFY(waitForReports(7));
+        QCOMPARE(keys(manager->finishedPages), range(0, 6));
+        // Every page request travelled in the engine's login wrapper.
+        QCOMPARE(manager->pageRequest(3)->wrapper->kind, int(NetworkRequestKind::LoginWrapper));
+
         manager->setCurrentPage(current);
         QCOMPARE(manager->currentPage, current);
         const QSet<int> held = keys(manager->runningPages) + keys(manager->finishedPages);
         QVERIFY(range(from, to).subtract(held).isEmpty());
-        for (int page : keys(manager->runningPages)) {
+        for (int page : keys(manager->runningPages))
             QVERIFY(page >= from && page <= to);
-        }
         // The stored current page is reported again at once.
         const int stored = current <= 6 ? 1 : 0;
         QVERIFY(waitForReports(int(range(0, 6).unite(range(from, to)).size()) + stored));
@@ -214,14 +196,8 @@ private slots:
         QScopedPointer<PagedRequestManager> manager(searchManager());
         manager->start();
         QVERIFY(waitForReports(7));
-        Report failed;
-        for (const Report &report : qAsConst(reports)) {
-            if (report.page == 2) {
-                failed = report;
-            }
-        }
-        QCOMPARE(failed.code, E_SERVER);
-        QCOMPARE(failed.orders, -1);
+        const auto failed = std::find_if(reports.cbegin(), reports.cend(), [](const Report &r) { return r.page == 2; });
+        QVERIFY(failed != reports.cend() && failed->code == E_SERVER && failed->orders == -1);
         QCOMPARE(keys(manager->finishedPages), range(0, 6) - QSet<int> {2});
         reports.clear();
 
