@@ -3,6 +3,7 @@
 // Usage: bench_chooser [records] [ticked ids]. Targets: fill at most 1.5 times the plain model, opening
 // pass at most 5 ms. The exit status is 1 when a target is missed.
 
+#include "benchsupport.h"
 #include "branch.h"
 #include "branchlist.h"
 #include "filterlinklist.h"
@@ -64,12 +65,6 @@ qint64 plainModelNs(const Entity::FilterLinkList::BranchMap &map)
     return timer.nsecsElapsed();
 }
 
-qint64 median(std::vector<qint64> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -106,15 +101,15 @@ int main(int argc, char *argv[])
             return 2;
     }
 
-    const double fillMs = median(fills) / 1e6;
-    const double plainMs = median(plains) / 1e6;
-    const double openingMs = median(openings) / 1e6;
+    const double fillMs = bench::median(fills) / 1e6;
+    const double plainMs = bench::median(plains) / 1e6;
+    const double openingMs = bench::median(openings) / 1e6;
     const double ratio = fillMs / plainMs;
     QTextStream out(stdout);
     out << "chooser fill, " << count << " records: " << fillMs << " ms\n";
     out << "QStandardItemModel, same tree: " << plainMs << " ms\n";
     out << "opening pass, " << ticked << " ids ticked: " << openingMs << " ms (target <= 5)\n";
-    out << "accept pass: " << median(accepts) / 1e6 << " ms\n";
+    out << "accept pass: " << bench::median(accepts) / 1e6 << " ms\n";
     out << "fill / plain model: " << ratio << " (target <= 1.5)\n";
     dictionary.clear();
     return ratio <= 1.5 && openingMs <= 5.0 ? 0 : 1;

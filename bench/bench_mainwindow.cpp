@@ -10,141 +10,59 @@
 //   - the resident set with the New list shown.                                        target <= 110 MB
 //
 //     build/bench/bench_mainwindow
-#include "constants.h"
+#include "benchsupport.h"
 #include "coregraph.h"
-#include "favouriteitem.h"
-#include "localservice/localservice.h"
-#include "localservice/localserviceuser.h"
 #include "mainwindow.h"
-#include "networkrequestcontext.h"
 #include "onlinestate.h"
-#include "order.h"
-#include "orderlist.h"
 #include "tavrelapplication.h"
-#include "tavreldatabasequery.h"
-#include "tavrelsynchronization.h"
 #include "tavrelsynchronizationtask.h"
-#include "testdata/realisticorders.h"
 #include "tooltipbaloon.h"
 
-#include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <map>
 #include <vector>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
+using bench::percentile;
+using bench::statusMegabytes;
+using bench::waitFor;
 
 namespace {
 
 const QString Login = QStringLiteral("bench");
-const int StoredOrders = 100000;
-const int NewOrders = 50000;
-const int Favourites = 1000;
-
-bool waitFor(const std::function<bool()> &done, int msecs, TavrelSynchronization *engine)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > msecs)
-            return false;
-        if (engine)
-            engine->processTasks();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        // No event loop runs here: deferred deletions are carried out by hand, as the loop would.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
-}
-
-double percentile(std::vector<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(std::min(values.size() - 1, static_cast<size_t>(p * values.size())));
-}
-
-double residentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
-}
-
-void fillDatabase(TavrelDataBaseQuery *query)
-{
-    const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-5);
-    QList<Entity::Order *> orders;
-    for (int i = 0; i < StoredOrders; ++i) {
-        // The first half is New; of the rest 49,000 are Viewed and 1,000 are Viewed favourites.
-        const int type = i < NewOrders ? Entity::OrderList::New : Entity::OrderList::Viewed;
-        orders << realisticOrder(1000000 + i, type, start.addSecs(i));
-    }
-    query->saveOrdersWithType(Login, orders, nullptr);
-    qDeleteAll(orders);
-    QList<Entity::FavouriteItem *> favourites;
-    for (int i = 0; i < Favourites; ++i) {
-        auto *item = new Entity::FavouriteItem;
-        item->id = 1000000 + StoredOrders - 1 - i;
-        item->login = Login;
-        item->state = Entity::FavouriteItemList::Sync;
-        item->changeDate = start;
-        favourites << item;
-    }
-    query->saveFavourites(Login, favourites, true);
-    qDeleteAll(favourites);
-}
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    bench::Home home;
     TavrelApplication app(argc, argv);
     QDir::setCurrent(home.path());
 
     LocalService service;
-    service.start();
     service.setNewOrderIds({});
-    service.addUser(Login, Login, true);
-    qputenv("TAVREL_BASE_URL", service.url().toUtf8());
+    if (!bench::startService(service, Login, Login))
+        return 1;
     OnlineState::force(true);
 
     CoreGraph graph(&app);
     graph.build(QStringLiteral("bench.Dat"));
     TavrelSynchronization *engine = graph.engine();
     TavrelDataBaseQuery *query = app.dataBaseQuery;
-    QString outcome;
-    QObject::connect(engine, &TavrelSynchronization::authorizationReceived, &app, [&](NetworkRequestContext *result) {
-        outcome = result->result.value(KEY_SYNC_RESULT).toString();
-    });
-    engine->login(Login, LocalServiceUser::digest(Login), false);
-    if (!waitFor([&] { return !outcome.isEmpty(); }, 20000, engine) || outcome != S_OK) {
+    const QString outcome = bench::logIn(engine, Login, Login, true);
+    if (outcome != S_OK) {
         std::fprintf(stderr, "login: %s\n", qPrintable(outcome));
         return 1;
     }
-    fillDatabase(query);
+    bench::storeBusyDatabase(query, Login);
 #ifdef __GLIBC__
     // What the filling allocated is no part of the window's footprint.
     malloc_trim(0);
 #endif
-    std::printf("resident set before the window: %.1f MB\n", residentMegabytes());
+    std::printf("resident set before the window: %.1f MB\n", statusMegabytes());
     std::printf("stored: %d new, %d viewed (favourites among them: %d)\n", query->newOrdersCount(Login),
                 query->viewedOrdersCount(Login), query->favouritesCount(Login));
 
@@ -169,10 +87,10 @@ int main(int argc, char *argv[])
     app.mainWindow = window;
     window->show();
     waitFor([] { return false; }, 500, engine);
-    std::printf("resident set with the window shown: %.1f MB\n", residentMegabytes());
+    std::printf("resident set with the window shown: %.1f MB\n", statusMegabytes());
     window->setPage(2);
     waitFor([&] { return !window->paginator(2)->isLoading(); }, 20000, engine);
-    std::printf("resident set with the New list first shown: %.1f MB\n", residentMegabytes());
+    std::printf("resident set with the New list first shown: %.1f MB\n", statusMegabytes());
 
     // Page cycling: each switch until its list has loaded.
     std::vector<double> switches;
@@ -199,7 +117,7 @@ int main(int argc, char *argv[])
             QString types;
             for (auto *t : engine->taskList())
                 types += QString::number(t ? t->type() : -1) + " ";
-            std::printf("  round %d: %.1f MB, tasks %s\n", round, residentMegabytes(), qPrintable(types));
+            std::printf("  round %d: %.1f MB, tasks %s\n", round, statusMegabytes(), qPrintable(types));
         }
     }
     for (const auto &page : byPage)
@@ -288,7 +206,7 @@ int main(int argc, char *argv[])
     window->setPage(2);
     waitFor([&] { return !window->paginator(2)->isLoading(); }, 20000, engine);
     waitFor([] { return false; }, 300, engine);
-    const double resident = residentMegabytes();
+    const double resident = statusMegabytes();
     std::printf("resident set with the New list shown: %.1f MB (target <= 110 MB)\n", resident);
 
     std::printf("ratio, event filter: %.2f (target <= 1.2)\n", withFilter / withoutFilter);

@@ -8,33 +8,22 @@
 //   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release && cmake --build build-release -j4 --target bench_orderviews
 //   build-release/bench/bench_orderviews
 
-#include "constants.h"
+#include "benchsupport.h"
 #include "coregraph.h"
-#include "favouriteitem.h"
-#include "localservice/localservice.h"
-#include "localservice/localserviceuser.h"
-#include "networkrequestcontext.h"
-#include "order.h"
 #include "tavrelapplication.h"
-#include "tavreldatabasequery.h"
-#include "tavrelsynchronization.h"
-#include "testdata/realisticorders.h"
 #include "vieworderspaginator.h"
 
-#include <QElapsedTimer>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 
-#include <malloc.h>
+using bench::msSince;
+using bench::percentile;
+using bench::waitFor;
 
 namespace {
 
@@ -42,75 +31,10 @@ const int ORDERS = 100000;
 const int NEW_ORDERS = 50000;
 const int FAVOURITES = 1000;
 
-double msSince(const QElapsedTimer &timer)
-{
-    return timer.nsecsElapsed() / 1e6;
-}
-
-double percentile(QVector<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(std::min(int(values.size() * p), values.size() - 1));
-}
-
-// Bytes the heap has handed out and not taken back, in MB: unlike the resident size it does not hide
-// growth behind memory the filling of the database freed.
-double heapInUseMb()
-{
-    return mallinfo2().uordblks / (1024.0 * 1024.0);
-}
-
-double residentMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-// Runs the event loop until done() holds or the time is up.
-bool waitFor(const std::function<bool()> &done, int msecs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < msecs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
-}
-
 void flushEvents()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
-}
-
-bool fillDatabase(TavrelDataBaseQuery *query, const QString &login)
-{
-    const QDateTime base(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC);
-    for (int first = 1; first <= ORDERS; first += 10000) {
-        QList<Entity::Order *> batch;
-        for (int id = first; id < first + 10000; ++id)
-            batch << realisticOrder(id, id <= NEW_ORDERS ? Entity::OrderList::New : Entity::OrderList::Viewed,
-                                    base.addSecs(id * 37));
-        query->saveOrdersWithType(login, batch, nullptr);
-        qDeleteAll(batch);
-    }
-    QList<Entity::FavouriteItem *> favourites;
-    for (int i = 0; i < FAVOURITES; ++i) {
-        auto *item = new Entity::FavouriteItem;
-        item->id = 1 + i * (ORDERS / FAVOURITES);
-        item->state = Entity::FavouriteItemList::Sync;
-        item->login = login;
-        item->changeDate = base;
-        favourites << item;
-    }
-    const bool ok = query->saveFavourites(login, favourites, true);
-    qDeleteAll(favourites);
-    return ok && query->newOrdersCount(login) == NEW_ORDERS;
 }
 
 // The same 10 orders read and shown as 10 plain labels: what a page costs without the row widgets.
@@ -139,32 +63,29 @@ double plainPageMs(TavrelDataBaseQuery *query, const QString &login, const QList
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    bench::Home home;
     TavrelApplication app(argc, argv);
 
     LocalService service;
-    if (!service.start())
+    if (!bench::startService(service, QStringLiteral("bench"), QStringLiteral("pw")))
         return 1;
-    qputenv("TAVREL_BASE_URL", service.url().toUtf8());
-    service.addUser(QStringLiteral("bench"), QStringLiteral("pw"), true);
-
     CoreGraph graph(&app);
-    graph.build(home.filePath(QStringLiteral("bench.Dat")));
+    graph.build(home.path(QStringLiteral("bench.Dat")));
     TavrelSynchronization *engine = graph.engine();
     TavrelDataBaseQuery *query = app.dataBaseQuery.data();
-    bool answered = false;
-    QObject::connect(engine, &TavrelSynchronization::authorizationReceived, [&] { answered = true; });
-    engine->login(QStringLiteral("bench"), LocalServiceUser::digest(QStringLiteral("pw")), true);
-    if (!waitFor([&] { return answered; }, 20000) || engine->currentLogin().isEmpty()) {
+    if (bench::logIn(engine, QStringLiteral("bench"), QStringLiteral("pw")) != S_OK) {
         std::fprintf(stderr, "no login\n");
         return 1;
     }
     const QString login = engine->currentLogin();
     std::printf("filling the database with %d orders ...\n", ORDERS);
     std::fflush(stdout);
-    if (!fillDatabase(query, login)) {
+    // Ids from 1; the favourites spread over both lists.
+    QList<qint64> favourites;
+    for (int i = 0; i < FAVOURITES; ++i)
+        favourites << 1 + i * (ORDERS / FAVOURITES);
+    if (!bench::storeOrders(query, login, 1, ORDERS, NEW_ORDERS, QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC), 37,
+                            favourites)) {
         std::fprintf(stderr, "the database was not filled\n");
         return 1;
     }
@@ -246,16 +167,16 @@ int main(int argc, char *argv[])
     // Resident memory over 1,000 pages.
     paginator.panel.topLineLabelClicked(LINK_SORT_BY_ID);
     flushEvents();
-    const double before = residentMb();
-    const double heapBefore = heapInUseMb();
+    const double before = bench::statusMegabytes();
+    const double heapBefore = bench::heapInUseMegabytes();
     for (int page = 0; page < 1000; ++page) {
         paginator.setPage(page);
         if (page % 50 == 0)
             flushEvents();
     }
     flushEvents();
-    const double residentGrowth = residentMb() - before;
-    const double growth = heapInUseMb() - heapBefore;
+    const double residentGrowth = bench::statusMegabytes() - before;
+    const double growth = bench::heapInUseMegabytes() - heapBefore;
 
     const double openMedian = percentile(opening, 0.5);
     const double switchMedian = percentile(switching, 0.5);

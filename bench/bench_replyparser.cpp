@@ -2,6 +2,7 @@
 // QDomDocument parse of the same bytes. The last line printed is the ratio of the fastest rounds
 // (target: <= 1.5).
 
+#include "benchsupport.h"
 #include "constants.h"
 #include "networkreplyparser.h"
 #include "networkrequestcontext.h"
@@ -52,12 +53,6 @@ QByteArray pageReply()
     return body;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 double fastest(const std::vector<double> &values)
 {
     return *std::min_element(values.begin(), values.end());
@@ -97,9 +92,9 @@ int main(int argc, char *argv[])
         return 1;
     }
     std::printf("reply of %d orders, %d bytes, %d rounds (median / fastest)\n", ORDER_COUNT, int(body.size()), ROUNDS);
-    std::printf("bare QDomDocument parse: %.2f / %.2f ms\n", median(bare), fastest(bare));
-    std::printf("parse into result map:   %.2f / %.2f ms\n", median(parsed), fastest(parsed));
-    std::printf("ratio of medians %.3f\n", median(parsed) / median(bare));
+    std::printf("bare QDomDocument parse: %.2f / %.2f ms\n", bench::median(bare), fastest(bare));
+    std::printf("parse into result map:   %.2f / %.2f ms\n", bench::median(parsed), fastest(parsed));
+    std::printf("ratio of medians %.3f\n", bench::median(parsed) / bench::median(bare));
     // The fastest rounds are the least disturbed by other work on the machine.
     std::printf("ratio %.3f\n", fastest(parsed) / fastest(bare));
     return 0;

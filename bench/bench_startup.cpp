@@ -6,68 +6,32 @@
 //     build/bench/bench_startup [runs]
 // The program is taken from the build folder (../Tavrel beside bench/); the display is the one of the
 // environment, offscreen when there is none.
+#include "benchsupport.h"
 #include "coregraph.h"
-#include "favouriteitem.h"
 #include "headlessapplication.h"
-#include "order.h"
-#include "orderlist.h"
-#include "tavreldatabasequery.h"
-#include "testdata/realisticorders.h"
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
-namespace {
-
-const QString Login = QStringLiteral("bench");
-
-void fillDatabase(HeadlessApplication &app, const QString &file)
-{
-    CoreGraph graph(&app);
-    graph.build(file);
-    TavrelDataBaseQuery *query = app.dataBaseQuery;
-    const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-5);
-    QList<Entity::Order *> orders;
-    for (int i = 0; i < 100000; ++i)
-        orders << realisticOrder(1000000 + i, i < 50000 ? Entity::OrderList::New : Entity::OrderList::Viewed,
-                                 start.addSecs(i));
-    query->saveOrdersWithType(Login, orders, nullptr);
-    qDeleteAll(orders);
-    QList<Entity::FavouriteItem *> favourites;
-    for (int i = 0; i < 1000; ++i) {
-        auto *item = new Entity::FavouriteItem;
-        item->id = 1000000 + 99999 - i;
-        item->login = Login;
-        item->state = Entity::FavouriteItemList::Sync;
-        item->changeDate = start;
-        favourites << item;
-    }
-    query->saveFavourites(Login, favourites, true);
-    qDeleteAll(favourites);
-    std::printf("database: %d new, %d viewed, %d favourites\n", query->newOrdersCount(Login),
-                query->viewedOrdersCount(Login), query->favouritesCount(Login));
-    graph.clear();
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
+    bench::Home home;
     HeadlessApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
-    QTemporaryDir home;
-    for (const char *sub : {"config", "data", "tmp", "runtime"})
-        QDir(home.path()).mkpath(QString::fromLatin1(sub));
-    const QString data = home.filePath(QStringLiteral("data"));
+    const QString data = home.path(QStringLiteral("data"));
     QDir::setCurrent(data);
-    fillDatabase(app, QDir(data).filePath(QStringLiteral("Tavrel.Dat")));
+    {
+        CoreGraph graph(&app);
+        graph.build(QDir(data).filePath(QStringLiteral("Tavrel.Dat")));
+        const QString login = QStringLiteral("bench");
+        bench::storeBusyDatabase(app.dataBaseQuery, login);
+        std::printf("database: %d new, %d viewed, %d favourites\n", app.dataBaseQuery->newOrdersCount(login),
+                    app.dataBaseQuery->viewedOrdersCount(login), app.dataBaseQuery->favouritesCount(login));
+        graph.clear();
+    }
 
     const QString program
         = QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../Tavrel")).absoluteFilePath();
@@ -75,11 +39,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no program at %s\n", qPrintable(program));
         return 1;
     }
+    // The program runs in the benchmark's private home.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
-    environment.insert(QStringLiteral("TMPDIR"), home.filePath(QStringLiteral("tmp")));
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("tavrel.startup.debug=true"));
     // Nothing answers here: the start-up's dictionary request fails at once and goes nowhere.
     environment.insert(QStringLiteral("TAVREL_BASE_URL"), QStringLiteral("http://127.0.0.1:9"));
@@ -113,7 +74,6 @@ int main(int argc, char *argv[])
         times.push_back(shownAt);
         std::printf("run %d: %.1f ms\n", run, shownAt);
     }
-    std::sort(times.begin(), times.end());
-    std::printf("start to the login form shown: median %.1f ms (target <= 150 ms)\n", times.at(times.size() / 2));
+    std::printf("start to the login form shown: median %.1f ms (target <= 150 ms)\n", bench::median(times));
     return 0;
 }

@@ -11,6 +11,7 @@
 //
 //     build/bench/bench_sync [orders] [repetitions]    the speed run, then the memory run
 //     build/bench/bench_sync --memory [orders]         the memory run only
+#include "benchsupport.h"
 #include "constants.h"
 #include "coregraph.h"
 #include "corehost.h"
@@ -38,7 +39,6 @@
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -46,9 +46,6 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <memory>
 
 namespace {
@@ -100,17 +97,8 @@ private:
     QObject anchor;
 };
 
-bool waitFor(const std::function<bool()> &done, int msecs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > msecs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
+using bench::statusMegabytes;
+using bench::waitFor;
 
 struct Client
 {
@@ -138,16 +126,12 @@ struct Client
 double measureSync(const QString &file, int pages, QList<LocalServiceRequest> *pageRequests, ServiceThread &server)
 {
     Client client(file);
-    QString outcome;
-    QObject receiver;
-    QObject::connect(
-        client.engine, &TavrelSynchronization::authorizationReceived, &receiver,
-        [&](NetworkRequestContext *result) { outcome = result->result.value(KEY_SYNC_RESULT).toString(); });
-    client.engine->login(Login, LocalServiceUser::digest(Password), false);
-    if (!waitFor([&]() { return !outcome.isEmpty(); }, 20000) || outcome != S_OK) {
+    const QString outcome = bench::logIn(client.engine, Login, Password);
+    if (outcome != S_OK) {
         std::fprintf(stderr, "login: %s\n", qPrintable(outcome));
         return -1;
     }
+    QObject receiver;
     server.call([&]() {
         server.service->clearRequestLog();
         return true;
@@ -243,29 +227,6 @@ double measureInsert(const QString &file, const QList<QVariantList> &pages)
     return elapsed;
 }
 
-// A figure of /proc/self/status in MB ("VmRSS", "VmHWM"), or -1 where there is none.
-double statusMegabytes(const char *name)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(name) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
-
-// The bytes the allocator has handed out and not got back.
-void printHeapInUse()
-{
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 33)
-    const struct mallinfo2 info = mallinfo2();
-    std::printf("heap in use: %.1f MB\n", (info.uordblks + info.hblkhd) / 1048576.0);
-#endif
-}
-
 // The stand-in of the memory run, in a process of its own: it prints its address and serves until
 // it is killed.
 int serve(int argc, char *argv[], int orders)
@@ -285,9 +246,8 @@ int serve(int argc, char *argv[], int orders)
 int measureMemory(int argc, char *argv[], int orders)
 {
     const double atStart = statusMegabytes("VmRSS");
-    QTemporaryDir dir;
-    qputenv("HOME", dir.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    bench::Home home;
+    qputenv("HOME", QFile::encodeName(home.path()));
     HeadlessApplication app(argc, argv);
     QProcess server;
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -301,14 +261,10 @@ int measureMemory(int argc, char *argv[], int orders)
     OnlineState::force(true);
     int result = 1;
     {
-        Client client(dir.filePath(QStringLiteral("memory.Dat")));
-        QString outcome;
+        Client client(home.path(QStringLiteral("memory.Dat")));
+        const QString outcome = bench::logIn(client.engine, Login, Password);
         QObject receiver;
-        QObject::connect(
-            client.engine, &TavrelSynchronization::authorizationReceived, &receiver,
-            [&](NetworkRequestContext *reply) { outcome = reply->result.value(KEY_SYNC_RESULT).toString(); });
-        client.engine->login(Login, LocalServiceUser::digest(Password), false);
-        if (!waitFor([&]() { return !outcome.isEmpty(); }, 20000) || outcome != S_OK) {
+        if (outcome != S_OK) {
             std::fprintf(stderr, "login: %s\n", qPrintable(outcome));
         } else {
             const double beforeSync = statusMegabytes("VmRSS");
@@ -353,7 +309,7 @@ int measureMemory(int argc, char *argv[], int orders)
                 std::printf("settled resident set ten seconds later: %.1f MB, %+.1f MB over the login (target +%.0f "
                             "MB)\n",
                             settled, settled - beforeSync, SettledTargetMb - WindowedLoginMb);
-                printHeapInUse();
+                std::printf("heap in use: %.1f MB\n", bench::heapInUseMegabytes());
                 result = 0;
             }
         }
@@ -361,12 +317,6 @@ int measureMemory(int argc, char *argv[], int orders)
     server.kill();
     server.waitForFinished();
     return result;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
 }
 
 } // namespace
@@ -377,14 +327,13 @@ int main(int argc, char *argv[])
         return serve(argc, argv, argc > 2 ? atoi(argv[2]) : MemoryRunOrders);
     if (argc > 1 && std::strcmp(argv[1], "--memory") == 0)
         return measureMemory(argc, argv, argc > 2 ? qMax(1000, atoi(argv[2])) : MemoryRunOrders);
-    QTemporaryDir dir;
     const int orders = argc > 1 ? qMax(1000, atoi(argv[1])) : 10000;
     const int repetitions = argc > 2 ? qMax(1, atoi(argv[2])) : 3;
     const int pages = (orders - 1) / TavrelSynchronization::NewOrdersRowsPerPage + 1;
 
     // The settings of a bench run stay out of the user's own.
-    qputenv("HOME", dir.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    bench::Home home;
+    qputenv("HOME", QFile::encodeName(home.path()));
     HeadlessApplication app(argc, argv);
     ServiceThread server(orders);
     const QString url = server.call([&]() { return server.service->url(); });
@@ -396,7 +345,7 @@ int main(int argc, char *argv[])
     QList<double> syncTimes, downloadTimes, insertTimes;
     for (int run = 0; run < repetitions; ++run) {
         QList<LocalServiceRequest> requests;
-        const double sync = measureSync(dir.filePath(QStringLiteral("sync%1.Dat").arg(run)), pages, &requests, server);
+        const double sync = measureSync(home.path(QStringLiteral("sync%1.Dat").arg(run)), pages, &requests, server);
         if (sync < 0) {
             std::fprintf(stderr, "the synchronization did not complete\n");
             return 1;
@@ -412,19 +361,19 @@ int main(int argc, char *argv[])
             parsed << page->result.value(KEY_ORDERS).toList();
             delete page;
         }
-        const double insert = measureInsert(dir.filePath(QStringLiteral("raw%1.Dat").arg(run)), parsed);
+        const double insert = measureInsert(home.path(QStringLiteral("raw%1.Dat").arg(run)), parsed);
         syncTimes << sync;
         downloadTimes << download;
         insertTimes << insert;
         std::printf("run %d: sync %.1f ms, bare download %.1f ms (%d pages), raw insert %.1f ms\n", run + 1, sync,
                     download, int(requests.size()), insert);
     }
-    const double sync = median(syncTimes);
-    const double bare = median(downloadTimes) + median(insertTimes);
+    const double sync = bench::median(syncTimes);
+    const double bare = bench::median(downloadTimes) + bench::median(insertTimes);
     std::printf("new-orders synchronization of %d orders in %d pages: %.1f ms, %.0f orders/s\n", orders, pages, sync,
                 orders / (sync / 1000.0));
-    std::printf("bare parts: download %.1f ms + insert %.1f ms = %.1f ms, %.0f orders/s\n", median(downloadTimes),
-                median(insertTimes), bare, orders / (bare / 1000.0));
+    std::printf("bare parts: download %.1f ms + insert %.1f ms = %.1f ms, %.0f orders/s\n",
+                bench::median(downloadTimes), bench::median(insertTimes), bare, orders / (bare / 1000.0));
     std::printf("ratio (target <= 2): %.2f\n\n", sync / bare);
     std::fflush(stdout);
     // The memory run in a fresh process of its own.

@@ -12,7 +12,8 @@ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTAVREL_BUILD_TESTS=OFF
 cmake --build "$BUILD" -j"$(nproc)" --target tavrel-screenshots-all
 status=0
 for program in "$BUILD"/tools/tavrel-screenshots "$BUILD"/tools/tavrel-shots-*; do
-    [ -x "$program" ] || continue
+    # Programs only: the build folder also holds each program's code-generation folder.
+    [ -f "$program" ] && [ -x "$program" ] || continue
     QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x900x24" "$program" "$OUT" || { echo "failed: $program" >&2; status=1; }
 done
 exit $status

@@ -3,66 +3,19 @@
 // pager-mid.png, empty.png, search-loading.png, detail-open.png, detail-closed.png and deleteall-question.png. For
 // looking at, not for tests.
 #include "constants.h"
-#include "coregraph.h"
 #include "detailedorderpanel.h"
 #include "favouriteitem.h"
-#include "localservice/localservice.h"
 #include "localservice/localservicefault.h"
-#include "localservice/localserviceuser.h"
 #include "order.h"
-#include "tavrelapplication.h"
+#include "shotsupport.h"
 #include "tavreldatabasequery.h"
-#include "tavrelsynchronization.h"
 #include "testdata/realisticorders.h"
 #include "vieworderspaginator.h"
 
 #include <QAbstractButton>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QPainter>
-#include <QTemporaryDir>
-#include <QTextStream>
 #include <QTimer>
 
-#include <functional>
-#include <vector>
-
 namespace {
-
-QString output;
-
-void settle(int msecs = 50)
-{
-    QElapsedTimer timer;
-    timer.start();
-    do
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    while (timer.elapsed() < msecs);
-}
-
-bool waitFor(const std::function<bool()> &done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 15000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-// The widget's picture; a dialog gets a caption strip with its title, as there is no window manager.
-void save(QWidget *widget, const QString &name, bool caption = false)
-{
-    settle();
-    const QPixmap content = widget->grab();
-    const int strip = caption ? 26 : 0;
-    QImage image(content.width(), content.height() + strip, QImage::Format_ARGB32);
-    image.fill(QColor(214, 219, 225));
-    QPainter painter(&image);
-    painter.drawText(QRect(8, 0, image.width() - 16, strip), Qt::AlignVCenter | Qt::AlignLeft, widget->windowTitle());
-    painter.drawPixmap(0, strip, content);
-    painter.end();
-    QTextStream(stdout) << (image.save(QDir(output).filePath(name)) ? "saved " : "FAILED ") << name << "\n";
-}
 
 // Shows a list of the stored orders and waits for it.
 void showList(ViewOrdersPaginator &paginator, TavrelSynchronization *engine, int mode, int listType,
@@ -77,7 +30,7 @@ void showList(ViewOrdersPaginator &paginator, TavrelSynchronization *engine, int
     paginator.panel.show();
     paginator.requestNewOrders();
     engine->processTasks();
-    waitFor([&] { return finished; });
+    shots::waitFor([&] { return finished; });
 }
 
 Entity::Order *detailedOrder(bool fullAccess)
@@ -111,39 +64,16 @@ Entity::Order *detailedOrder(bool fullAccess)
 
 int main(int argc, char *argv[])
 {
-    if (argc < 2) {
-        QTextStream(stderr) << "usage: tavrel-shots-orderviews OUTPUT_FOLDER\n";
-        return 2;
-    }
-    output = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    QDir().mkpath(output);
-    QTemporaryDir home;
-    if (!home.isValid())
+    shots::Run run(argc, argv, shots::Run::Standalone);
+    if (run.status)
+        return run.status;
+    run.service->generate(400, 5);
+    CoreGraph graph(run.app.get());
+    TavrelSynchronization *engine = run.logIn(graph);
+    if (!engine)
         return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
-    QByteArray program = argv[0];
-    std::vector<char *> args {program.data(), nullptr};
-    int appArgc = 1;
-    TavrelApplication app(appArgc, args.data());
-    app.setApplicationName(QStringLiteral("Tavrel"));
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-
-    LocalService service;
-    if (!service.start())
-        return 1;
-    qputenv("TAVREL_BASE_URL", service.url().toUtf8());
-    service.addUser(QStringLiteral("demo"), QStringLiteral("demo"));
-    service.generate(400, 5);
-    CoreGraph graph(&app);
-    graph.build(home.filePath(QStringLiteral("Tavrel.Dat")));
-    TavrelSynchronization *engine = graph.engine();
-    bool loggedIn = false;
-    QObject::connect(engine, &TavrelSynchronization::authorizationReceived, [&] { loggedIn = true; });
-    engine->login(QStringLiteral("demo"), LocalServiceUser::digest(QStringLiteral("demo")), true);
-    waitFor([&] { return loggedIn; });
     const QString login = engine->currentLogin();
-    TavrelDataBaseQuery *query = app.dataBaseQuery.data();
+    TavrelDataBaseQuery *query = run.app->dataBaseQuery.data();
 
     // 200 new orders (three of them favourites) and 30 viewed ones.
     QList<Entity::Order *> orders;
@@ -165,16 +95,16 @@ int main(int argc, char *argv[])
     {
         ViewOrdersPaginator list;
         showList(list, engine, 0, Entity::OrderList::New, QStringLiteral("Новые заявки"));
-        save(&list.panel, QStringLiteral("neworders.png"));
+        shots::save(&list.panel, QStringLiteral("neworders.png"));
         list.setPage(9);
-        save(&list.panel, QStringLiteral("pager-mid.png"));
+        shots::save(&list.panel, QStringLiteral("pager-mid.png"));
 
         // The question of the delete-all link, answered "Нет" once pictured.
         QTimer::singleShot(300, [] {
             QWidget *box = QApplication::activeModalWidget();
             if (!box)
                 return;
-            save(box, QStringLiteral("deleteall-question.png"), true);
+            shots::save(box, QStringLiteral("deleteall-question.png"), true);
             for (QAbstractButton *button : box->findChildren<QAbstractButton *>())
                 if (button->text() == QStringLiteral("Нет"))
                     button->click();
@@ -184,33 +114,33 @@ int main(int argc, char *argv[])
     {
         ViewOrdersPaginator list;
         showList(list, engine, 0, Entity::OrderList::Viewed, QStringLiteral("Просмотренные"));
-        save(&list.panel, QStringLiteral("viewed.png"));
+        shots::save(&list.panel, QStringLiteral("viewed.png"));
     }
     {
         ViewOrdersPaginator list;
         showList(list, engine, 0, Entity::OrderList::NewViewed, QStringLiteral("Избранное"));
-        save(&list.panel, QStringLiteral("empty.png"));
+        shots::save(&list.panel, QStringLiteral("empty.png"));
     }
     {
         // A slow second page: the overlay stays while it comes.
-        service.addFault(LocalServiceFault::delay(4000).onPage(2));
+        run.service->addFault(LocalServiceFault::delay(4000).onPage(2));
         ViewOrdersPaginator list;
         list.searchArea = QStringLiteral("CURRENT_ORDERS");
         showList(list, engine, 3, Entity::OrderList::Search, QStringLiteral("Результаты поиска"));
         list.setPage(1);
-        save(&list.panel, QStringLiteral("search-loading.png"));
-        service.clearFaults();
+        shots::save(&list.panel, QStringLiteral("search-loading.png"));
+        run.service->clearFaults();
     }
     for (bool open : {true, false}) {
         // Closed: neither the subscriber nor the order has full access.
-        app.setFullAccess(open);
+        run.app->setFullAccess(open);
         DetailedOrderPanel panel;
         panel.resize(1000, 1250);
         Entity::Order *order = detailedOrder(open);
         panel.setOrder(order);
         delete order;
         panel.show();
-        save(&panel, open ? QStringLiteral("detail-open.png") : QStringLiteral("detail-closed.png"));
+        shots::save(&panel, open ? QStringLiteral("detail-open.png") : QStringLiteral("detail-closed.png"));
     }
     graph.clear();
     return 0;

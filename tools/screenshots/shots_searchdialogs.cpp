@@ -12,53 +12,21 @@
 #include "filter.h"
 #include "filterlinklist.h"
 #include "filterlisteditordialog.h"
-#include "localservice/localservice.h"
-#include "localservice/localserviceuser.h"
 #include "networkrequestcontext.h"
 #include "region.h"
 #include "regionlist.h"
 #include "regionsform.h"
 #include "searchpanel.h"
-#include "tavrelapplication.h"
+#include "shotsupport.h"
 #include "tavreldatabasequery.h"
-#include "tavrelsynchronization.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTextEdit>
-#include <QTextStream>
 #include <QTreeView>
 
-#include <vector>
-
 namespace {
-
-QString output;
-
-void settle()
-{
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
-
-// The widget's picture; a window gets a caption strip with its title above it.
-void save(QWidget *widget, const QString &name, bool caption = true)
-{
-    settle();
-    const QPixmap content = widget->grab();
-    const int strip = caption ? 26 : 0;
-    QImage image(content.width(), content.height() + strip, QImage::Format_ARGB32);
-    image.fill(QColor(214, 219, 225));
-    QPainter painter(&image);
-    painter.drawText(QRect(8, 0, image.width() - 16, strip), Qt::AlignVCenter | Qt::AlignLeft, widget->windowTitle());
-    painter.drawPixmap(0, strip, content);
-    painter.end();
-    QTextStream(stdout) << (image.save(QDir(output).filePath(name)) ? "saved " : "FAILED ") << name << "\n";
-}
 
 template<class List, class Record> void addRecord(List &list, qint64 id, qint64 parentId, const QString &name)
 {
@@ -80,31 +48,16 @@ void chooser(Entity::FilterLinkList::LinkType type, const QList<qint64> &ticked,
     const QModelIndexList open = form.treeModel.match(form.treeModel.index(0, 0), Qt::DisplayRole, openName);
     if (!open.isEmpty())
         form.findChild<QTreeView *>()->expand(open.first());
-    save(&form, file);
+    shots::save(&form, file, true);
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (argc < 2) {
-        QTextStream(stderr) << "usage: tavrel-shots-searchdialogs OUTPUT_FOLDER\n";
-        return 2;
-    }
-    output = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    QDir().mkpath(output);
-    QTemporaryDir home;
-    if (!home.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
-    QByteArray program = argv[0];
-    std::vector<char *> args {program.data(), nullptr};
-    int appArgc = 1;
-    TavrelApplication app(appArgc, args.data());
-    app.setApplicationName(QStringLiteral("Tavrel"));
-    // The subscriber's desktop speaks Russian; the display server's does not.
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    shots::Run run(argc, argv, shots::Run::Standalone);
+    if (run.status)
+        return run.status;
 
     // The dictionaries of the two choosers.
     Entity::RegionList regions;
@@ -145,36 +98,28 @@ int main(int argc, char *argv[])
         editor.setStartRow(1);
         editor.show();
         editor.findChild<QPushButton *>(QStringLiteral("btnCopy"))->click();
-        save(&editor, QStringLiteral("listeditor_modified.png"));
+        shots::save(&editor, QStringLiteral("listeditor_modified.png"), true);
         editor.hide();
         editor.titleOverride = QStringLiteral("Дайте название новому фильтру");
         editor.setStartRow(0);
         editor.show();
-        save(&editor, QStringLiteral("listeditor_newfilter.png"));
+        shots::save(&editor, QStringLiteral("listeditor_newfilter.png"), true);
     }
     {
         EditWordsForm words;
         words.findChild<QTextEdit *>()->setPlainText(QStringLiteral("аренда\nб/у\nремонт помещений"));
         words.show();
-        save(&words, QStringLiteral("editwords.png"));
+        shots::save(&words, QStringLiteral("editwords.png"), true);
         DateTimeEditBalloon balloon;
         balloon.show();
-        save(&balloon, QStringLiteral("dateballoon.png"), false);
+        shots::save(&balloon, QStringLiteral("dateballoon.png"));
     }
 
     // The search header with a logged-in subscriber's filters from the database.
-    LocalService service;
-    if (!service.start())
+    CoreGraph graph(run.app.get());
+    TavrelSynchronization *engine = run.logIn(graph);
+    if (!engine)
         return 1;
-    qputenv("TAVREL_BASE_URL", service.url().toUtf8());
-    service.addUser(QStringLiteral("demo"), QStringLiteral("demo"));
-    CoreGraph graph(&app);
-    graph.build(home.filePath(QStringLiteral("Tavrel.Dat")));
-    TavrelSynchronization *engine = graph.engine();
-    QEventLoop wait;
-    QObject::connect(engine, &TavrelSynchronization::authorizationReceived, &wait, &QEventLoop::quit);
-    engine->login(QStringLiteral("demo"), LocalServiceUser::digest(QStringLiteral("demo")), true);
-    wait.exec();
     Entity::FilterList filters;
     for (const QString &name : {QStringLiteral("Тендеры"), QStringLiteral("Строительство Москва")}) {
         auto *filter = new Entity::Filter();
@@ -182,18 +127,18 @@ int main(int argc, char *argv[])
         filter->displayOrder = filters.items.size();
         filters.items << filter;
     }
-    app.dataBaseQuery->saveFilters(engine->currentLogin(), filters, false);
+    run.app->dataBaseQuery->saveFilters(engine->currentLogin(), filters, false);
     filters.clear();
 
     SearchPanel panel;
     panel.resize(900, 95);
     panel.show();
-    save(&panel, QStringLiteral("searchpanel_tab0.png"), false);
+    shots::save(&panel, QStringLiteral("searchpanel_tab0.png"));
     panel.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(2);
-    save(&panel, QStringLiteral("searchpanel_tab2.png"), false);
+    shots::save(&panel, QStringLiteral("searchpanel_tab2.png"));
     panel.findChild<QPushButton *>(QStringLiteral("pushButtonMaximize"))->click();
     panel.resize(1280, 95);
-    save(&panel, QStringLiteral("searchpanel_maximized.png"), false);
+    shots::save(&panel, QStringLiteral("searchpanel_maximized.png"));
     panel.hide();
     graph.clear();
     regions.clear();
