@@ -131,8 +131,6 @@ MainWindow::MainWindow(QWidget *parent)
     advancedResultsPaginator.setListName(tr("Результаты расширенного поиска"));
     searchResultsPaginator.mode = 3;
     searchResultsPaginator.setListName(tr("Результаты поиска"));
-    QLabel *filtersHeader = filtersPagePanel.ui->lbFiltersHeader;
-    filtersHeader->setText(filtersHeader->text().arg(tr("Фильтры")));
     searchFormPanel.advancedMode = true;
     advancedSearchPanel.paginator = &advancedResultsPaginator;
     advancedSearchPanel.filtersPanel = &searchFormPanel;
