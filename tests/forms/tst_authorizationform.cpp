@@ -151,17 +151,64 @@ private slots:
                  QStringLiteral("7ba3ad1124772c6f2500eb8f7c44fde2"));
     }
 
-    void successShowsTheMainWindowAndHidesTheForm()
+    void logins_data()
     {
+        QTest::addColumn<bool>("serverUp");
+        QTest::addColumn<bool>("knownHere");
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("loggedIn");
+        QTest::addColumn<bool>("wrongPassword");
+        QTest::newRow("success") << true << false << "demo"
+                                 << "demo" << true << false;
+        QTest::newRow("wrong password") << true << false << "demo"
+                                        << "wrong" << false << true;
+        // Somebody who logged in on this machine before, even without "remember".
+        QTest::newRow("server down, known user") << false << true << "demo"
+                                                 << "demo" << true << false;
+        QTest::newRow("server down, unknown user") << false << false << "stranger"
+                                                   << "whatever" << false << true;
+    }
+
+    void logins()
+    {
+        QFETCH(bool, serverUp);
+        QFETCH(bool, knownHere);
+        QFETCH(QString, login);
+        QFETCH(QString, password);
+        QFETCH(bool, loggedIn);
+        QFETCH(bool, wrongPassword);
+        if (knownHere)
+            QVERIFY(query->saveUser(login, AuthorizationForm::passwordHash(password), false));
+        if (!serverUp)
+            service->stopListening();
         showForm();
-        typeCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
-        QTest::mouseClick(enterButton(), Qt::LeftButton);
-        QVERIFY(!enterButton()->isEnabled());
-        QVERIFY(form->isWaitingForAnswer());
-        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 20000);
-        QVERIFY(!form->isVisible());
+        typeCredentials(login, password);
+        if (serverUp) {
+            QTest::mouseClick(enterButton(), Qt::LeftButton);
+            QVERIFY(!enterButton()->isEnabled());
+            QVERIFY(form->isWaitingForAnswer());
+        } else {
+            QTest::keyClick(passwordEdit(), Qt::Key_Return);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(
+            window->isVisible() || wrongPasswordMessage()->isVisible() || accessDeniedMessage()->isVisible(), 20000);
+        QCOMPARE(window->isVisible(), loggedIn);
+        QCOMPARE(form->isVisible(), !loggedIn);
+        QCOMPARE(wrongPasswordMessage()->isVisible(), wrongPassword);
+        QCOMPARE(accessDeniedMessage()->isVisible(), !loggedIn && !wrongPassword);
         QVERIFY(enterButton()->isEnabled());
         QVERIFY(!form->isWaitingForAnswer());
+        if (!loggedIn) {
+            QCOMPARE(loginBox()->lineEdit()->selectedText(), login);
+            // Typing again hides the message.
+            QTest::keyClick(passwordEdit(), Qt::Key_A);
+            QVERIFY(!wrongPasswordMessage()->isVisible());
+            QVERIFY(!accessDeniedMessage()->isVisible());
+            return;
+        }
+        if (!serverUp)
+            return;
         QCOMPARE(engine->currentLogin(), QStringLiteral("demo"));
         QCOMPARE(query->userPassword(QStringLiteral("demo")), AuthorizationForm::passwordHash(QStringLiteral("demo")));
         QVERIFY(TavrelApplication::instance()->fullAccess); // the stand-in's demo user has full access
@@ -182,62 +229,11 @@ private slots:
         app->setFullAccess(true);
         QCOMPARE(page.count, 0);
         app->setFullAccess(false);
-        QVERIFY(!app->fullAccess);
-        QVERIFY(!AppSettings::isFullAccess());
-        QVERIFY(!query->isFullAccess(QStringLiteral("demo")));
+        QVERIFY(!app->fullAccess && !AppSettings::isFullAccess() && !query->isFullAccess(QStringLiteral("demo")));
         QCOMPARE(page.count, 1);
         app->setFullAccess(true);
         QVERIFY(query->isFullAccess(QStringLiteral("demo")));
         QCOMPARE(page.count, 2);
-    }
-
-    void refusedLogins_data()
-    {
-        QTest::addColumn<bool>("serverUp");
-        QTest::addColumn<bool>("knownHere");
-        QTest::addColumn<QString>("login");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<bool>("loggedIn");
-        QTest::addColumn<bool>("wrongPassword");
-        QTest::newRow("wrong password") << true << false << "demo"
-                                        << "wrong" << false << true;
-        // Somebody who logged in on this machine before, even without "remember".
-        QTest::newRow("server down, known user") << false << true << "demo"
-                                                 << "demo" << true << false;
-        QTest::newRow("server down, unknown user") << false << false << "stranger"
-                                                   << "whatever" << false << true;
-    }
-
-    void refusedLogins()
-    {
-        QFETCH(bool, serverUp);
-        QFETCH(bool, knownHere);
-        QFETCH(QString, login);
-        QFETCH(QString, password);
-        QFETCH(bool, loggedIn);
-        QFETCH(bool, wrongPassword);
-        if (knownHere)
-            QVERIFY(query->saveUser(login, AuthorizationForm::passwordHash(password), false));
-        if (!serverUp)
-            service->stopListening();
-        showForm();
-        typeCredentials(login, password);
-        QTest::keyClick(passwordEdit(), Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            window->isVisible() || wrongPasswordMessage()->isVisible() || accessDeniedMessage()->isVisible(), 20000);
-        QCOMPARE(window->isVisible(), loggedIn);
-        QCOMPARE(form->isVisible(), !loggedIn);
-        QCOMPARE(wrongPasswordMessage()->isVisible(), wrongPassword);
-        QCOMPARE(accessDeniedMessage()->isVisible(), !loggedIn && !wrongPassword);
-        QVERIFY(enterButton()->isEnabled());
-        QVERIFY(!form->isWaitingForAnswer());
-        if (loggedIn)
-            return;
-        QCOMPARE(loginBox()->lineEdit()->selectedText(), login);
-        // Typing again hides the message.
-        QTest::keyClick(passwordEdit(), Qt::Key_A);
-        QVERIFY(!wrongPasswordMessage()->isVisible());
-        QVERIFY(!accessDeniedMessage()->isVisible());
     }
 
     void noAnswerInTimeReportsNoAccessAndALateAnswerStillCounts()

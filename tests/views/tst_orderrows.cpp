@@ -183,12 +183,9 @@ private slots:
         }
         QTEST(links.join(QLatin1Char(' ')), "links");
         QTEST(panel.pagerCenterPage(), "centreAfter");
-    }
-
-    void activatingAJumpLinkOpensItsPage()
-    {
-        OrdersResultPanel panel;
-        panel.setPagesInfo(0, 100, 10, 0);
+        if (total != 100 || centre != 0)
+            return;
+        // An emptied strip is rebuilt; a jump link opens the page it stands for.
         panel.setPagesInfo(0, 0, 10, 0);
         QVERIFY(panel.pagerItems().isEmpty());
         panel.setPagesInfo(0, 100, 10, 0);
