@@ -254,16 +254,13 @@ private slots:
         QCOMPARE(AppSettings::todayDate(), now);
     }
 
-    void proxyWithoutRowUsesTheSystemConfiguration()
+    void proxyIsTheSystemsUntilStoredThenLoadedOnceAndApplied()
     {
         QNetworkProxyFactory::setUseSystemConfiguration(false);
         AppSettings::loadProxySettings();
         QCOMPARE(AppSettings::proxy().type(), QNetworkProxy::DefaultProxy);
         QVERIFY(QNetworkProxyFactory::usesSystemConfiguration());
-    }
 
-    void storedProxyIsSavedLoadedOnceAndApplied()
-    {
         // The proxy belongs to no login: it is stored and read without the engine too.
         TavrelApplication::instance()->synchronization = nullptr;
         const QString password = QStringLiteral("пароль");

@@ -53,23 +53,6 @@ private slots:
         AppSettings::resetForTesting();
     }
 
-    void defaultProxyOnlyTicksDetection()
-    {
-        ProxySettingsWidget widget;
-        widget.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "h", 3128, "u", "p"));
-        QVERIFY(child<QCheckBox>(&widget, "authCheckBox")->isChecked());
-        widget.setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
-        QVERIFY(child<QCheckBox>(&widget, "detectSettingsCheckBox")->isChecked());
-        QCOMPARE(child<QLineEdit>(&widget, "hostLineEdit")->text(), QStringLiteral("h"));
-        QCOMPARE(child<QSpinBox>(&widget, "portSpinBox")->value(), 3128);
-        QVERIFY(!child<QComboBox>(&widget, "typeComboBox")->isEnabled());
-        QVERIFY(child<QLineEdit>(&widget, "loginLineEdit")->isReadOnly());
-        // A type the form does not offer leaves no entry chosen.
-        child<QCheckBox>(&widget, "detectSettingsCheckBox")->setChecked(false);
-        widget.setProxy(QNetworkProxy(QNetworkProxy::HttpCachingProxy, "c", 1));
-        QCOMPARE(child<QComboBox>(&widget, "typeComboBox")->currentIndex(), -1);
-    }
-
     void saveStoresWhatTheControlsSay_data()
     {
         QTest::addColumn<bool>("detect");
@@ -103,6 +86,21 @@ private slots:
 
         ProxySettingsWidget widget;
         widget.show();
+        if (detect) {
+            // A default proxy only ticks detection: the fields keep what they held, and are locked.
+            widget.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "h", 3128, "u", "p"));
+            QVERIFY(child<QCheckBox>(&widget, "authCheckBox")->isChecked());
+            widget.setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
+            QVERIFY(child<QCheckBox>(&widget, "detectSettingsCheckBox")->isChecked());
+            QCOMPARE(child<QLineEdit>(&widget, "hostLineEdit")->text(), QStringLiteral("h"));
+            QCOMPARE(child<QSpinBox>(&widget, "portSpinBox")->value(), 3128);
+            QVERIFY(!child<QComboBox>(&widget, "typeComboBox")->isEnabled());
+            QVERIFY(child<QLineEdit>(&widget, "loginLineEdit")->isReadOnly());
+            // A type the form does not offer leaves no entry chosen.
+            child<QCheckBox>(&widget, "detectSettingsCheckBox")->setChecked(false);
+            widget.setProxy(QNetworkProxy(QNetworkProxy::HttpCachingProxy, "c", 1));
+            QCOMPARE(child<QComboBox>(&widget, "typeComboBox")->currentIndex(), -1);
+        }
         auto *hostEdit = child<QLineEdit>(&widget, "hostLineEdit");
         hostEdit->clear();
         QTest::keyClicks(hostEdit, QStringLiteral("proxy.lan"));
