@@ -235,20 +235,6 @@ private slots:
         }
     }
 
-    void clickMarksOnlyItsOrderViewed()
-    {
-        fixture.storeRange(1, 25, Entity::OrderList::New);
-        fixture.storeRange(100, 1, Entity::OrderList::Viewed);
-        ViewOrdersPaginator paginator;
-        QVERIFY(fixture.load(paginator));
-        paginator.setPage(2);
-        QTest::mouseRelease(child<QLabel>(row(paginator, 3), "lbOrderTableName"), Qt::LeftButton);
-        const qint64 clicked = paginator.collection.ids.value(23);
-        for (qint64 id = 1; id <= 25; ++id)
-            QCOMPARE(fixture.storedType(id), id == clicked ? Entity::OrderList::Viewed : Entity::OrderList::New);
-        QCOMPARE(paginator.collection.orderAt(23)->type, Entity::OrderList::Viewed);
-    }
-
     void editorsWaitForTheShowAndTheLastResize()
     {
         fixture.storeRange(1, 5, Entity::OrderList::New);
@@ -387,14 +373,22 @@ private slots:
         QTEST(plain(child<QLabel>(&header, "lbTotalOrders")), "totalText");
     }
 
-    void starOfARowActsOnItsListIndex()
+    // A row's name and star act on the order at its list index, not at its row of the page.
+    void rowActsOnItsListIndex()
     {
         fixture.storeRange(1, 30, Entity::OrderList::New);
+        fixture.storeRange(100, 1, Entity::OrderList::Viewed);
         ViewOrdersPaginator paginator;
         QVERIFY(fixture.load(paginator));
         paginator.setPage(2);
-        auto *row = paginator.panel.findChild<OrderTableRow *>(QStringLiteral("4"));
-        QVERIFY(row);
+        QTest::mouseRelease(child<QLabel>(row(paginator, 3), "lbOrderTableName"), Qt::LeftButton);
+        const qint64 clicked = paginator.collection.ids.value(23);
+        for (qint64 id = 1; id <= 30; ++id)
+            QCOMPARE(fixture.storedType(id), id == clicked ? Entity::OrderList::Viewed : Entity::OrderList::New);
+        QCOMPARE(paginator.collection.orderAt(23)->type, Entity::OrderList::Viewed);
+
+        OrderTableRow *starred = row(paginator, 4);
+        QVERIFY(starred);
         const qint64 id = paginator.collection.ids.value(24);
         QCOMPARE(paginator.model.data(paginator.model.index(4, 0), Qt::AccessibleTextRole).toString(),
                  QStringLiteral("Заказ № %1: %2").arg(id).arg(paginator.collection.orderAt(24)->name));
@@ -402,7 +396,7 @@ private slots:
         // The marks of the other indexes are gone: the action grows the list it needs.
         Entity::FavouriteItemList::deleteAll(paginator.model.favourites.items);
 
-        QLabel *star = child<QLabel>(row, "lbFavourite");
+        QLabel *star = child<QLabel>(starred, "lbFavourite");
         emit star->linkActivated(LINK_FAVOURITE_ADD);
         QCOMPARE(changed.count(), 1);
         QVERIFY(star->text().contains(QLatin1String("favouriteFullyStar.png")));
