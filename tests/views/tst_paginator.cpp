@@ -13,7 +13,6 @@
 #include <QTableView>
 
 using IdList = QList<qint64>;
-using IntList = QList<int>;
 
 class TestPaginator : public QObject
 {
@@ -88,56 +87,15 @@ private slots:
         QCOMPARE(ids(paginator), (IdList {101, 102, 100}));
     }
 
-    // Server searches: a slow page (the service counts from 1) the user has left, failing pages, and an
-    // empty result that ignores the paging keys.
-    void serverSearch_data()
+    void serverSearchIsSizedAtOnceAndIgnoresLeftPages()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("slowPage");
-        QTest::addColumn<IntList>("failingPages");
-        QTest::newRow("sized at once, left pages ignored") << QString() << 2 << IntList {};
-        QTest::newRow("one box per series of failures") << QString() << 0 << IntList {3, 4};
-        QTest::newRow("nothing found ignores paging keys") << QStringLiteral("qqqzzzxxx") << 0 << IntList {};
-    }
-    void serverSearch()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, slowPage);
-        QFETCH(IntList, failingPages);
-        if (slowPage)
-            fixture.service()->addFault(LocalServiceFault::delay(1500).onPage(slowPage));
-        for (int page : failingPages)
-            fixture.service()->addFault(LocalServiceFault::failPage(page));
-        MessageBoxDriver driver({QStringLiteral("OK"), QStringLiteral("OK"), QStringLiteral("OK")});
+        // Page 2 (the service counts from 1) is slow; the user has moved on when it comes.
+        fixture.service()->addFault(LocalServiceFault::delay(1500).onPage(2));
         ViewOrdersPaginator paginator;
         paginator.mode = 3;
         paginator.searchArea = QStringLiteral("CURRENT_ORDERS");
-        paginator.searchText = text;
         QVERIFY(load(paginator, true));
-        QVERIFY(paginator.lastLoadSucceeded());
         PagedRequestManager *download = pages(paginator);
-        QSignalSpy finished(&paginator, &ViewOrdersPaginator::loadingFinished);
-        if (!failingPages.isEmpty()) {
-            for (int page : {2, 3, 1, 2}) {
-                const int before = finished.count();
-                paginator.setPage(page);
-                QTRY_VERIFY_WITH_TIMEOUT(finished.count() > before, 15000);
-                QCOMPARE(paginator.lastLoadSucceeded(), page == 1);
-            }
-            QCOMPARE(driver.seen().size(), 2);
-            QCOMPARE(driver.seen().first(), QStringLiteral("Ошибка сети|Не удается получить заявки с сервера."));
-            return;
-        }
-        QVERIFY(driver.seen().isEmpty());
-        if (!text.isEmpty()) {
-            QCOMPARE(paginator.pageCount(), 0);
-            paginator.panel.tableView()->setCurrentIndex(paginator.model.index(0, 0));
-            QTest::keyClick(paginator.panel.tableView(), Qt::Key_End);
-            QVERIFY(!paginator.loadingLabel);
-            QCOMPARE(download->currentPage, 0);
-            QCOMPARE(paginator.currentPage(), 0);
-            return;
-        }
         QVERIFY(download && download->totalCount > 20);
         QCOMPARE(paginator.collection.count(), download->totalCount);
         QCOMPARE(paginator.pageCount(), (download->totalCount + 9) / 10);
@@ -146,6 +104,7 @@ private slots:
         const Entity::Order *first = paginator.collection.orders.value(0);
         QCOMPARE(first->openingTime, fixture.service()->data().order(first->id)->openingTime);
 
+        QSignalSpy finished(&paginator, &ViewOrdersPaginator::loadingFinished);
         paginator.setPage(1);
         QVERIFY(paginator.loadingLabel);
         QTRY_VERIFY_WITH_TIMEOUT(download->finishedPages.contains(2), 10000);
@@ -157,6 +116,27 @@ private slots:
         QCOMPARE(finished.count(), 1);
         QCOMPARE(paginator.currentPage(), 2);
         QVERIFY(!paginator.collection.orders.value(10));
+    }
+
+    void failuresShowOneBoxPerSeries()
+    {
+        fixture.service()->addFault(LocalServiceFault::failPage(3));
+        fixture.service()->addFault(LocalServiceFault::failPage(4));
+        MessageBoxDriver driver({QStringLiteral("OK"), QStringLiteral("OK"), QStringLiteral("OK")});
+        ViewOrdersPaginator paginator;
+        paginator.mode = 3;
+        paginator.searchArea = QStringLiteral("CURRENT_ORDERS");
+        QVERIFY(load(paginator));
+        QVERIFY(paginator.lastLoadSucceeded());
+        QSignalSpy finished(&paginator, &ViewOrdersPaginator::loadingFinished);
+        for (int page : {2, 3, 1, 2}) {
+            const int before = finished.count();
+            paginator.setPage(page);
+            QTRY_VERIFY_WITH_TIMEOUT(finished.count() > before, 15000);
+            QCOMPARE(paginator.lastLoadSucceeded(), page == 1);
+        }
+        QCOMPARE(driver.seen().size(), 2);
+        QCOMPARE(driver.seen().first(), QStringLiteral("Ошибка сети|Не удается получить заявки с сервера."));
     }
 
     void keysPage_data()
@@ -197,6 +177,21 @@ private slots:
                 && id == paginator.collection.ids.value(paginator.model.absoluteIndex(current.row()));
             QCOMPARE(fixture.storedType(id), marked ? Entity::OrderList::Viewed : Entity::OrderList::New);
         }
+    }
+
+    void emptyServerListIgnoresPagingKeys()
+    {
+        ViewOrdersPaginator paginator;
+        paginator.mode = 3;
+        paginator.searchArea = QStringLiteral("CURRENT_ORDERS");
+        paginator.searchText = QStringLiteral("qqqzzzxxx");
+        QVERIFY(load(paginator, true));
+        QCOMPARE(paginator.pageCount(), 0);
+        paginator.panel.tableView()->setCurrentIndex(paginator.model.index(0, 0));
+        QTest::keyClick(paginator.panel.tableView(), Qt::Key_End);
+        QVERIFY(!paginator.loadingLabel);
+        QCOMPARE(pages(paginator)->currentPage, 0);
+        QCOMPARE(paginator.currentPage(), 0);
     }
 
     void deleteAll_data()
