@@ -34,8 +34,8 @@ private slots:
     {
         ProxySettingsModel model;
         QCOMPARE(model.rowCount(), 2);
-        QVERIFY(!model.data(model.index(0, 0), ProxySettingsModel::ProxyRole).isValid());
-        QCOMPARE(model.data(model.index(1, 0), ProxySettingsModel::ProxyRole).value<QNetworkProxy>().type(),
+        QVERIFY(!model.index(0, 0).data(ProxySettingsModel::ProxyRole).isValid());
+        QCOMPARE(model.index(1, 0).data(ProxySettingsModel::ProxyRole).value<QNetworkProxy>().type(),
                  QNetworkProxy::NoProxy);
         QCOMPARE(model.rowCount(model.index(0, 0)), 0);
     }
@@ -48,8 +48,7 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QVariantMap>("internetSettings");
         QTest::addColumn<QNetworkProxy::ProxyType>("type");
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("server");
         QTest::addColumn<bool>("importable");
 
         const QVariantMap none;
@@ -63,31 +62,31 @@ private slots:
         };
         row("ff: http wins over socks", "Mozilla",
             manual + http + "user_pref(\"network.proxy.http_port\", 3128);\n" + socks, none)
-            << QNetworkProxy::HttpProxy << "web.proxy" << 3128 << true;
+            << QNetworkProxy::HttpProxy << "web.proxy:3128" << true;
         row("ff: socks only", "Mozilla", manual + socks, none)
-            << QNetworkProxy::Socks5Proxy << "socks.proxy" << 1080 << true;
+            << QNetworkProxy::Socks5Proxy << "socks.proxy:1080" << true;
         row("ff: type 0 drops hosts", "Mozilla", "user_pref(\"network.proxy.type\", 0);\n" + http, none)
-            << QNetworkProxy::NoProxy << "" << 0 << true;
+            << QNetworkProxy::NoProxy << ":0" << true;
         row("ff: a host with one quote is none", "Mozilla",
             manual + "user_pref(\"network.proxy.http\", \"abc);\n" + socks, none)
-            << QNetworkProxy::Socks5Proxy << "socks.proxy" << 1080 << true;
-        row("ff: no type line", "Mozilla", http, none) << QNetworkProxy::DefaultProxy << "web.proxy" << 0 << false;
+            << QNetworkProxy::Socks5Proxy << "socks.proxy:1080" << true;
+        row("ff: no type line", "Mozilla", http, none) << QNetworkProxy::DefaultProxy << "web.proxy:0" << false;
         row("ff: port out of range reads as no port", "Mozilla",
             manual + http + "user_pref(\"network.proxy.http_port\", 70000);\n", none)
-            << QNetworkProxy::HttpProxy << "web.proxy" << 0 << true;
+            << QNetworkProxy::HttpProxy << "web.proxy:0" << true;
         row("opera: http wins", "Opera", "[Proxy]\nUse HTTP=1\nUse HTTPS=1\nHTTP server=h1:81\nHTTPS server=h2:8443\n",
             none)
-            << QNetworkProxy::HttpProxy << "h1" << 81 << true;
+            << QNetworkProxy::HttpProxy << "h1:81" << true;
         row("opera: https only", "Opera", "[Proxy]\nUse HTTPS=1\nHTTPS server=h2:8443\n", none)
-            << QNetworkProxy::HttpProxy << "h2" << 8443 << true;
+            << QNetworkProxy::HttpProxy << "h2:8443" << true;
         row("opera: switched off", "Opera", "[Proxy]\nHTTP server=h1:81\n", none)
-            << QNetworkProxy::DefaultProxy << "" << 0 << false;
+            << QNetworkProxy::DefaultProxy << ":0" << false;
         const char *ie = "Internet Explorer";
         row("ie: enabled", ie, {}, {{"ProxyEnable", 1}, {"ProxyServer", "corp.proxy:8080"}})
-            << QNetworkProxy::HttpProxy << "corp.proxy" << 8080 << true;
+            << QNetworkProxy::HttpProxy << "corp.proxy:8080" << true;
         row("ie: disabled keeps host and port", ie, {}, {{"ProxyEnable", 0}, {"ProxyServer", "corp.proxy:8080"}})
-            << QNetworkProxy::NoProxy << "corp.proxy" << 8080 << true;
-        row("ie: absent", ie, {}, {{"ProxyServer", ""}}) << QNetworkProxy::NoProxy << "" << 0 << true;
+            << QNetworkProxy::NoProxy << "corp.proxy:8080" << true;
+        row("ie: absent", ie, {}, {{"ProxyServer", ""}}) << QNetworkProxy::NoProxy << ":0" << true;
     }
 
     void browserImport()
@@ -96,8 +95,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QVariantMap, internetSettings);
         QFETCH(QNetworkProxy::ProxyType, type);
-        QFETCH(QString, host);
-        QFETCH(int, port);
+        QFETCH(QString, server);
         QFETCH(bool, importable);
 
         if (browser == QLatin1String("Mozilla")) {
@@ -114,8 +112,7 @@ private slots:
         const ProxySettingsModel::ProxyItem &row = fromFile ? rows.first() : rows.last();
         QCOMPARE(row.caption, browser);
         QCOMPARE(row.proxy.type(), type);
-        QCOMPARE(row.proxy.hostName(), host);
-        QCOMPARE(int(row.proxy.port()), port);
+        QCOMPARE(QStringLiteral("%1:%2").arg(row.proxy.hostName()).arg(row.proxy.port()), server);
         QCOMPARE(row.importable, importable);
     }
 
@@ -138,10 +135,8 @@ private slots:
         for (const ProxySettingsModel::ProxyItem &row : rows)
             captions << row.caption;
         QCOMPARE(captions, (QStringList {"Mozilla", "Mozilla - Profile1", "Mozilla - profile2", "Internet Explorer"}));
-        // No prefs.js: a direct connection.
+        // No prefs.js: a direct connection; an absolute profile path is read where it is.
         QCOMPARE(rows.at(1).proxy.type(), QNetworkProxy::NoProxy);
-        // An absolute profile path is read where it is, not under the Firefox folder.
-        QCOMPARE(rows.at(2).proxy.type(), QNetworkProxy::HttpProxy);
         QCOMPARE(rows.at(2).proxy.hostName(), QStringLiteral("far.proxy"));
     }
 };
