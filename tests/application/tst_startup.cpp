@@ -9,7 +9,6 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
-#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -26,9 +25,8 @@ class TestStartup : public QObject
 
     QString makeDir(const QString &name)
     {
-        const QString path = home->filePath(name);
-        QDir().mkpath(path);
-        return path;
+        QDir(home->path()).mkpath(name);
+        return home->filePath(name);
     }
 
     QString socketPath() const { return home->filePath(QStringLiteral("runtime/QUORVIN_Tavrel")); }
@@ -44,7 +42,6 @@ class TestStartup : public QObject
         process->setProcessEnvironment(env);
         process->setWorkingDirectory(home->filePath(QStringLiteral("work")));
         process->start(program, arguments);
-        process->waitForStarted(10000);
         processes.push_back(std::move(process));
         return processes.back().get();
     }
@@ -87,7 +84,6 @@ private slots:
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         unusedBaseUrl = QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort());
-        probe.close();
     }
 
     void init()
@@ -99,13 +95,10 @@ private slots:
     void cleanup()
     {
         for (auto &process : processes) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
+            process->kill();
+            process->waitForFinished(5000);
         }
         processes.clear();
-        home.reset();
     }
 
     void secondStartActivatesTheFirstAndOpensNoDatabase()
@@ -129,7 +122,7 @@ private slots:
         const QString dir = makeDir(QStringLiteral("db"));
         QProcess *crashed = startProgram({QStringLiteral("-path"), dir});
         QVERIFY(waitUntilListening(crashed));
-        ::kill(static_cast<pid_t>(crashed->processId()), SIGKILL);
+        crashed->kill();
         QVERIFY(crashed->waitForFinished(10000));
         QVERIFY2(QFileInfo::exists(socketPath()), "a killed instance leaves its socket file behind");
 
@@ -144,9 +137,9 @@ private slots:
     {
         QProcess *first = startProgram({QStringLiteral("-path"), makeDir(QStringLiteral("first"))});
         QVERIFY(waitUntilListening(first));
-        const QString otherHome = makeDir(QStringLiteral("otheruser"));
         const QString otherDir = makeDir(QStringLiteral("otheruser/db"));
-        QProcess *other = startProgram({QStringLiteral("-path"), otherDir}, otherHome);
+        QProcess *other
+            = startProgram({QStringLiteral("-path"), otherDir}, home->filePath(QStringLiteral("otheruser")));
         QTRY_VERIFY_WITH_TIMEOUT(databaseIn(otherDir), 30000);
         QCOMPARE(other->state(), QProcess::Running);
         QVERIFY(!first->readAllStandardError().contains("come to the front"));
@@ -157,14 +150,12 @@ private slots:
         QProcess *first = startProgram({QStringLiteral("-path"), makeDir(QStringLiteral("first"))});
         QVERIFY(waitUntilListening(first));
 
-        QLocalSocket silent;
-        silent.connectToServer(socketPath());
-        QVERIFY(silent.waitForConnected(2000));
-        QLocalSocket other;
-        other.connectToServer(socketPath());
-        QVERIFY(other.waitForConnected(2000));
-        other.write(QByteArray("\x00\x02", 2)); // a value the channel does not know
-        other.write(QByteArray("\x00", 1)); // and a lone byte
+        QLocalSocket silent, other;
+        for (QLocalSocket *client : {&silent, &other}) {
+            client->connectToServer(socketPath());
+            QVERIFY(client->waitForConnected(2000));
+        }
+        other.write(QByteArray("\x00\x02\x00", 3)); // a value the channel does not know, and a lone byte
         QVERIFY(other.waitForBytesWritten(2000));
 
         // While a client stays silent, a later start is still served, and only its message activates.
