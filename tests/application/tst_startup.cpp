@@ -35,17 +35,14 @@ class TestStartup : public QObject
     bool databaseIn(const QString &dir) const { return QFileInfo::exists(dir + QStringLiteral("/Tavrel.Dat")); }
 
     // userHome: another user's home, who shares this home's temporary folder.
-    QProcess *startProgram(const QStringList &arguments, const QString &workingDirectory = QString(),
-                           const QString &userHome = QString())
+    QProcess *startProgram(const QStringList &arguments, const QString &userHome = QString())
     {
         QProcessEnvironment env = TestEnvironment::childEnvironment(userHome.isEmpty() ? home->path() : userHome);
         env.insert(QStringLiteral("TMPDIR"), home->filePath(QStringLiteral("tmp")));
         env.insert(QStringLiteral("TAVREL_BASE_URL"), unusedBaseUrl);
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(env);
-        process->setWorkingDirectory(workingDirectory.isEmpty() ? home->filePath(QStringLiteral("work"))
-                                                                : workingDirectory);
-        process->setProcessChannelMode(QProcess::SeparateChannels);
+        process->setWorkingDirectory(home->filePath(QStringLiteral("work")));
         process->start(program, arguments);
         process->waitForStarted(10000);
         processes.push_back(std::move(process));
@@ -55,20 +52,16 @@ class TestStartup : public QObject
     // Waits until the single-instance server of `process` accepts connections.
     bool waitUntilListening(QProcess *process)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 30000) {
-            if (process->state() == QProcess::NotRunning)
-                return false;
-            QLocalSocket socket;
-            socket.connectToServer(socketPath());
-            if (socket.waitForConnected(200)) {
-                socket.abort();
-                return true;
-            }
-            QTest::qWait(100);
-        }
-        return false;
+        bool listening = false;
+        return QTest::qWaitFor(
+                   [&] {
+                       QLocalSocket socket;
+                       socket.connectToServer(socketPath());
+                       listening = socket.waitForConnected(200);
+                       return listening || process->state() == QProcess::NotRunning;
+                   },
+                   30000)
+            && listening;
     }
 
     // Starts a later instance and checks that it only activated the running one.
@@ -119,7 +112,7 @@ private slots:
     {
         // The path option is exact and case-sensitive: "-PATH" leaves the database in the working folder.
         const QString work = home->filePath(QStringLiteral("work"));
-        QProcess *first = startProgram({QStringLiteral("-PATH"), makeDir(QStringLiteral("upper"))}, work);
+        QProcess *first = startProgram({QStringLiteral("-PATH"), makeDir(QStringLiteral("upper"))});
         QVERIFY(waitUntilListening(first));
         // The guard listens before the database is opened, so the file may come a moment later.
         QTRY_VERIFY_WITH_TIMEOUT(databaseIn(work), 30000);
@@ -153,7 +146,7 @@ private slots:
         QVERIFY(waitUntilListening(first));
         const QString otherHome = makeDir(QStringLiteral("otheruser"));
         const QString otherDir = makeDir(QStringLiteral("otheruser/db"));
-        QProcess *other = startProgram({QStringLiteral("-path"), otherDir}, QString(), otherHome);
+        QProcess *other = startProgram({QStringLiteral("-path"), otherDir}, otherHome);
         QTRY_VERIFY_WITH_TIMEOUT(databaseIn(otherDir), 30000);
         QCOMPARE(other->state(), QProcess::Running);
         QVERIFY(!first->readAllStandardError().contains("come to the front"));

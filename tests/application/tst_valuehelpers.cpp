@@ -1,5 +1,6 @@
 #include "clock.h"
 #include "constants.h"
+#include "formtesthelpers.h"
 #include "testapplication.h"
 #include "valuehelpers.h"
 
@@ -63,62 +64,39 @@ private slots:
     }
 
     // parseServerDateTime reads the service's "dd.MM.yyyy HH:mm:ss" and ISO texts as UTC and lowers a
-    // raised shift; variantToDateTime reads values and ISO text and adds the shift.
+    // raised shift; variantToDateTime reads values and ISO text and adds the shift. Expected: UTC, "" for none.
     void dateReaders_data()
     {
-        QTest::addColumn<bool>("serviceReader");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<bool>("shifted");
-        QTest::addColumn<QDateTime>("expected");
-
-        const QDateTime at1015Utc(QDate(2015, 9, 24), QTime(10, 15), Qt::OffsetFromUTC, 0);
-        const QDateTime at0615Utc(QDate(2015, 9, 24), QTime(6, 15), Qt::OffsetFromUTC, 0);
-
-        QTest::newRow("parse: service text")
-            << true << QVariant(QStringLiteral("24.09.2015 10:15:00")) << false << at1015Utc;
-        QTest::newRow("parse: service text, shifted")
-            << true << QVariant(QStringLiteral("24.09.2015 10:15:00")) << true << at0615Utc;
-        QTest::newRow("parse: iso text, shifted")
-            << true << QVariant(QStringLiteral("2015-09-24T10:15:00Z")) << true << at0615Utc;
-        QTest::newRow("parse: point in the time")
-            << true << QVariant(QStringLiteral("10:15:00.5 24.09.2015")) << false << QDateTime();
-        QTest::newRow("parse: empty text, shifted") << true << QVariant(QString()) << true << QDateTime();
-
-        const QDateTime moment(QDate(2015, 9, 24), QTime(10, 15), Qt::UTC);
-        QTest::newRow("variant: iso text, shifted") << false << QVariant(QStringLiteral("2015-09-24T10:15:00Z")) << true
-                                                    << moment.addSecs(SERVER_TIME_SHIFT_SECONDS);
-        QTest::newRow("variant: invalid, shifted") << false << QVariant(QDateTime()) << true << QDateTime();
-        QTest::newRow("variant: service text is not read")
-            << false << QVariant(QStringLiteral("24.09.2015 10:15:00")) << false << QDateTime();
+        for (const char *column : {"reader", "value", "shift", "expected"})
+            QTest::addColumn<QString>(column);
+        addTextRow("parse: service text", {"parse", "24.09.2015 10:15:00", "", "2015-09-24T10:15:00Z"});
+        addTextRow("parse: service text, shifted", {"parse", "24.09.2015 10:15:00", "up", "2015-09-24T06:15:00Z"});
+        addTextRow("parse: iso text, shifted", {"parse", "2015-09-24T10:15:00Z", "up", "2015-09-24T06:15:00Z"});
+        addTextRow("parse: point in the time", {"parse", "10:15:00.5 24.09.2015", "", ""});
+        addTextRow("parse: empty text, shifted", {"parse", "", "up", ""});
+        addTextRow("variant: iso text, shifted", {"variant", "2015-09-24T10:15:00Z", "up", "2015-09-24T14:15:00Z"});
+        addTextRow("variant: empty text, shifted", {"variant", "", "up", ""});
+        addTextRow("variant: service text is not read", {"variant", "24.09.2015 10:15:00", "", ""});
     }
 
     void dateReaders()
     {
-        QFETCH(bool, serviceReader);
-        QFETCH(QVariant, value);
-        QFETCH(bool, shifted);
-        QFETCH(QDateTime, expected);
-
-        if (shifted)
+        QFETCH(QString, reader);
+        QFETCH(QString, value);
+        QFETCH(QString, shift);
+        QFETCH(QString, expected);
+        if (!shift.isEmpty())
             beginServerTimeShift();
-        const QDateTime result = serviceReader ? ::parseServerDateTime(value) : ::variantToDateTime(value);
-        if (shifted)
-            endServerTimeShift();
-
-        QCOMPARE(result.isValid(), expected.isValid());
-        if (expected.isValid()) {
-            QCOMPARE(result, expected);
-            if (serviceReader) {
-                QCOMPARE(result.time(), expected.time());
-                QCOMPARE(result.offsetFromUtc(), 0);
-            }
-        }
+        const QDateTime result = reader == "parse" ? ::parseServerDateTime(value) : ::variantToDateTime(value);
+        cleanup();
+        QCOMPARE(result, QDateTime::fromString(expected, Qt::ISODate));
+        if (reader == "parse" && result.isValid())
+            QCOMPARE(result.offsetFromUtc(), 0);
     }
 
     void baseUrlComesFromTheEnvironmentWithoutTrailingSlash()
     {
         QCOMPARE(baseUrl(), QStringLiteral("http://127.0.0.1:4321"));
-        QCOMPARE(baseUrl() + URL_LOGIN, QStringLiteral("http://127.0.0.1:4321/api/login"));
         // Read once: a later change of the variable does not move the running program.
         qputenv("TAVREL_BASE_URL", "http://127.0.0.1:9");
         QCOMPARE(baseUrl(), QStringLiteral("http://127.0.0.1:4321"));
