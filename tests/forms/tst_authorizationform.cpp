@@ -8,7 +8,6 @@
 #include "formtesthelpers.h"
 #include "localservicefixture.h"
 #include "mainwindow.h"
-#include "networkrequestconstructor.h"
 #include "proxysettingswidget.h"
 #include "tavreldatabasequery.h"
 #include "tavrelsynchronization.h"
@@ -22,6 +21,7 @@
 #include <QSpinBox>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <memory>
 
 // The login form against the stand-in service, with the program's real objects behind it.
@@ -31,7 +31,6 @@ class TestAuthorizationForm : public QObject
 
     LocalServiceFixture service;
     CoreGraph graph {CoreHost::instance()};
-    DataBase *db = nullptr;
     TavrelDataBaseQuery *query = nullptr;
     MainWindow *window = nullptr;
     std::unique_ptr<AuthorizationForm> form;
@@ -51,22 +50,14 @@ class TestAuthorizationForm : public QObject
         form->show();
     }
 
-    void typeCredentials(const QString &login, const QString &password)
-    {
-        QTest::keyClicks(loginBox(), login);
-        QTest::keyClicks(passwordEdit(), password);
-    }
-
     // The login requests that carried this login and this digest (either may be left out).
-    QList<LocalServiceRequest> loginAttempts(const QString &login, const QString &digest = QString()) const
+    int loginAttempts(const QString &login, const QString &digest = QString()) const
     {
-        QList<LocalServiceRequest> attempts;
-        for (const LocalServiceRequest &request : service->requests(URL_LOGIN)) {
-            if ((login.isNull() || request.field(QStringLiteral("Login")) == login)
-                && (digest.isNull() || request.field(QStringLiteral("Password")) == digest))
-                attempts << request;
-        }
-        return attempts;
+        const QList<LocalServiceRequest> requests = service->requests(URL_LOGIN);
+        return int(std::count_if(requests.cbegin(), requests.cend(), [&](const LocalServiceRequest &request) {
+            return (login.isNull() || request.field(QStringLiteral("Login")) == login)
+                && (digest.isNull() || request.field(QStringLiteral("Password")) == digest);
+        }));
     }
 
     // A remembered user, saved at `savedAt` seconds (the latest comes first in the form).
@@ -81,24 +72,18 @@ private slots:
     void initTestCase()
     {
         QVERIFY(service.start());
-        QCOMPARE(baseUrl(), service.url());
         service->addUser(QStringLiteral("alice"), QStringLiteral("wonderland"), false);
 
         // The program's objects, in the program's order.
         TavrelApplication *app = TavrelApplication::instance();
         graph.build(QStringLiteral("form.Dat"),
                     [&] { app->proxySettingsWidget = graph.adopt(std::make_unique<ProxySettingsWidget>()); });
-        db = app->dataBase;
         query = app->dataBaseQuery;
         window = graph.adopt(std::make_unique<MainWindow>());
         app->mainWindow = window;
     }
 
-    void cleanupTestCase()
-    {
-        form.reset();
-        graph.clear();
-    }
+    void cleanupTestCase() { graph.clear(); }
 
     void init()
     {
@@ -107,7 +92,7 @@ private slots:
         service->clearFaults();
         service->clearRequestLog();
         window->hide();
-        QSqlQuery q(db->database);
+        QSqlQuery q(TavrelApplication::instance()->dataBase->database);
         for (const QString &table : {TABLE_USER, TABLE_USER_SETTINGS, TABLE_PROXY_SETTINGS})
             QVERIFY(q.exec(QStringLiteral("DELETE FROM %1").arg(table)));
         AppSettings::resetForTesting();
@@ -116,11 +101,9 @@ private slots:
 
     void cleanup()
     {
-        if (form) {
-            // Closing the form ends the event loop; tests only hide it.
+        if (form) // closing the form ends the event loop; tests only hide it
             form->hide();
-            form.reset();
-        }
+        form.reset();
         Clock::reset();
     }
 
@@ -175,11 +158,11 @@ private slots:
         if (!serverUp)
             service->stopListening();
         showForm();
-        typeCredentials(login, password);
+        QTest::keyClicks(loginBox(), login);
+        QTest::keyClicks(passwordEdit(), password);
         if (serverUp) {
             QTest::mouseClick(enterButton(), Qt::LeftButton);
-            QVERIFY(!enterButton()->isEnabled());
-            QVERIFY(form->isWaitingForAnswer());
+            QVERIFY(!enterButton()->isEnabled() && form->isWaitingForAnswer());
         } else {
             QTest::keyClick(passwordEdit(), Qt::Key_Return);
         }
@@ -223,13 +206,13 @@ private slots:
 
     void noAnswerInTimeReportsNoAccessAndALateAnswerStillCounts()
     {
-        const int wait = 300;
-        const int late = wait + 1500;
+        const int wait = 300, late = wait + 1500;
         showForm(); // its first show sends the version probe, which is answered at once
         form->setReplyWait(wait);
         QTRY_VERIFY(!service->requests(URL_LOGIN).isEmpty());
         service->addFault(LocalServiceFault::delay(late).onPath(URL_LOGIN));
-        typeCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
+        QTest::keyClicks(loginBox(), QStringLiteral("demo"));
+        QTest::keyClicks(passwordEdit(), QStringLiteral("demo"));
         QTest::mouseClick(enterButton(), Qt::LeftButton);
         QVERIFY(form->isWaitingForAnswer());
         QTRY_VERIFY_WITH_TIMEOUT(accessDeniedMessage()->isVisible(), late);
@@ -277,8 +260,8 @@ private slots:
         QTest::mouseClick(enterButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(wrongPasswordMessage()->isVisible(), 20000);
         const QString digest = AuthorizationForm::passwordHash(QStringLiteral("demo"));
-        QCOMPARE(loginAttempts(QStringLiteral("mallory")).size(), 1);
-        QVERIFY(loginAttempts(QStringLiteral("mallory"), digest).isEmpty());
+        QCOMPARE(loginAttempts(QStringLiteral("mallory")), 1);
+        QCOMPARE(loginAttempts(QStringLiteral("mallory"), digest), 0);
 
         // Coming back to the remembered login brings its stored digest back, and sends it.
         loginBox()->lineEdit()->selectAll();
@@ -287,7 +270,7 @@ private slots:
         QCOMPARE(passwordEdit()->text(), AuthorizationForm::PASSWORD_PLACEHOLDER);
         QTest::keyClick(passwordEdit(), Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 20000);
-        QCOMPARE(loginAttempts(QStringLiteral("demo"), digest).size(), 1);
+        QCOMPARE(loginAttempts(QStringLiteral("demo"), digest), 1);
     }
 
     void choosingARememberedLoginKeepsATypedPassword()
@@ -310,7 +293,8 @@ private slots:
         loginBox()->setFocus();
         QTest::keyClick(loginBox(), Qt::Key_Return);
         QVERIFY(!passwordEdit()->hasFocus());
-        typeCredentials(QStringLiteral("   "), QStringLiteral("demo"));
+        QTest::keyClicks(loginBox(), QStringLiteral("   "));
+        QTest::keyClicks(passwordEdit(), QStringLiteral("demo"));
         QTest::mouseClick(enterButton(), Qt::LeftButton);
         QVERIFY(enterButton()->isEnabled() && !form->isWaitingForAnswer() && !accessDeniedMessage()->isVisible());
 
@@ -372,7 +356,7 @@ private slots:
 
         QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), intervalMs + 20000);
         QVERIFY(!form->isAutoEnterArmed());
-        QCOMPARE(loginAttempts(QStringLiteral("demo")).size(), 1);
+        QCOMPARE(loginAttempts(QStringLiteral("demo")), 1);
         // Showing the form again does not arm it a second time.
         window->hide();
         form->show();

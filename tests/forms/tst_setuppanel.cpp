@@ -70,9 +70,8 @@ private slots:
         for (const bool on : {true, false}) {
             mode->setCurrentIndex(on ? 0 : 1);
             autoRun->setChecked(on);
-            QCOMPARE(AppSettings::isTrayMode(), !on);
-            QCOMPARE(AppSettings::isAutoBootApp(), on);
-            QCOMPARE(AutoStart::isEnabled(), on);
+            QCOMPARE((QVector<bool> {!AppSettings::isTrayMode(), AppSettings::isAutoBootApp(), AutoStart::isEnabled()}),
+                     QVector<bool>(3, on));
         }
     }
 };
