@@ -114,6 +114,10 @@ FiltersPanel::~FiltersPanel()
         commitControls();
         saveChanges();
     }
+    // The controls outlive this part of the panel: the field that loses the focus when the window goes
+    // would finish its edit on a half-destroyed panel.
+    for (QWidget *control : findChildren<QWidget *>())
+        control->disconnect(this);
     delete filtersListener.data();
     if (ownFilterList)
         ownFilterList->clear();

@@ -18,6 +18,7 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QLineEdit>
 #include <QRegularExpression>
 
 namespace {
@@ -37,6 +38,13 @@ double amountValue(const QString &text, bool *ok = nullptr)
 QString amountText(double value)
 {
     return QString::number(value, 'f', 2);
+}
+
+// A stored text longer than the line edit can hold is shown cut: passing through the field must not
+// store the cut text, only an edit the user really made does.
+bool showsCutText(const QLineEdit *edit, const QString &stored)
+{
+    return stored.size() > edit->maxLength() && !edit->isModified();
 }
 
 QString countText(const QString &pattern, int count)
@@ -103,7 +111,9 @@ void FiltersPanel::refreshDateEdits(Entity::Filter *filter)
         const QDateTime *field = dateField(filter, i);
         QDateEdit *edit = dateEdit(i);
         edit->setEnabled(field->isValid());
-        // The edit is given the day itself: it must not convert the instant by its own rules.
+        // The edit is given the day itself: it must not convert the instant by its own rules. The form
+        // has the edits work in UTC, where every day has its midnight, unlike a zone whose daylight
+        // saving starts at midnight.
         if (field->isValid())
             edit->setDate(boundToDay(*field));
     }
@@ -248,7 +258,7 @@ void FiltersPanel::keyWordChanged()
     if (updatingControls || !filter)
         return;
     const QString text = ui->edKeyWord->text();
-    if (text == filter->wordSerch)
+    if (text == filter->wordSerch || showsCutText(ui->edKeyWord, filter->wordSerch))
         return;
     filter->wordSerch = text;
     editDone(filter);
@@ -260,7 +270,8 @@ void FiltersPanel::wordsExceptionChanged()
     if (updatingControls || !filter)
         return;
     const QString text = ui->edExceptionWords->text();
-    if (text == filter->wordsExceptionsText())
+    const QString stored = filter->wordsExceptionsText();
+    if (text == stored || showsCutText(ui->edExceptionWords, stored))
         return;
     filter->setWordsExceptions(text);
     editDone(filter);

@@ -11,8 +11,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QTextEdit>
+#include <QToolButton>
 #include <QtTest>
 
 class TestFiltersPanel : public QObject
@@ -271,6 +274,143 @@ private slots:
         QCOMPARE(isList ? value.toStringList().join(QLatin1Char(' ')) : value.toString(), after);
         QCOMPARE(panel.hasPendingChanges(), changed == QLatin1String("1"));
         QLocale::setDefault(QLocale::c());
+    }
+
+    // Word lists longer than a line edit holds are shown cut; only an edit the user makes is written.
+    void longWordListsKept_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("way");
+        for (const char *control : {"edKeyWord", "edExceptionWords"}) {
+            for (const char *way : {"hide", "focus"})
+                QTest::addRow("%s, %s", control, way) << control << way;
+        }
+        QTest::newRow("key words edited") << "edKeyWord"
+                                          << "backspace";
+        QTest::newRow("excluded words through the dialog") << "edExceptionWords"
+                                                           << "dialog";
+    }
+    void longWordListsKept()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, way);
+        const bool keyWords = control == QLatin1String("edKeyWord");
+        const auto text
+            = [keyWords](const Entity::Filter *f) { return keyWords ? f->wordSerch : f->wordsExceptionsText(); };
+        QStringList words;
+        for (int i = 0; i < 5000; ++i)
+            words << QStringLiteral("word%1").arg(i);
+        const QString full = words.join(QLatin1Char(' '));
+        FiltersPanel panel;
+        storeAndShow(panel, {QStringLiteral("alpha")});
+        if (keyWords)
+            panel.currentFilter()->wordSerch = full;
+        else
+            panel.currentFilter()->setWordsExceptions(full);
+        panel.currentFilter()->setChanged(true);
+        panel.setModified(true);
+        panel.saveChanges();
+        panel.showFilter();
+        auto *edit = child<QLineEdit>(&panel, qPrintable(control));
+        QVERIFY(edit->text().size() < full.size());
+
+        QString expected = full;
+        panel.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&panel));
+        if (way == QLatin1String("focus") || way == QLatin1String("backspace")) {
+            edit->setFocus();
+            QTest::keyClick(edit, Qt::Key_End);
+            if (way == QLatin1String("backspace")) {
+                QTest::keyClick(edit, Qt::Key_Backspace);
+                expected = full.left(edit->maxLength() - 1);
+            }
+            child<QComboBox>(&panel, "cbFilter")->setFocus();
+        } else if (way == QLatin1String("dialog")) {
+            int shownInDialog = 0;
+            QTimer::singleShot(0, &panel, [&] {
+                auto *words = child<QTextEdit>(QApplication::activeModalWidget(), "textEdit");
+                shownInDialog = words->toPlainText().size();
+                words->moveCursor(QTextCursor::End);
+                words->insertPlainText(QStringLiteral("\nlast"));
+                QTest::mouseClick(child<QPushButton>(QApplication::activeModalWidget(), "btnSave"), Qt::LeftButton);
+            });
+            QMetaObject::invokeMethod(&panel, "exWordsClick");
+            QCOMPARE(shownInDialog, full.size());
+            expected += QStringLiteral(" last");
+        }
+        QCOMPARE(text(panel.currentFilter()).size(), expected.size());
+        panel.hide();
+        Entity::FilterList list = fixture.query->filters(login);
+        const QString stored = text(list.items.value(0));
+        list.clear();
+        QCOMPARE(stored.size(), expected.size());
+        QVERIFY(stored == expected);
+    }
+
+    // Closing the active window with the focus in a field still stores what is typed there, and the
+    // field's focus loss reaches no half-destroyed panel.
+    void destroyedWhileActive()
+    {
+        auto panel = std::make_unique<FiltersPanel>();
+        storeAndShow(*panel, {QStringLiteral("alpha")});
+        panel->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(panel.get()));
+        typeKeyWords(*panel, QStringLiteral("typed"), false);
+        QVERIFY(child<QLineEdit>(panel.get(), "edKeyWord")->hasFocus());
+        panel.reset();
+        QCOMPARE(stored().value(0), QStringLiteral("alpha:1:typed"));
+    }
+
+    // "Перейти" shows the filter of the list editor's current row; with no current row it leaves the shown one.
+    void listEditorGo_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a row") << 2 << "beta";
+        QTest::newRow("no row") << -1 << "alpha";
+    }
+    void listEditorGo()
+    {
+        QFETCH(int, row);
+        FiltersPanel panel;
+        storeAndShow(panel, {QStringLiteral("alpha"), QStringLiteral("beta")});
+        QTimer::singleShot(0, &panel, [&] {
+            QWidget *editor = QApplication::activeModalWidget();
+            child<QListWidget>(editor, "listFilters")->setCurrentRow(row);
+            QTest::mouseClick(child<QPushButton>(editor, "btnGo"), Qt::LeftButton);
+        });
+        QTest::mouseClick(child<QPushButton>(&panel, "btnFilters"), Qt::LeftButton);
+        QTEST(panel.currentFilter()->name, "shown");
+        QCOMPARE(child<QComboBox>(&panel, "cbFilter")->currentText(), panel.currentFilter()->name);
+    }
+
+    // "Очистить все" empties the criteria of the advanced search's one record; on the filters page it
+    // shows the new-filter entry.
+    void clearAll_data()
+    {
+        QTest::addColumn<bool>("advanced");
+        QTest::newRow("advanced search") << true;
+        QTest::newRow("filters page") << false;
+    }
+    void clearAll()
+    {
+        QFETCH(bool, advanced);
+        FiltersPanel panel;
+        panel.advancedMode = advanced;
+        if (advanced)
+            panel.show();
+        else
+            storeAndShow(panel, {QStringLiteral("alpha")});
+        typeKeyWords(panel, QStringLiteral("words"));
+        QTest::mouseClick(child<QCheckBox>(&panel, "chkPrice"), Qt::LeftButton);
+        QVERIFY(!panel.currentFilter()->wordSerch.isEmpty());
+        QTest::mouseClick(child<QToolButton>(&panel, "btnClearAll"), Qt::LeftButton);
+        QCOMPARE(panel.currentFilter(), panel.filterAt(0));
+        QVERIFY(panel.currentFilter()->wordSerch.isEmpty() && panel.currentFilter()->priceQuotation);
+        QVERIFY(child<QLineEdit>(&panel, "edKeyWord")->text().isEmpty());
+        QVERIFY(child<QCheckBox>(&panel, "chkPrice")->isChecked());
+        if (!advanced)
+            QCOMPARE(stored(), QStringList({"alpha:1:words"}));
     }
 };
 
