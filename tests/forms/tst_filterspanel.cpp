@@ -285,17 +285,15 @@ private slots:
             for (const char *way : {"hide", "focus"})
                 QTest::addRow("%s, %s", control, way) << control << way;
         }
-        QTest::newRow("key words edited") << "edKeyWord"
-                                          << "backspace";
-        QTest::newRow("excluded words through the dialog") << "edExceptionWords"
-                                                           << "dialog";
+        addTextRow("key words edited", {"edKeyWord", "backspace"});
+        addTextRow("excluded words through the dialog", {"edExceptionWords", "dialog"});
     }
     void longWordListsKept()
     {
         QFETCH(QString, control);
         QFETCH(QString, way);
         const bool keyWords = control == QLatin1String("edKeyWord");
-        const auto text
+        const auto wordsOf
             = [keyWords](const Entity::Filter *f) { return keyWords ? f->wordSerch : f->wordsExceptionsText(); };
         QStringList words;
         for (int i = 0; i < 5000; ++i)
@@ -338,10 +336,10 @@ private slots:
             QCOMPARE(shownInDialog, full.size());
             expected += QStringLiteral(" last");
         }
-        QCOMPARE(text(panel.currentFilter()).size(), expected.size());
+        QCOMPARE(wordsOf(panel.currentFilter()).size(), expected.size());
         panel.hide();
         Entity::FilterList list = fixture.query->filters(login);
-        const QString stored = text(list.items.value(0));
+        const QString stored = wordsOf(list.items.value(0));
         list.clear();
         QCOMPARE(stored.size(), expected.size());
         QVERIFY(stored == expected);
@@ -361,7 +359,8 @@ private slots:
         QCOMPARE(stored().value(0), QStringLiteral("alpha:1:typed"));
     }
 
-    // "Перейти" shows the filter of the list editor's current row; with no current row it leaves the shown one.
+    // "Перейти" shows the filter of the list editor's current row; with no current row it leaves the shown
+    // one. The editor keeps a current row wherever the user clicks, so the test takes it away itself.
     void listEditorGo_data()
     {
         QTest::addColumn<int>("row");
