@@ -250,6 +250,43 @@ private slots:
         QCOMPARE(paginator.model.rowWidth, paginator.panel.tableView()->width() - 20);
     }
 
+    // Rows come back from the delegate's spare pool after a page of long names, or at another width:
+    // each is as tall as a row built afresh for the same order.
+    void reusedRowsAreSizedAfresh_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::newRow("paging back") << 0;
+        QTest::newRow("narrower") << 700;
+    }
+    void reusedRowsAreSizedAfresh()
+    {
+        for (qint64 id = 1; id <= 20; ++id) {
+            Entity::Order *order = realisticOrder(id, Entity::OrderList::New, QDateTime::currentDateTimeUtc());
+            if (id > 10)
+                order->name = order->name.repeated(8);
+            store(order);
+        }
+        ViewOrdersPaginator paginator;
+        QVERIFY(fixture.load(paginator));
+        paginator.setPage(1);
+        QFETCH(int, width);
+        if (width > 0) {
+            paginator.panel.resize(width, 700);
+            paginator.panel.refreshColumnSize();
+        } else {
+            paginator.setPage(0);
+        }
+        QWidget *viewport = paginator.panel.tableView()->viewport();
+        HTMLDelegate freshDelegate;
+        freshDelegate.model = &paginator.model;
+        for (int r = 0; r < paginator.model.rowCount(); ++r) {
+            const int reused = paginator.model.rowSizes.at(r).height();
+            QScopedPointer<QWidget> fresh(
+                freshDelegate.createEditor(viewport, QStyleOptionViewItem(), paginator.model.index(r, 0)));
+            QCOMPARE(reused, fresh->height());
+        }
+    }
+
     void sparseStore_data()
     {
         QTest::addColumn<IntList>("sets");
