@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTableView>
 
+#include <algorithm>
+
 using IdList = QList<qint64>;
 
 class TestPaginator : public QObject
@@ -116,6 +118,65 @@ private slots:
         QCOMPARE(finished.count(), 1);
         QCOMPARE(paginator.currentPage(), 2);
         QVERIFY(!paginator.collection.orders.value(10));
+    }
+
+    // A new search that finds one order, asked for while a long result is shown; the user pages the old
+    // result (0: a click on its "2", else a key) before the new search's first page has come.
+    void pagingWhileANewSearchWaits_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("key");
+        for (int mode : {3, 4}) {
+            const QByteArray search = mode == 3 ? "text search" : "filter search";
+            QTest::newRow((search + ", page link").constData()) << mode << 0;
+            QTest::newRow((search + ", End").constData()) << mode << int(Qt::Key_End);
+        }
+    }
+    void pagingWhileANewSearchWaits()
+    {
+        ViewOrdersPaginator paginator;
+        paginator.mode = 3;
+        paginator.searchArea = QStringLiteral("CURRENT_ORDERS");
+        QVERIFY(load(paginator, true));
+        QVERIFY(paginator.pageCount() > 2);
+
+        const QList<LocalServiceData::Order> &orders = fixture.service()->data().orders();
+        const auto hit = std::find_if(orders.cbegin(), orders.cend(), [](const LocalServiceData::Order &order) {
+            return order.closingTime > QDateTime::currentDateTimeUtc();
+        });
+        QVERIFY(hit != orders.cend());
+        const QString words = hit->name + QLatin1Char(' ') + hit->customerFullName;
+        Entity::Filter filter;
+        filter.resetSearchCriteria();
+        filter.wordSerch = words;
+        filter.allWordsRequired = true;
+        filter.withMorphology = false;
+        QFETCH(int, mode);
+        paginator.mode = mode;
+        paginator.searchText = words;
+        paginator.wordsRequired = true;
+        paginator.filter = &filter;
+        fixture.service()->addFault(LocalServiceFault::delay(300).onPage(1));
+
+        QSignalSpy finished(&paginator, &ViewOrdersPaginator::loadingFinished);
+        paginator.requestNewOrders();
+        QFETCH(int, key);
+        QTableView *table = paginator.panel.tableView();
+        if (key) {
+            table->setCurrentIndex(paginator.model.index(0, 0));
+            QTest::keyClick(table, Qt::Key(key));
+        } else {
+            emit paginator.panel.pagerItems().at(1)->linkActivated(QStringLiteral("1"));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+        QVERIFY(paginator.lastLoadSucceeded());
+        QVERIFY(!paginator.isLoading());
+        QVERIFY(!paginator.loadingLabel);
+        QCOMPARE(paginator.pageCount(), 1);
+        QCOMPARE(paginator.currentPage(), 0);
+        QCOMPARE(pages(paginator)->currentPage, 0);
+        QVERIFY(ids(paginator).contains(hit->id));
+        QCOMPARE(paginator.panel.pagerItems().size(), 1);
     }
 
     void failuresShowOneBoxPerSeries()
