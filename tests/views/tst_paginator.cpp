@@ -8,6 +8,7 @@
 #include "vieworderspaginator.h"
 #include "viewsfixture.h"
 
+#include <QKeySequence>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTableView>
@@ -240,7 +241,20 @@ private slots:
         }
     }
 
-    void emptyServerListIgnoresPagingKeys()
+    // An empty server list: a paging key keeps the view's own meaning (with no current cell, the view
+    // makes one current) and a page asked for is bounded to the list. The download is not reset and
+    // no overlay stays up.
+    void emptyServerListIgnoresPaging_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("page");
+        for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Up, Qt::Key_PageUp, Qt::Key_Home, Qt::Key_End, Qt::Key_Right,
+                                  Qt::Key_Down, Qt::Key_PageDown})
+            QTest::newRow(qPrintable(QKeySequence(key).toString())) << int(key) << 0;
+        for (const int page : {-1, 5})
+            QTest::newRow(qPrintable(QStringLiteral("page %1").arg(page))) << 0 << page;
+    }
+    void emptyServerListIgnoresPaging()
     {
         ViewOrdersPaginator paginator;
         paginator.mode = 3;
@@ -248,11 +262,32 @@ private slots:
         paginator.searchText = QStringLiteral("qqqzzzxxx");
         QVERIFY(load(paginator, true));
         QCOMPARE(paginator.pageCount(), 0);
-        paginator.panel.tableView()->setCurrentIndex(paginator.model.index(0, 0));
-        QTest::keyClick(paginator.panel.tableView(), Qt::Key_End);
+        QFETCH(int, key);
+        QFETCH(int, page);
+        QTableView *table = paginator.panel.tableView();
+        if (key) {
+            QVERIFY(!table->currentIndex().isValid());
+            QTest::keyClick(table, Qt::Key(key));
+            QVERIFY(table->currentIndex().isValid());
+        } else {
+            paginator.setPage(page);
+        }
         QVERIFY(!paginator.loadingLabel);
         QCOMPARE(pages(paginator)->currentPage, 0);
         QCOMPARE(paginator.currentPage(), 0);
+    }
+
+    // A service that announces more orders than a list can hold: the list is cut to the largest one.
+    void hugeServerTotalIsCapped()
+    {
+        fixture.service()->addFault(LocalServiceFault::orderCount(2147483647));
+        ViewOrdersPaginator paginator;
+        paginator.mode = 3;
+        paginator.searchArea = QStringLiteral("CURRENT_ORDERS");
+        QVERIFY(load(paginator));
+        QVERIFY(paginator.lastLoadSucceeded());
+        QCOMPARE(paginator.collection.count(), int(ViewOrdersPaginator::MaxServerTotal));
+        QCOMPARE(paginator.collection.ids.count, int(ViewOrdersPaginator::MaxServerTotal));
     }
 
     void deleteAll_data()
@@ -329,9 +364,20 @@ private slots:
         // checker watches).
         paginator.setPage(1);
         QTRY_VERIFY_WITH_TIMEOUT(paginator.collection.orders.value(10), 15000);
+        const QVariant secondPage = pages(paginator)->pageRequest(1)->result.value(KEY_ORDERS);
         Entity::Order *first = paginator.collection.orders.value(0);
         paginator.setPage(0);
         QVERIFY(paginator.collection.orders.value(0) != first);
+        QCOMPARE(paginator.collection.orders.map.size(), 20);
+        // The service's list has moved on: page 0 now brings the orders of page 1. The records they
+        // land on are freed once, and page 1 keeps its own.
+        Entity::Order *second = paginator.collection.orders.value(10);
+        NetworkRequestContext moved;
+        moved.result.insert(KEY_ORDERS, secondPage);
+        paginator.reload(pages(paginator), &moved);
+        QCOMPARE(paginator.collection.orders.value(10), second);
+        QCOMPARE(paginator.collection.orders.value(0)->id, second->id);
+        QCOMPARE(paginator.collection.ids.value(0), second->id);
         QCOMPARE(paginator.collection.orders.map.size(), 20);
     }
 };
