@@ -127,7 +127,8 @@ void DetailedOrderPanel::setOrder(const Entity::Order *order)
         {ui->lbOGRNValue, order->ogrnInnKpp},
     };
     if (closed) {
-        ui->lbOrderUrlValue->setText(ui->lbOrderUrlValue->text().arg(QString()));
+        // An open order before may have left the label set to plain text.
+        setRich(ui->lbOrderUrlValue, ui->lbOrderUrlValue->text().arg(QString()));
         for (const auto &field : guarded)
             setPlain(field.first, notice);
         for (QLabel *label : {ui->lbMoneyTypeValue, ui->lbFactAddressValue, ui->lbStaticPhoneValue, ui->lbFaxValue,

@@ -16,6 +16,7 @@
 #include "viewordersmodel.h"
 
 #include <QCoreApplication>
+#include <QLayout>
 #include <QPainter>
 
 namespace {
@@ -57,12 +58,25 @@ QString sessionText()
     return app && app->synchronization ? UrlPolicy::sessionText(app->synchronization->sessionCookie()) : QString();
 }
 
+// Qt recomputes a layout only when it is activated, which it defers to the event loop and skips for
+// a hidden widget. A row from the spare pool would be measured with the texts and the width it had
+// on its last page, so its inner layouts are brought up to date first, innermost first.
+void activateLayouts(QWidget *row)
+{
+    const QList<QWidget *> inner = row->findChildren<QWidget *>();
+    for (auto it = inner.crbegin(); it != inner.crend(); ++it) {
+        if (QLayout *layout = (*it)->layout())
+            layout->activate();
+    }
+}
+
 void sizeRow(QWidget *row, ViewOrdersModel *model, int r)
 {
     row->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     row->setMaximumWidth(model->rowWidth);
     row->setMinimumWidth(model->rowWidth);
     row->setFixedWidth(model->rowWidth);
+    activateLayouts(row);
     row->adjustSize();
     if (r >= 0)
         model->rowSizes[r] = row->size();

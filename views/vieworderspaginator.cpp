@@ -104,6 +104,10 @@ void ViewOrdersPaginator::requestNewOrders()
     }
     // The filter is borrowed: its owner may delete it as soon as this call returns.
     filter = nullptr;
+    // A search opens on its first page. The list turns before the new download becomes current, so
+    // nothing is asked of the download, which starts on that page anyway.
+    if (made && (mode == 3 || mode == 4))
+        setPage(0);
     request = made;
     requestMode = mode;
 
@@ -114,10 +118,8 @@ void ViewOrdersPaginator::requestNewOrders()
         return;
     }
     connect(made, &NetworkRequestContext::replyFinished, this, &ViewOrdersPaginator::newOrdersReceived);
-    if (mode == 3 || mode == 4) {
+    if (mode == 3 || mode == 4)
         made->start();
-        setPage(0);
-    }
     if (!indicatorShown && app()) {
         app()->showLoadingIndicator();
         indicatorShown = true;
@@ -236,8 +238,15 @@ void ViewOrdersPaginator::reload(PagedRequestManager *pages, NetworkRequestConte
     refreshStrip(panel.pagerCenterPage());
 }
 
+bool ViewOrdersPaginator::awaitingFirstPage() const
+{
+    return resetPending && request && (requestMode == 3 || requestMode == 4);
+}
+
 void ViewOrdersPaginator::setPage(int page)
 {
+    if (awaitingFirstPage())
+        return;
     page = qBound(0, page, qMax(0, model.pageCount() - 1));
     if (page == model.currentPage())
         return;
@@ -259,6 +268,11 @@ void ViewOrdersPaginator::requestServerPage(int page)
 
 void ViewOrdersPaginator::pageActivated(int index)
 {
+    // The strip marked the link as current when it was clicked.
+    if (awaitingFirstPage()) {
+        refreshStrip(model.currentPage());
+        return;
+    }
     panel.openPage(index);
     requestServerPage(index);
 }

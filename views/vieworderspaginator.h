@@ -38,6 +38,7 @@ public:
     void requestNewOrders();
     // Fills the collection for the present mode; both null re-reads a database list.
     void reload(PagedRequestManager *pages, NetworkRequestContext *reply);
+    // Shows another page; ignored while a new server search waits for its first page.
     void setPage(int page);
     bool isLoading() const { return indicatorShown; }
     int pageCount() const { return model.pageCount(); }
@@ -90,6 +91,10 @@ private slots:
 
 private:
     PagedRequestManager *serverPages() const;
+    // A new server search has not reported its first page yet. Until then its total is unknown and the
+    // list shown is the one it replaces: a page of that list asked for from the new download would be
+    // fetched out of turn or never, and the search would never end its loading.
+    bool awaitingFirstPage() const;
     // Asks the server list's download for a page, with the overlay up until it comes.
     void requestServerPage(int page);
     // Lets go of the request made before: a listener mailbox or a search download is released, a

@@ -8,7 +8,6 @@
 
 #include <QLabel>
 #include <QSignalSpy>
-#include <QTextDocument>
 
 class TestDetailedOrderPanel : public QObject
 {
@@ -24,7 +23,13 @@ class TestDetailedOrderPanel : public QObject
         record->information = QStringLiteral("<b>bold</b> & %2");
         record->docNames = QStringLiteral("Извещение\nПроект");
         record->docUrls = QStringLiteral("http://docs.example/1\nfile:///etc/passwd");
+        record->orderSourceUri = QStringLiteral("https://source.example/42");
         return record;
+    }
+    // A label's text as it is shown: rich text read as the user reads it, plain text as it is.
+    static QString shown(const QLabel *label)
+    {
+        return label->textFormat() == Qt::RichText ? plainText(label) : label->text();
     }
     // The text of every document line, with "@" after a line that is a link.
     static QStringList documents(DetailedOrderPanel &panel)
@@ -44,25 +49,28 @@ private slots:
     void page_data()
     {
         // Paid access ("1": the subscriber's, the order's), contact names and values (one a line); then the state
-        // number, the document lines ("@" after a link), the e-mail and the site, "<a " marking a link.
-        for (const char *column : {"subscriber", "open", "names", "values", "gov", "docs", "email", "site"})
+        // number, the document lines ("@" after a link), the e-mail, the site ("<a " marking a link) and the
+        // order's source.
+        for (const char *column : {"subscriber", "open", "names", "values", "gov", "docs", "email", "site", "source"})
             QTest::addColumn<QString>(column);
         const QString site = QStringLiteral("Адрес сайта (URL)");
         const QString docs = QStringLiteral("<a href=\"http://docs.example/1\">Извещение</a>@|Проект");
         const QString none = QStringLiteral("Нет данных");
+        const QString source = QStringLiteral("https://source.example/42");
         addTextRow("closed",
-                   {"0", "0", site, "x.ru", "Доступ закрыт", "Доступ закрыт", "Доступ закрыт", "Доступ закрыт"});
+                   {"0", "0", site, "x.ru", "Доступ закрыт", "Доступ закрыт", "Доступ закрыт", "Доступ закрыт", ""});
         addTextRow("open by the order, case ignored, first wins",
                    {"0", "1", "ЭЛЕКТРОННАЯ ПОЧТА\nэлектронная почта\n" + site, "a@b.ru\nc@d.ru\nx.ru", "0173100", docs,
-                    "a@b.ru", "<a http://x.ru"});
+                    "a@b.ru", "<a http://x.ru", source});
         addTextRow("open by the subscriber, https stays",
-                   {"1", "0", site, "https://x", "0173100", docs, none, "<a https://x"});
-        addTextRow("value list ended", {"0", "1", "Факс\nЭлектронная почта", "1", "0173100", docs, none, none});
+                   {"1", "0", site, "https://x", "0173100", docs, none, "<a https://x", source});
+        addTextRow("value list ended", {"0", "1", "Факс\nЭлектронная почта", "1", "0173100", docs, none, none, source});
         addTextRow("capitals get the prefix",
-                   {"0", "1", site, "HTTP://x", "0173100", docs, none, "<a http://HTTP://x"});
+                   {"0", "1", site, "HTTP://x", "0173100", docs, none, "<a http://HTTP://x", source});
         addTextRow("no web address",
-                   {"0", "1", site, "javascript:x()", "0173100", docs, none, "http://javascript:x()"});
-        addTextRow("markup in a value", {"0", "1", "Электронная почта", "<i>x</i>", "0173100", docs, "<i>x</i>", none});
+                   {"0", "1", site, "javascript:x()", "0173100", docs, none, "http://javascript:x()", source});
+        addTextRow("markup in a value",
+                   {"0", "1", "Электронная почта", "<i>x</i>", "0173100", docs, "<i>x</i>", none, source});
     }
 
     void page()
@@ -71,8 +79,10 @@ private slots:
         QFETCH(QString, open);
         TavrelApplication::instance()->setFullAccess(subscriber == "1");
         DetailedOrderPanel panel;
-        QScopedPointer<Entity::Order> record(order(open == "1"));
-        record->docNames = QStringLiteral("Старое\nЕщё\nИ ещё"); // a page shown before, with more documents
+        // An open page shown before, with more documents and a source that is no web address.
+        QScopedPointer<Entity::Order> record(order(true));
+        record->docNames = QStringLiteral("Старое\nЕщё\nИ ещё");
+        record->orderSourceUri = QStringLiteral("ЕИС, извещение 0173100");
         panel.setOrder(record.data());
         record.reset(order(open == "1"));
         QFETCH(QString, names);
@@ -83,10 +93,8 @@ private slots:
         TavrelApplication::instance()->setFullAccess(false);
         QTEST(child<QLabel>(&panel, "lbGovNumberValue")->text(), "gov");
         QTEST(documents(panel).join('|'), "docs");
-        QLabel *email = child<QLabel>(&panel, "lbEMailValue");
-        QTextDocument document;
-        document.setHtml(email->text());
-        QTEST(email->textFormat() == Qt::RichText ? document.toPlainText() : email->text(), "email");
+        QTEST(shown(child<QLabel>(&panel, "lbEMailValue")), "email");
+        QTEST(shown(child<QLabel>(&panel, "lbOrderUrlValue")), "source");
         const QString siteText = child<QLabel>(&panel, "lbSiteUrlValue")->text();
         QFETCH(QString, site);
         if (site.startsWith(QLatin1String("<a ")))

@@ -149,30 +149,35 @@ private slots:
     void pageStrip_data()
     {
         QTest::addColumn<int>("total");
+        QTest::addColumn<int>("pageSize");
         QTest::addColumn<int>("centre");
         QTest::addColumn<QString>("links");
         QTest::addColumn<int>("centreAfter");
-        QTest::newRow("10") << 10 << 0 << "1" << 2;
-        QTest::newRow("11") << 11 << 0 << "1 2" << 2;
-        QTest::newRow("50") << 50 << 0 << "1 2 3 4 5" << 2;
-        QTest::newRow("100 at 0") << 100 << 0 << "1 2 3 4 5 6 7 ..(8) 10" << 2;
-        QTest::newRow("100 at 5") << 100 << 5 << "1 2 3 4 5 6 7 8 9 10" << 5;
-        QTest::newRow("100 at 9") << 100 << 9 << "1 2 3 ..(4) 6 7 8 9 10" << 7;
-        QTest::newRow("100 beyond") << 100 << 15 << "1 2 3 ..(4) 6 7 8 9 10" << 7;
-        QTest::newRow("200 at 0") << 200 << 0 << "1 2 3 4 5 ..(8) 12 ..(16) 20" << 2;
-        QTest::newRow("200 at 10") << 200 << 10 << "1 ..(3) 5 ..(7) 9 10 11 12 13 ..(14) 16 ..(18) 20" << 10;
-        QTest::newRow("1000 at 50") << 1000 << 50 << "1 ..(13) 25 ..(37) 49 50 51 52 53 ..(64) 76 ..(88) 100" << 50;
+        QTest::newRow("10") << 10 << 10 << 0 << "1" << 2;
+        QTest::newRow("11") << 11 << 10 << 0 << "1 2" << 2;
+        QTest::newRow("50") << 50 << 10 << 0 << "1 2 3 4 5" << 2;
+        QTest::newRow("100 at 0") << 100 << 10 << 0 << "1 2 3 4 5 6 7 ..(8) 10" << 2;
+        QTest::newRow("100 at 5") << 100 << 10 << 5 << "1 2 3 4 5 6 7 8 9 10" << 5;
+        QTest::newRow("100 at 9") << 100 << 10 << 9 << "1 2 3 ..(4) 6 7 8 9 10" << 7;
+        QTest::newRow("100 beyond") << 100 << 10 << 15 << "1 2 3 ..(4) 6 7 8 9 10" << 7;
+        QTest::newRow("200 at 0") << 200 << 10 << 0 << "1 2 3 4 5 ..(8) 12 ..(16) 20" << 2;
+        QTest::newRow("200 at 10") << 200 << 10 << 10 << "1 ..(3) 5 ..(7) 9 10 11 12 13 ..(14) 16 ..(18) 20" << 10;
+        QTest::newRow("1000 at 50") << 1000 << 10 << 50 << "1 ..(13) 25 ..(37) 49 50 51 52 53 ..(64) 76 ..(88) 100"
+                                    << 50;
+        // A page size of 0 counts as 1.
+        QTest::newRow("5, page size 0") << 5 << 0 << 0 << "1 2 3 4 5" << 2;
     }
     void pageStrip()
     {
         QFETCH(int, total);
+        QFETCH(int, pageSize);
         QFETCH(int, centre);
         OrdersResultPanel panel;
         // The rebuild does not run the event loop: a queued call stays queued.
         bool delivered = false;
         QMetaObject::invokeMethod(
             &panel, [&delivered] { delivered = true; }, Qt::QueuedConnection);
-        panel.setPagesInfo(centre, total, 10, centre);
+        panel.setPagesInfo(centre, total, pageSize, centre);
         QVERIFY(!delivered);
         QStringList links;
         for (QLabel *link : panel.pagerItems()) {
@@ -248,6 +253,43 @@ private slots:
             paginator.panel.resize(width, 600);
         QTRY_COMPARE(resets.count(), 1);
         QCOMPARE(paginator.model.rowWidth, paginator.panel.tableView()->width() - 20);
+    }
+
+    // Rows come back from the delegate's spare pool after a page of long names, or at another width:
+    // each is as tall as a row built afresh for the same order.
+    void reusedRowsAreSizedAfresh_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::newRow("paging back") << 0;
+        QTest::newRow("narrower") << 700;
+    }
+    void reusedRowsAreSizedAfresh()
+    {
+        for (qint64 id = 1; id <= 20; ++id) {
+            Entity::Order *order = realisticOrder(id, Entity::OrderList::New, QDateTime::currentDateTimeUtc());
+            if (id > 10)
+                order->name = order->name.repeated(8);
+            store(order);
+        }
+        ViewOrdersPaginator paginator;
+        QVERIFY(fixture.load(paginator));
+        paginator.setPage(1);
+        QFETCH(int, width);
+        if (width > 0) {
+            paginator.panel.resize(width, 700);
+            paginator.panel.refreshColumnSize();
+        } else {
+            paginator.setPage(0);
+        }
+        QWidget *viewport = paginator.panel.tableView()->viewport();
+        HTMLDelegate freshDelegate;
+        freshDelegate.model = &paginator.model;
+        for (int r = 0; r < paginator.model.rowCount(); ++r) {
+            const int reused = paginator.model.rowSizes.at(r).height();
+            QScopedPointer<QWidget> fresh(
+                freshDelegate.createEditor(viewport, QStyleOptionViewItem(), paginator.model.index(r, 0)));
+            QCOMPARE(reused, fresh->height());
+        }
     }
 
     void sparseStore_data()

@@ -8,9 +8,12 @@
 #include "vieworderspaginator.h"
 #include "viewsfixture.h"
 
+#include <QKeySequence>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTableView>
+
+#include <algorithm>
 
 using IdList = QList<qint64>;
 
@@ -118,6 +121,65 @@ private slots:
         QVERIFY(!paginator.collection.orders.value(10));
     }
 
+    // A new search that finds one order, asked for while a long result is shown; the user pages the old
+    // result (0: a click on its "2", else a key) before the new search's first page has come.
+    void pagingWhileANewSearchWaits_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("key");
+        for (int mode : {3, 4}) {
+            const QByteArray search = mode == 3 ? "text search" : "filter search";
+            QTest::newRow((search + ", page link").constData()) << mode << 0;
+            QTest::newRow((search + ", End").constData()) << mode << int(Qt::Key_End);
+        }
+    }
+    void pagingWhileANewSearchWaits()
+    {
+        ViewOrdersPaginator paginator;
+        paginator.mode = 3;
+        paginator.searchArea = QStringLiteral("CURRENT_ORDERS");
+        QVERIFY(load(paginator, true));
+        QVERIFY(paginator.pageCount() > 2);
+
+        const QList<LocalServiceData::Order> &orders = fixture.service()->data().orders();
+        const auto hit = std::find_if(orders.cbegin(), orders.cend(), [](const LocalServiceData::Order &order) {
+            return order.closingTime > QDateTime::currentDateTimeUtc();
+        });
+        QVERIFY(hit != orders.cend());
+        const QString words = hit->name + QLatin1Char(' ') + hit->customerFullName;
+        Entity::Filter filter;
+        filter.resetSearchCriteria();
+        filter.wordSerch = words;
+        filter.allWordsRequired = true;
+        filter.withMorphology = false;
+        QFETCH(int, mode);
+        paginator.mode = mode;
+        paginator.searchText = words;
+        paginator.wordsRequired = true;
+        paginator.filter = &filter;
+        fixture.service()->addFault(LocalServiceFault::delay(300).onPage(1));
+
+        QSignalSpy finished(&paginator, &ViewOrdersPaginator::loadingFinished);
+        paginator.requestNewOrders();
+        QFETCH(int, key);
+        QTableView *table = paginator.panel.tableView();
+        if (key) {
+            table->setCurrentIndex(paginator.model.index(0, 0));
+            QTest::keyClick(table, Qt::Key(key));
+        } else {
+            emit paginator.panel.pagerItems().at(1)->linkActivated(QStringLiteral("1"));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+        QVERIFY(paginator.lastLoadSucceeded());
+        QVERIFY(!paginator.isLoading());
+        QVERIFY(!paginator.loadingLabel);
+        QCOMPARE(paginator.pageCount(), 1);
+        QCOMPARE(paginator.currentPage(), 0);
+        QCOMPARE(pages(paginator)->currentPage, 0);
+        QVERIFY(ids(paginator).contains(hit->id));
+        QCOMPARE(paginator.panel.pagerItems().size(), 1);
+    }
+
     void failuresShowOneBoxPerSeries()
     {
         fixture.service()->addFault(LocalServiceFault::failPage(3));
@@ -179,7 +241,20 @@ private slots:
         }
     }
 
-    void emptyServerListIgnoresPagingKeys()
+    // An empty server list: a paging key keeps the view's own meaning (with no current cell, the view
+    // makes one current) and a page asked for is bounded to the list. The download is not reset and
+    // no overlay stays up.
+    void emptyServerListIgnoresPaging_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("page");
+        for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Up, Qt::Key_PageUp, Qt::Key_Home, Qt::Key_End, Qt::Key_Right,
+                                  Qt::Key_Down, Qt::Key_PageDown})
+            QTest::newRow(qPrintable(QKeySequence(key).toString())) << int(key) << 0;
+        for (const int page : {-1, 5})
+            QTest::newRow(qPrintable(QStringLiteral("page %1").arg(page))) << 0 << page;
+    }
+    void emptyServerListIgnoresPaging()
     {
         ViewOrdersPaginator paginator;
         paginator.mode = 3;
@@ -187,11 +262,32 @@ private slots:
         paginator.searchText = QStringLiteral("qqqzzzxxx");
         QVERIFY(load(paginator, true));
         QCOMPARE(paginator.pageCount(), 0);
-        paginator.panel.tableView()->setCurrentIndex(paginator.model.index(0, 0));
-        QTest::keyClick(paginator.panel.tableView(), Qt::Key_End);
+        QFETCH(int, key);
+        QFETCH(int, page);
+        QTableView *table = paginator.panel.tableView();
+        if (key) {
+            QVERIFY(!table->currentIndex().isValid());
+            QTest::keyClick(table, Qt::Key(key));
+            QVERIFY(table->currentIndex().isValid());
+        } else {
+            paginator.setPage(page);
+        }
         QVERIFY(!paginator.loadingLabel);
         QCOMPARE(pages(paginator)->currentPage, 0);
         QCOMPARE(paginator.currentPage(), 0);
+    }
+
+    // A service that announces more orders than a list can hold: the list is cut to the largest one.
+    void hugeServerTotalIsCapped()
+    {
+        fixture.service()->addFault(LocalServiceFault::orderCount(2147483647));
+        ViewOrdersPaginator paginator;
+        paginator.mode = 3;
+        paginator.searchArea = QStringLiteral("CURRENT_ORDERS");
+        QVERIFY(load(paginator));
+        QVERIFY(paginator.lastLoadSucceeded());
+        QCOMPARE(paginator.collection.count(), int(ViewOrdersPaginator::MaxServerTotal));
+        QCOMPARE(paginator.collection.ids.count, int(ViewOrdersPaginator::MaxServerTotal));
     }
 
     void deleteAll_data()
@@ -268,9 +364,20 @@ private slots:
         // checker watches).
         paginator.setPage(1);
         QTRY_VERIFY_WITH_TIMEOUT(paginator.collection.orders.value(10), 15000);
+        const QVariant secondPage = pages(paginator)->pageRequest(1)->result.value(KEY_ORDERS);
         Entity::Order *first = paginator.collection.orders.value(0);
         paginator.setPage(0);
         QVERIFY(paginator.collection.orders.value(0) != first);
+        QCOMPARE(paginator.collection.orders.map.size(), 20);
+        // The service's list has moved on: page 0 now brings the orders of page 1. The records they
+        // land on are freed once, and page 1 keeps its own.
+        Entity::Order *second = paginator.collection.orders.value(10);
+        NetworkRequestContext moved;
+        moved.result.insert(KEY_ORDERS, secondPage);
+        paginator.reload(pages(paginator), &moved);
+        QCOMPARE(paginator.collection.orders.value(10), second);
+        QCOMPARE(paginator.collection.orders.value(0)->id, second->id);
+        QCOMPARE(paginator.collection.ids.value(0), second->id);
         QCOMPARE(paginator.collection.orders.map.size(), 20);
     }
 };

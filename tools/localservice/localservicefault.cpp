@@ -101,6 +101,11 @@ LocalServiceFault LocalServiceFault::dictionaryWithTwoLists()
     return make(DictionaryWithTwoLists);
 }
 
+LocalServiceFault LocalServiceFault::orderCount(int count)
+{
+    return make(OrderCount, count);
+}
+
 LocalServiceFault &LocalServiceFault::onPath(const QString &requestPath)
 {
     path = requestPath;

@@ -34,7 +34,8 @@ public:
         FailPage, // HTTP 500 with Result E_SERVER for a page request whose "Page" is `value`
         ExtraHeader, // add the reply header `text` ("Name: value"), e.g. a Cache-Control
         DictionaryWithoutList, // a dictionary reply with Result S_OK but no list element
-        DictionaryWithTwoLists // a dictionary reply with Result S_OK and the list element twice
+        DictionaryWithTwoLists, // a dictionary reply with Result S_OK and the list element twice
+        OrderCount // an order list's "Count" says `value`, whatever the list holds
     };
 
     Kind kind = Delay;
@@ -69,6 +70,7 @@ public:
     static LocalServiceFault extraHeader(const QByteArray &name, const QByteArray &value);
     static LocalServiceFault dictionaryWithoutList();
     static LocalServiceFault dictionaryWithTwoLists();
+    static LocalServiceFault orderCount(int count);
 
     LocalServiceFault &onPath(const QString &requestPath);
     LocalServiceFault &onMethod(const QByteArray &requestMethod);

@@ -114,6 +114,14 @@ void LocalServiceFaults::applyToReply(const QList<LocalServiceFault> &fired, Loc
         case LocalServiceFault::DorvaltMarker:
             body.insert(rootContentStart(body), "&Dorvalt");
             break;
+        case LocalServiceFault::OrderCount: {
+            const QByteArray startTag = "<Count>";
+            const int from = body.indexOf(startTag);
+            const int to = body.indexOf("</Count>", from);
+            if (from >= 0 && to > from)
+                body.replace(from + startTag.size(), to - from - startTag.size(), QByteArray::number(fault.value));
+            break;
+        }
         default:
             break;
         }
