@@ -603,8 +603,9 @@ private slots:
         TavrelApplication *app = TavrelApplication::instance();
         app->authorizationForm = &loginForm;
         MainWindow *window = fixture.window.get();
+        // The form up and the window hidden, while a balloon of the session is still shown.
         window->hide();
-        loginForm.show(); // from now on it hears the engine's answers, as after start-up
+        loginForm.show(); // from now on the form also hears the engine's answers, as after start-up
         QTest::mousePress(app->baloonSet.baloons.first(), Qt::LeftButton);
         QVERIFY(QTest::qWaitForWindowActive(&loginForm));
         QVERIFY(!window->isVisible());
