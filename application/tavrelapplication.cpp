@@ -283,23 +283,29 @@ void TavrelApplication::setTrayVisible(bool visible)
     }
 }
 
+void TavrelApplication::bringToFront(QWidget *window)
+{
+    window->show();
+    // Only the minimised flag goes: a window that was maximised comes back maximised.
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->raise();
+    window->activateWindow();
+}
+
+bool TavrelApplication::raiseLoginForm()
+{
+    if (!authorizationForm || !authorizationForm->isVisible())
+        return false;
+    authorizationForm->setFocus(Qt::ActiveWindowFocusReason);
+    bringToFront(authorizationForm);
+    return true;
+}
+
 void TavrelApplication::trayActivated()
 {
-    if (!authorizationForm)
+    if (!authorizationForm || raiseLoginForm() || !mainWindow)
         return;
-    if (authorizationForm->isVisible()) {
-        authorizationForm->setFocus(Qt::ActiveWindowFocusReason);
-        authorizationForm->raise();
-        authorizationForm->setWindowState(Qt::WindowActive);
-        authorizationForm->activateWindow();
-        return;
-    }
-    if (!mainWindow)
-        return;
-    mainWindow->show();
-    mainWindow->setWindowState(Qt::WindowActive);
-    mainWindow->raise();
-    mainWindow->activateWindow();
+    bringToFront(mainWindow);
 }
 
 void TavrelApplication::fullAccessChanged()

@@ -55,6 +55,13 @@ public:
     // Test seam: forgets the version status seen so far and closes the dialog.
     void resetVersionCheckForTesting();
 
+    // Shows a top-level window, brings it back from minimised (still maximised or full screen when it
+    // was), raises it and makes it the active window.
+    static void bringToFront(QWidget *window);
+    // While nobody is logged in the login form is the one window that may come up: brings it to the
+    // front when it is shown, and says whether it was.
+    bool raiseLoginForm();
+
     QPointer<MainWindow> mainWindow;
     QPointer<AuthorizationForm> authorizationForm;
     QPointer<ProxySettingsWidget> proxySettingsWidget;

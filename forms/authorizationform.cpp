@@ -272,8 +272,12 @@ void AuthorizationForm::authorizationReceived(NetworkRequestContext *sender)
         return;
     }
 
-    if (app && app->mainWindow)
-        app->mainWindow->hide();
+    // Nobody is logged in now: the balloons, which lead into the main window, go with it.
+    if (app) {
+        app->baloonSet.clear();
+        if (app->mainWindow)
+            app->mainWindow->hide();
+    }
     show();
     focusLogin();
     if (code == E_INVALID_USERNAME_OR_PASSWORD)

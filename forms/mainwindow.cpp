@@ -107,8 +107,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&favouritesPaginator, &ViewOrdersPaginator::dbCounterChanged, this,
             &MainWindow::refreshFavouriteLabelState);
     connect(&detailPanel, &DetailedOrderPanel::favouriteChanged, this, &MainWindow::refreshFavouriteLabelState);
-    for (ViewOrdersPaginator *list :
-         {&favouritesPaginator, &searchResultsPaginator, &viewedPaginator, &newOrdersPaginator})
+    for (ViewOrdersPaginator *list : {&favouritesPaginator, &searchResultsPaginator, &advancedResultsPaginator,
+                                      &viewedPaginator, &newOrdersPaginator})
         connect(list, &ViewOrdersPaginator::favouriteCountChanged, this, &MainWindow::refreshFavouriteLabelState);
     connect(detailPanel.ui->lbBackLabel, &QLabel::linkActivated, this, &MainWindow::orderReadBackPress);
     for (ViewOrdersPaginator *list : {&newOrdersPaginator, &viewedPaginator, &favouritesPaginator})
@@ -726,6 +726,9 @@ void MainWindow::setCounterBadge(QLabel *label, bool selected)
     const QRect old = label->geometry();
     const int newWidth = wide ? WIDE_BADGE_WIDTH : counterBadgeWidth;
     label->setGeometry(old.right() + 1 - newWidth, old.y(), newWidth, old.height());
+    // A badge that shows its number is read out with it, the description naming its list; only an
+    // empty badge takes the list's name as its own.
+    label->setAccessibleName(label->text().isEmpty() ? label->accessibleDescription() : QString());
 }
 
 void MainWindow::showBaloon(const QString &title, const QString &text)
@@ -735,8 +738,19 @@ void MainWindow::showBaloon(const QString &title, const QString &text)
         return;
     auto *baloon = new ToolTipBaloon(nullptr);
     baloon->setTexts(title, text);
-    connect(baloon, &ToolTipBaloon::clicked, this, &MainWindow::newTasksClick);
+    connect(baloon, &ToolTipBaloon::clicked, this, &MainWindow::baloonClicked);
     app->baloonSet.addBaloon(baloon);
+}
+
+void MainWindow::baloonClicked()
+{
+    // A balloon left over from a session that has ended leads to the login form, never past it.
+    TavrelApplication *app = TavrelApplication::instance();
+    if (app && app->raiseLoginForm())
+        return;
+    // The window may be minimised or in the tray: the new orders must come into view with it.
+    TavrelApplication::bringToFront(this);
+    showPage(NewOrdersPage);
 }
 
 void MainWindow::refreshNewTasksLabelState(bool noCounter, bool received)
@@ -782,8 +796,6 @@ void MainWindow::refreshNewTasksLabelState(bool noCounter, bool received)
         welcomePanel.message.clear();
     }
     ui->lbNewOrderCounter->setText(counter);
-    ui->lbNewOrderCounter->setAccessibleName(counter.isEmpty() ? tr("Новые заявки")
-                                                               : tr("Новые заявки: %1").arg(counter));
     welcomePanel.retranslateUi(counter);
     setCounterBadge(ui->lbNewOrderCounter, currentPageId == NewOrdersPage);
     newOrdersPaginator.setTitle(counter);
@@ -817,7 +829,6 @@ void MainWindow::refreshFavouriteLabelState()
     const int count = favouritesCount();
     const QString text = favouritesCounterKnown ? QString::number(count) : QString();
     ui->lbFavouriteCount->setText(text);
-    ui->lbFavouriteCount->setAccessibleName(text.isEmpty() ? tr("Избранное") : tr("Избранное: %1").arg(text));
     setCounterBadge(ui->lbFavouriteCount, currentPageId == FavouritesPage);
     favouritesPaginator.setTitle(text);
 }

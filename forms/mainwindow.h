@@ -148,6 +148,7 @@ private:
     void enterOrderPage();
     void enterAdvancedSearch();
     void showBaloon(const QString &title, const QString &text);
+    void baloonClicked();
 
     Ui::MainWindow *ui;
     QPoint dragOffset;

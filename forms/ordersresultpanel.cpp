@@ -51,7 +51,8 @@ OrdersResultPanel::OrdersResultPanel(QWidget *parent)
 
     titleTemplate = ui->lblListName->text();
     ui->wgDeleteAllStub->hide();
-    ui->lblListName->setAccessibleName(tr("Список заявок"));
+    // The title is read out as shown (the list's name and its count); the description says what it is.
+    ui->lblListName->setAccessibleDescription(tr("Список заявок"));
     table->setAccessibleName(tr("Заявки"));
     refreshTopLine();
 }
@@ -371,7 +372,8 @@ QLabel *OrdersResultPanel::createPagerItem(QWidget *parent, QPoint &position, in
     link->show();
     position.rx() += link->width();
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    link->setAccessibleName(tr("Страница %1").arg(page + 1));
+    // Read out as shown ("5", ".."); the description tells which page a link leads to.
+    link->setAccessibleDescription(tr("Страница %1").arg(page + 1));
     if (page == currentPage)
         setPagerItemCurrent(link);
     else

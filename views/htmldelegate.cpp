@@ -152,7 +152,6 @@ QWidget *HTMLDelegate::createOrderRow(QWidget *parent, int r) const
     } else {
         ui->lbGotoSite->clear();
     }
-    ui->lbOrderTableName->setAccessibleName(order->name);
     ui->lbGotoSite->setAccessibleName(QCoreApplication::translate("HTMLDelegate", "Заявка на сайте"));
     ui->lbFavourite->setAccessibleName(favourite && favourite->state != Entity::FavouriteItemList::Deleted
                                            ? QCoreApplication::translate("HTMLDelegate", "Убрать из избранного")

@@ -29,7 +29,7 @@ inline QString plainText(const QLabel *label)
 }
 
 // What a screen reader calls a control: its accessible name, else the text of the label it is the
-// buddy of, else (a button) its own text.
+// buddy of, else (a button or a label) its own text.
 inline QString spokenName(QWidget *control)
 {
     if (!control->accessibleName().isEmpty())
@@ -40,7 +40,8 @@ inline QString spokenName(QWidget *control)
     const auto labels = accessible->relations(QAccessible::Label);
     if (!labels.isEmpty())
         return labels.first().first->text(QAccessible::Name);
-    return qobject_cast<QAbstractButton *>(control) ? accessible->text(QAccessible::Name) : QString();
+    const bool ownText = qobject_cast<QAbstractButton *>(control) || qobject_cast<QLabel *>(control);
+    return ownText ? accessible->text(QAccessible::Name) : QString();
 }
 
 // The controls of a window, not hidden in it, that a screen reader could not name.
@@ -57,6 +58,22 @@ inline QStringList unnamedControls(QWidget *window)
             unnamed << control->objectName();
     }
     return unnamed;
+}
+
+// The labels of a window, not hidden in it, that show text but are not read out with it: a name of
+// their own would hide what the user sees. Pictures in a label are no text.
+inline QStringList misnamedLabels(QWidget *window)
+{
+    auto words = [](QString text) { return text.remove(QChar::ObjectReplacementCharacter).simplified(); };
+    QStringList misnamed;
+    for (QLabel *label : window->findChildren<QLabel *>()) {
+        const Qt::TextFormat format = label->textFormat();
+        const bool rich = format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(label->text()));
+        const QString shown = words(rich ? plainText(label) : label->text());
+        if (label->isVisibleTo(window) && !shown.isEmpty() && words(spokenName(label)) != shown)
+            misnamed << label->objectName();
+    }
+    return misnamed;
 }
 
 // One row of a data table whose columns are all texts (clang-format would give every literal a line).

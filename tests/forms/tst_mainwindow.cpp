@@ -1,6 +1,8 @@
 #include "appsettings.h"
+#include "authorizationform.h"
 #include "formtesthelpers.h"
 #include "messageboxdriver.h"
+#include "ordertablerow.h"
 #include "soundplayer.h"
 #include "synctasktype.h"
 #include "testapplication.h"
@@ -408,18 +410,26 @@ private slots:
         first->hide();
         QVERIFY(!first->filtersPage()->hasPendingChanges());
         first->show();
-        QCoreApplication::postEvent(
-            child<QWidget>(first.get(), "shadowLeft"),
-            new QMouseEvent(QEvent::MouseMove, QPointF(1, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier));
+        // The pointer moves over another window while the last of the window's members goes: the
+        // application's filters see that move, and the window, its form gone, must be none of them.
+        QWidget other;
+        other.setMouseTracking(true);
+        EventCounter moves(QEvent::MouseMove);
+        other.installEventFilter(&moves);
+        connect(first->searchHeader(), &QObject::destroyed, &other, [&other] {
+            QMouseEvent move(QEvent::MouseMove, QPointF(1, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(&other, &move);
+        });
         first.reset();
-        QCoreApplication::processEvents();
+        QCOMPARE(moves.count, 1);
         QTRY_COMPARE(tasks(SyncTaskType::FavouritesListener), before);
         MainWindow second;
         second.show();
         QTRY_VERIFY_WITH_TIMEOUT(!child<QLabel>(&second, "lbNewOrderCounter")->text().isEmpty(), 20000);
     }
 
-    void twoLinksShareOneLogin()
+    // Two links share one web login; the session goes into the links percent-encoded.
+    void twoLinksShareOneLoginAndCarryTheSessionEncoded()
     {
         QVERIFY(fixture.openWindow());
         const QString before = session();
@@ -430,10 +440,13 @@ private slots:
         QVERIFY(fixture.service()->requests(URL_LOGIN).size() == 1 && session() != before);
         QCOMPARE(browser.urls,
                  QList<QUrl>({baseUrl() + "/me?session=" + session(), baseUrl() + "/bills?session=" + session()}));
-        // Quotes and ampersands of a session stay inside the link's attribute.
+        // Ampersands, quotes and angle brackets of a session arrive as percent escapes, so nothing of it
+        // can end the link's attribute, and the address decodes back to the session.
         fixture.engine->setSessionCookie("a&b=\"c\"<d>");
         fixture.window->hide();
         fixture.window->show();
+        QVERIFY(
+            child<QLabel>(fixture.window.get(), "linkMyProfile")->text().contains("session=a%26b%3D%22c%22%3Cd%3E\""));
         QCOMPARE(QUrlQuery(QUrl(href("linkMyProfile"))).queryItemValue("session", QUrl::FullyDecoded), session());
     }
 
@@ -489,7 +502,7 @@ private slots:
         QCOMPARE(balloons(), QStringList("Есть новые заявки|Всего: 5"));
         QVERIFY(SoundPlayer::recorded().isEmpty());
         QCOMPARE(TavrelApplication::instance()->trayIcon.toolTip(), QStringLiteral("Таврел.\nНовых заявок: 5"));
-        QCOMPARE(badge()->accessibleName(), QStringLiteral("Новые заявки: 5"));
+        QVERIFY(spokenName(badge()) == "5" && badge()->accessibleDescription() == "Новые заявки");
         QTRY_COMPARE(child<QLabel>(fixture.window.get(), "lbFavouriteCount")->text(), QStringLiteral("0"));
 
         // Showing again announces what is stored at once, before any delivery.
@@ -538,6 +551,126 @@ private slots:
             QVERIFY(badge()->styleSheet().contains(page == 2 ? "number-shape-1-2x.png" : "number-shape-2-2x.png"));
             QCOMPARE(badge()->styleSheet().startsWith(QStringLiteral("color : white")), page == 2);
         }
+    }
+
+    // The tray icon and a balloon bring the window back from minimised or from the tray as it was,
+    // maximised or not, raised and active; a balloon shows the new orders.
+    void bringingTheWindowUp_data()
+    {
+        QTest::addColumn<bool>("byBalloon");
+        QTest::addColumn<bool>("maximised");
+        QTest::addColumn<bool>("inTray");
+        QTest::newRow("tray, minimised") << false << false << false;
+        QTest::newRow("tray, minimised when maximised") << false << true << false;
+        QTest::newRow("balloon, minimised") << true << false << false;
+        QTest::newRow("balloon, minimised when maximised") << true << true << false;
+        QTest::newRow("balloon, in the tray") << true << false << true;
+    }
+    void bringingTheWindowUp()
+    {
+        QFETCH(bool, byBalloon);
+        QFETCH(bool, maximised);
+        QFETCH(bool, inTray);
+        QVERIFY(startWithOrders(1));
+        AuthorizationForm loginForm; // hidden: the user is logged in
+        TavrelApplication *app = TavrelApplication::instance();
+        app->authorizationForm = &loginForm;
+        MainWindow *window = fixture.window.get();
+        if (maximised)
+            QTest::mouseClick(child<QPushButton>(window->searchHeader(), "pushButtonMaximize"), Qt::LeftButton);
+        if (inTray)
+            window->hide();
+        else
+            QTest::mouseClick(child<QPushButton>(window->searchHeader(), "pushButtonMinimize"), Qt::LeftButton);
+        QVERIFY(window->isMinimized() != inTray);
+
+        if (byBalloon)
+            QTest::mousePress(app->baloonSet.baloons.first(), Qt::LeftButton);
+        else
+            app->trayActivated();
+        QCOMPARE(window->windowState() & ~Qt::WindowActive, maximised ? Qt::WindowMaximized : Qt::WindowNoState);
+        QVERIFY(window->isVisible() && QTest::qWaitForWindowActive(window));
+        QCOMPARE(child<QPushButton>(window->searchHeader(), "pushButtonRestore")->isVisible(), maximised);
+        QCOMPARE(window->currentPage(), byBalloon ? 2 : 1);
+    }
+
+    // When the service refuses the session the login form takes over: the balloons go with the window,
+    // and a balloon still up leads to the form, never past it.
+    void loginFormTakesOver()
+    {
+        QVERIFY(startWithOrders(1));
+        AuthorizationForm loginForm;
+        TavrelApplication *app = TavrelApplication::instance();
+        app->authorizationForm = &loginForm;
+        MainWindow *window = fixture.window.get();
+        // The form up and the window hidden, while a balloon of the session is still shown.
+        window->hide();
+        loginForm.show(); // from now on the form also hears the engine's answers, as after start-up
+        QTest::mousePress(app->baloonSet.baloons.first(), Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowActive(&loginForm));
+        QVERIFY(!window->isVisible());
+
+        loginForm.hide();
+        clearBalloons();
+        window->show();
+        QCOMPARE(balloons(), QStringList("Есть новые заявки|Всего: 1"));
+        fixture.service()->setPassword(fixture.engine->currentLogin(), QStringLiteral("changed elsewhere"));
+        fixture.service()->expireAllSessions();
+        fixture.engine->newOrdersNow();
+        QTRY_VERIFY_WITH_TIMEOUT(loginForm.isVisible(), 20000);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(balloons(), QStringList());
+        loginForm.hide(); // closing it would end the event loop
+    }
+
+    // A star on a row of any list counts in the favourites badge at once.
+    void starCountsInTheBadge_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::newRow("new orders") << 2;
+        QTest::newRow("search results") << 5;
+        QTest::newRow("advanced search results") << 10;
+    }
+    void starCountsInTheBadge()
+    {
+        QFETCH(int, page);
+        QVERIFY(startWithOrders(1));
+        MainWindow *window = fixture.window.get();
+        QLabel *favourites = child<QLabel>(window, "lbFavouriteCount");
+        QTRY_COMPARE(favourites->text(), QStringLiteral("0"));
+        if (page == 2) {
+            emit child<QLabel>(window, "linkNewTasks")->linkActivated(QString());
+        } else if (page == 5) {
+            QTest::mouseClick(child<QPushButton>(window->searchHeader(), "buttonSearch"), Qt::LeftButton);
+        } else {
+            QTest::mouseClick(child<QPushButton>(window->searchHeader(), "buttonSearchExtended"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(window->advancedSearch(), "btnResultShow"), Qt::LeftButton);
+        }
+        ViewOrdersPaginator *list = window->paginator(page);
+        OrderTableRow *row = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT(window->currentPage() == page && !list->isLoading()
+                                     && (row = list->panel.findChild<OrderTableRow *>(QStringLiteral("0"))),
+                                 20000);
+        emit child<QLabel>(row, "lbFavourite")->linkActivated(LINK_FAVOURITE_ADD);
+        QCOMPARE(favourites->text(), QStringLiteral("1"));
+    }
+
+    // A screen reader reads a label as it shows it: the title of the list shown with its count, the
+    // account; a word of context is the description. Only a label without text has a name of its own.
+    void labelsAreReadAsShown()
+    {
+        QVERIFY(startWithOrders(5));
+        MainWindow *window = fixture.window.get();
+        QLabel *link = child<QLabel>(window, "linkNewTasks");
+        QTest::mouseClick(link, Qt::LeftButton, Qt::NoModifier, QPoint(5, link->height() / 2));
+        QTRY_VERIFY(window->currentPage() == 2 && !window->paginator(2)->isLoading());
+        QLabel *title = child<QLabel>(&window->paginator(2)->panel, "lblListName");
+        QCOMPARE(spokenName(title), QStringLiteral("Новые заявки (5)"));
+        QLabel *account = child<QLabel>(window, "lbUserName");
+        QVERIFY(!account->text().isEmpty());
+        QCOMPARE(spokenName(account), account->text());
+        QCOMPARE(misnamedLabels(window), QStringList());
+        QCOMPARE(unnamedControls(window), QStringList());
     }
 
     void balloonsStackInTheCornerWithoutTakingTheFocus()
