@@ -239,8 +239,9 @@ private slots:
         bool postponed = false;
         QTimer::singleShot(200, [&] {
             fixture.engine->processTasks();
-            // A synchronization that went on has run; a postponed one waits for the next tick.
-            postponed = !fixture.engine->findTask(SyncTaskType::FiltersSync)->hasRun();
+            // A synchronization let through takes up the user's "Сохранить" (the button goes disabled); a
+            // postponed one leaves it waiting.
+            postponed = child<QPushButton>(&panel, "btnSave")->isEnabled();
             if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
                 dialog->reject();
         });
@@ -398,7 +399,7 @@ private slots:
         const Entity::Filter *shownAtNotice = nullptr;
         QTimer::singleShot(0, [&] {
             auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            const auto close = qScopeGuard([dialog] { dialog->reject(); });
+            const auto close = qScopeGuard([dialog] { dialog->accept(); });
             QTRY_VERIFY_WITH_TIMEOUT(notices.count(KEY_NOTIFY_AFTER_SYNC) > 0, 10000);
             shownAtNotice = panel.currentFilter();
         });
