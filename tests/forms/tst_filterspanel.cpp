@@ -385,7 +385,7 @@ private slots:
     void noticeDuringADialog()
     {
         QFETCH(QString, button);
-        fixture.service()->addFault(LocalServiceFault::delay(1000).onPath(URL_SUBSCRIPTION_UPDATE).once());
+        fixture.service()->addFault(LocalServiceFault::delay(2000).onPath(URL_SUBSCRIPTION_UPDATE).once());
         FiltersPanel panel;
         const auto hidden = hiddenAtEnd(panel);
         storeAndShow(panel, {QStringLiteral("alpha")});
