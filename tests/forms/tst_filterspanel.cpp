@@ -317,7 +317,8 @@ private slots:
     }
 
     // A reload a notice brings keeps what the user has in front of them: the filter picked last, found
-    // again by its server id before its local id, and the text being typed.
+    // again by its server id before its local id, and by that before its display order (both filters have
+    // 0), and the text being typed.
     void reloadKeepsWhatTheUserSees_data()
     {
         QTest::addColumn<QString>("action");
