@@ -18,6 +18,8 @@
 #include <QMessageLogger>
 #include <QShowEvent>
 
+#include <algorithm>
+
 namespace {
 
 TavrelSynchronization *engine()
@@ -154,9 +156,16 @@ void FiltersPanel::saveChanges()
     }
     if (!advancedMode) {
         TavrelSynchronization *sync = engine();
-        // A refused write keeps everything, Deleted records included, for the next trigger.
-        if (!sync || !sync->filterChanged(Entity::FilterList(*workingList)))
+        // A refused write keeps everything, Deleted records included, for the next trigger. The list
+        // read for one subscriber is never stored for another.
+        if (!sync || (!listLogin.isEmpty() && sync->currentLogin() != listLogin)
+            || !sync->filterChanged(Entity::FilterList(*workingList)))
             return;
+        if (leftUnsaved) {
+            // The page was left while the edits could not be stored: they go out as leaving sends them.
+            leftUnsaved = false;
+            syncReloadAllowed = true;
+        }
     }
     removeDeletedFilters();
     modified = false;
@@ -272,13 +281,19 @@ void FiltersPanel::readFiltersFromDatabase(bool fromDatabase)
     rememberedLocalId = rememberedId = rememberedDisplayOrder = -1;
 
     // Edits a refused write left pending stay in memory; the list is read again once they are stored.
+    // Those of a subscriber who has given way to another are dropped: they belong to nobody here.
     TavrelDataBaseQuery *db = databaseQuery();
     TavrelSynchronization *sync = engine();
-    if (fromDatabase && !modified && db && sync) {
+    const QString login = sync ? sync->currentLogin() : QString();
+    const bool othersList = !login.isEmpty() && !listLogin.isEmpty() && login != listLogin;
+    if (fromDatabase && (!modified || othersList) && db && sync) {
         workingList->clear();
-        Entity::FilterList stored = db->filters(sync->currentLogin());
+        Entity::FilterList stored = db->filters(login);
         workingList->items = stored.items;
         stored.items.clear();
+        listLogin = login;
+        modified = leftUnsaved = false;
+        saveTimer.stop();
     }
     removeDeletedFilters();
     reloadFilters(workingList, false);
@@ -363,6 +378,7 @@ void FiltersPanel::newFiltersEvent(QObject *source)
             notice->result.insert(KEY_DELAY_SYNC, QVariant());
         return;
     }
+    adoptStoredIds();
     if (isVisible() && !reloadAfterShow && !reloadAfterSync)
         return;
     if (modalDepth > 0) {
@@ -375,32 +391,41 @@ void FiltersPanel::newFiltersEvent(QObject *source)
     reloadAfterNotice();
 }
 
-void FiltersPanel::reloadAfterNotice()
+void FiltersPanel::adoptStoredIds()
 {
+    // A push may have given a record its server id since it was read, whether or not the panel saw the
+    // synchronization start: written back as it is, the record would make the service create the filter
+    // a second time, and an edit of it would keep it New.
+    const auto unsynced = [](const Entity::Filter *filter) {
+        return filter->localId >= 0 && (filter->changed || filter->id < 0 || filter->state == Entity::FilterList::New);
+    };
     TavrelDataBaseQuery *db = databaseQuery();
     TavrelSynchronization *sync = engine();
-    if (modified && db && sync) {
-        // A push may have given a record its server id since it was read: written back as it is, the
-        // record would make the service create the filter a second time.
-        Entity::FilterList stored = db->filters(sync->currentLogin());
-        for (Entity::Filter *filter : qAsConst(workingList->items)) {
-            if (!filter->changed || filter->localId < 0)
+    if (!db || !sync || std::none_of(workingList->items.cbegin(), workingList->items.cend(), unsynced))
+        return;
+    Entity::FilterList stored = db->filters(sync->currentLogin());
+    for (Entity::Filter *filter : qAsConst(workingList->items)) {
+        if (!unsynced(filter))
+            continue;
+        for (const Entity::Filter *row : qAsConst(stored.items)) {
+            if (row->localId != filter->localId)
                 continue;
-            for (const Entity::Filter *row : qAsConst(stored.items)) {
-                if (row->localId != filter->localId)
-                    continue;
-                if (row->id >= 0)
-                    filter->id = row->id;
-                if (filter->state != Entity::FilterList::Deleted
-                    && (row->state == Entity::FilterList::Sync || row->state == Entity::FilterList::Edited))
-                    filter->state = Entity::FilterList::Edited;
-                break;
-            }
+            if (row->id >= 0 && filter->id < 0)
+                filter->id = row->id;
+            const bool known = row->state == Entity::FilterList::Sync || row->state == Entity::FilterList::Edited;
+            if (known && filter->state != Entity::FilterList::Deleted)
+                filter->state = filter->changed ? Entity::FilterList::Edited : row->state;
+            break;
         }
-        stored.clear();
     }
-    if (modified || (rememberedLocalId < 0 && rememberedId < 0 && rememberedDisplayOrder < 0))
-        prepareForReload(false);
+    stored.clear();
+}
+
+void FiltersPanel::reloadAfterNotice()
+{
+    // What is being typed goes into the filter first, and the filter shown now is the one shown again.
+    commitControls();
+    prepareForReload(false);
     readFiltersFromDatabase(true);
 }
 
@@ -562,6 +587,7 @@ void FiltersPanel::hideEvent(QHideEvent *event)
     delete filtersListener.data();
     const bool named = commitControls();
     saveChanges();
+    leftUnsaved = modified;
     if (named && !modified) {
         // The entry that became a filter of its own keeps being shown; a fresh entry heads the list.
         const int before = filterCount();

@@ -134,7 +134,10 @@ private:
     int runModal(QDialog &dialog);
     bool anyDialogVisible() const;
     void finishPendingReload();
-    // A notice's reload: records with unsaved edits first learn what the engine stored for them.
+    // Records the engine may have synchronized since they were read take the server id and state it
+    // stored for them.
+    void adoptStoredIds();
+    // A notice's reload, keeping the filter shown and what is being typed into it.
     void reloadAfterNotice();
 
     DateTimeEditBalloon dateBalloon;
@@ -175,6 +178,10 @@ private:
     // Dialogs of the panel running now, and a reload asked for while one was.
     int modalDepth = 0;
     bool reloadPending = false;
+    // The subscriber whose filters the working list holds; empty until it is first read.
+    QString listLogin;
+    // The page was left with edits that could not be stored (nobody logged in).
+    bool leftUnsaved = false;
     // Set while the controls are committed on hide or destruction: no editor, no reload.
     bool quietCommit = false;
     bool quietlyNamed = false;

@@ -33,6 +33,7 @@ const char UPDATE_FILTER_SYNCHRONIZED[] = "UPDATE %1 SET Id = :ExternalId, Filte
                                           "WHERE Login = :Login AND LocalId = :LocalId";
 const char SELECT_FILTER_VERSION[]
     = "SELECT FilterChangeDate, State FROM %1 WHERE Login = :Login AND LocalId = :LocalId";
+const char SELECT_FILTER_ID[] = "SELECT Id FROM %1 WHERE Login = :Login AND LocalId = :LocalId";
 const char UPDATE_FILTER_ID[]
     = "UPDATE %1 SET Id = :ExternalId, State = :State WHERE Login = :Login AND LocalId = :LocalId";
 const char DELETE_FILTER[] = "DELETE FROM %1 WHERE Login = :Login AND LocalId = :Id";
@@ -116,6 +117,23 @@ bool TavrelDataBaseQuery::writeFilter(const QString &login, Entity::Filter *filt
 {
     const bool isNew = filter->localId < 0;
     const QString wordsExceptions = filter->wordsExceptionsText();
+    if (!isNew && filter->id < 0) {
+        // A record read before the create's answer came still has no server id. Written as it is, it
+        // would make the service create the filter a second time: the stored id stays, and the write
+        // is an edit of the filter the service already has.
+        QSqlQuery stored = statement(sql(SELECT_FILTER_ID, TABLE_FILTERS));
+        stored.bindValue(QStringLiteral(":Login"), login);
+        stored.bindValue(QStringLiteral(":LocalId"), filter->localId);
+        if (!stored.exec())
+            return false;
+        const qint64 storedId = stored.next() && !stored.value(0).isNull() ? stored.value(0).toLongLong() : -1;
+        stored.finish();
+        if (storedId >= 0) {
+            filter->id = storedId;
+            if (filter->state == Entity::FilterList::New)
+                filter->state = Entity::FilterList::Edited;
+        }
+    }
 
     QSqlQuery insert = statement(sql(INSERT_FILTER, TABLE_FILTERS));
     insert.bindValue(QStringLiteral(":DisplayOrder"), filter->displayOrder);
@@ -165,6 +183,9 @@ bool TavrelDataBaseQuery::saveFilters(const QString &login, Entity::FilterList &
 {
     if (!list.hasChanges())
         return true;
+    // A filter without its subscriber would leave that subscriber's list for good.
+    if (login.isEmpty())
+        return false;
 
     dataBase->beginTransaction();
     if (replaceAll) {

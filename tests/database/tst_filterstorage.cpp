@@ -112,6 +112,8 @@ private slots:
         row("replace-all writes unchanged records too", "changed =same", true, LOGIN,
             "subscriber/changed subscriber/same");
         row("logins are compared exactly", "theirs", true, "SUBSCRIBER", "SUBSCRIBER/theirs subscriber/stored");
+        row("no login: refused", "orphan", false, QString(), "subscriber/stored");
+        row("no login, replace-all: refused", "orphan", true, QString(), "subscriber/stored");
     }
 
     void whatASaveWrites()
@@ -122,7 +124,8 @@ private slots:
         QFETCH(QString, expected);
         Filters first(QStringLiteral("stored"));
         Filters second(given);
-        QVERIFY(f.query->saveFilters(LOGIN, first.list, false) && f.query->saveFilters(login, second.list, replaceAll));
+        QVERIFY(f.query->saveFilters(LOGIN, first.list, false));
+        QCOMPARE(f.query->saveFilters(login, second.list, replaceAll), !login.isEmpty() || given.isEmpty());
         QCOMPARE(stored(), expected);
         QCOMPARE(f.db->transactionDepth, 0);
     }
@@ -171,6 +174,35 @@ private slots:
         for (const Entity::Filter *filter : given.list.items)
             ids << (filter->changed ? filter->localId : -2);
         QCOMPARE(ids, (Ids {storedId, -1, -1}));
+    }
+
+    // A record still holding -1 written over a row that has its server id since: the id stays, and a New
+    // record becomes an edit of the filter the service has.
+    void writeKeepsTheServiceId_data()
+    {
+        QTest::addColumn<qint64>("storedId");
+        QTest::addColumn<int>("written");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("New over a synchronized row") << qint64(55) << int(Entity::FilterList::New) << "55:Edited";
+        QTest::newRow("Deleted over a synchronized row")
+            << qint64(55) << int(Entity::FilterList::Deleted) << "55:Deleted";
+        QTest::newRow("New over a row not yet created") << qint64(-1) << int(Entity::FilterList::New) << "-1:New";
+    }
+    void writeKeepsTheServiceId()
+    {
+        QFETCH(qint64, storedId);
+        QFETCH(int, written);
+        Filters first(QStringLiteral("alpha"));
+        first.at(0)->id = storedId;
+        first.at(0)->state = storedId < 0 ? Entity::FilterList::New : Entity::FilterList::Sync;
+        QVERIFY(f.query->saveFilters(LOGIN, first.list, false));
+        Filters stale(QStringLiteral("alpha"));
+        stale.at(0)->localId = first.at(0)->localId;
+        stale.at(0)->state = Entity::FilterList::State(written);
+        QVERIFY(f.query->saveFilters(LOGIN, stale.list, false));
+        QTEST(f.rows(QStringLiteral("SELECT Id || ':' || State FROM Filters")), "expected");
+        QTEST(QStringLiteral("%1:%2").arg(stale.at(0)->id).arg(Entity::FilterList::stateToString(stale.at(0)->state)),
+              "expected");
     }
 
     void removeFilter()

@@ -4,6 +4,7 @@
 #include "filterspanel.h"
 #include "formtesthelpers.h"
 #include "localservice/localservicefault.h"
+#include "mailboxspy.h"
 #include "messageboxdriver.h"
 #include "syncfixture.h"
 #include "testapplication.h"
@@ -53,6 +54,29 @@ class TestFiltersPanel : public QObject
             rows << QStringLiteral("%1:%2:%3").arg(f->name).arg(int(f->state)).arg(f->wordSerch);
         list.clear();
         return rows;
+    }
+    // Runs a statement on the test's database, the login bound after the given values.
+    bool sqlExec(const char *statement, const QVariantList &values = {})
+    {
+        QSqlQuery sql(QSqlDatabase::database());
+        sql.prepare(QString::fromLatin1(statement));
+        for (const QVariant &value : values)
+            sql.addBindValue(value);
+        sql.addBindValue(login);
+        return sql.exec();
+    }
+    // How many rows of Filters belong to the login (an empty one: to nobody).
+    static int rowsOf(const QString &owner)
+    {
+        QSqlQuery sql(QSqlDatabase::database());
+        sql.prepare(QStringLiteral("SELECT COUNT(*) FROM Filters WHERE IFNULL(Login, '') = ?"));
+        sql.addBindValue(owner);
+        return sql.exec() && sql.next() ? sql.value(0).toInt() : -1;
+    }
+    // A panel that has been the active window, focus in a field, is hidden before it goes, whatever the outcome.
+    static auto hiddenAtEnd(FiltersPanel &panel)
+    {
+        return qScopeGuard([&panel] { panel.hide(); });
     }
     static void type(QWidget *widget, const QString &text, bool commit = true)
     {
@@ -182,7 +206,11 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(panel.currentFilter()->id > 0, 10000);
         Clock::advance(1000);
         typeKeyWords(panel, QStringLiteral("second"));
-        QMetaObject::invokeMethod(&panel, "saveTimerTick");
+        // During the push the edit is still pending when the answer comes; after it, it is stored at once.
+        if (hang)
+            const_cast<QTimer &>(panel.saveTimerForTesting()).stop();
+        else
+            QMetaObject::invokeMethod(&panel, "saveTimerTick");
         QTRY_VERIFY_WITH_TIMEOUT(panel.currentFilter()->id > 0, 10000);
         pressSave(panel);
         QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->subscriptions(login).value(0).field("WordSerch"), "second", 10000);
@@ -209,18 +237,229 @@ private slots:
         QFETCH(QString, button);
         FiltersPanel panel;
         storeAndShow(panel, {QStringLiteral("alpha")});
+        fixture.engine->syncFiltersNow();
         typeKeyWords(panel, QStringLiteral("edited"));
         pressSave(panel);
-        int pushesWhileOpen = -1;
+        bool postponed = false;
         QTimer::singleShot(200, [&] {
             fixture.engine->processTasks();
-            pushesWhileOpen = fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).size();
+            // A synchronization let through takes up the user's "Сохранить" (the button goes disabled); a
+            // postponed one leaves it waiting.
+            postponed = child<QPushButton>(&panel, "btnSave")->isEnabled();
             if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
                 dialog->reject();
         });
         QTest::mouseClick(panel.findChild<QPushButton *>(button), Qt::LeftButton);
-        QCOMPARE(pushesWhileOpen, 0);
+        QVERIFY(postponed);
         QTRY_VERIFY_WITH_TIMEOUT(!fixture.service()->requests(URL_SUBSCRIPTION_UPDATE).isEmpty(), 10000);
+    }
+
+    // The page is left and shown again while the create of a new filter is on its way: the panel learns
+    // the service's id from the create's answer, so the next edit, made before or after that answer,
+    // updates the one subscription.
+    void oneSubscriptionAfterComingBack_data()
+    {
+        QTest::addColumn<bool>("saveFirst");
+        QTest::addColumn<bool>("editFirst");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        const auto row = [](const char *tag, bool saveFirst, bool editFirst, const char *field, const char *value) {
+            QTest::newRow(tag) << saveFirst << editFirst << QString(field) << QString(value);
+        };
+        row("left, then typed", false, false, "WordSerch", "second");
+        row("Сохранить, left, then typed", true, false, "WordSerch", "second");
+        row("left, typed before the answer", false, true, "WordSerch", "second");
+        row("left, then renamed in the list editor", false, false, "Name", "renamed");
+    }
+    void oneSubscriptionAfterComingBack()
+    {
+        QFETCH(bool, saveFirst);
+        QFETCH(bool, editFirst);
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        fixture.service()->addFault(LocalServiceFault::delay(3000).onPath(URL_SUBSCRIPTION_CREATE).once());
+        FiltersPanel panel;
+        const auto hidden = hiddenAtEnd(panel);
+        panel.show();
+        {
+            MessageBoxDriver driver({QStringLiteral("Отмена")});
+            typeKeyWords(panel, QStringLiteral("first"));
+        }
+        if (saveFirst) {
+            pressSave(panel);
+            fixture.engine->processTasks();
+        }
+        panel.hide();
+        QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 1, 10000);
+        panel.show();
+        fixture.engine->processTasks();
+        QCOMPARE(panel.currentFilter()->id, qint64(-1));
+        const auto edit = [&] {
+            Clock::advance(1000);
+            if (field == QLatin1String("WordSerch"))
+                return typeKeyWords(panel, value);
+            QTimer::singleShot(0, [&] {
+                QWidget *editor = QApplication::activeModalWidget();
+                type(child<QLineEdit>(editor, "edName"), value);
+                QTest::mouseClick(child<QPushButton>(editor, "btnSave"), Qt::LeftButton);
+            });
+            QTest::mouseClick(child<QPushButton>(&panel, "btnFilters"), Qt::LeftButton);
+        };
+        if (editFirst) {
+            edit();
+            // The edit is still pending when the answer comes.
+            const_cast<QTimer &>(panel.saveTimerForTesting()).stop();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(panel.currentFilter()->id > 0, 10000);
+        if (!editFirst)
+            edit();
+        pressSave(panel);
+        QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->subscriptions(login).value(0).field(field), value, 10000);
+        QCOMPARE(fixture.service()->subscriptions(login).size(), 1);
+        QCOMPARE(fixture.service()->requests(URL_SUBSCRIPTION_CREATE).size(), 1);
+    }
+
+    // A reload a notice brings keeps what the user has in front of them: the filter picked last, found
+    // again by its server id before its local id, and by that before its display order (both filters have
+    // 0), and the text being typed.
+    void reloadKeepsWhatTheUserSees_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("afterSave");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("typed");
+        const auto row = [](const char *tag, const char *action, bool afterSave, const char *shown, const char *typed) {
+            QTest::newRow(tag) << QString(action) << afterSave << QString(shown) << QString(typed);
+        };
+        row("another filter picked after Сохранить", "pick", true, "beta", "");
+        row("typing after Сохранить", "type", true, "alpha", "typed");
+        row("typing as the page is shown", "type", false, "alpha", "typed");
+        row("stored rows renumbered", "renumber", true, "alpha", "");
+    }
+    void reloadKeepsWhatTheUserSees()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, afterSave);
+        QFETCH(QString, typed);
+        fixture.service()->addFault(LocalServiceFault::delay(2000).onPath(URL_SUBSCRIPTIONS).once());
+        FiltersPanel panel;
+        const auto hidden = hiddenAtEnd(panel);
+        storeAndShow(panel, {QStringLiteral("alpha"), QStringLiteral("beta")});
+        MailboxSpy notices(fixture.engine->addFiltersListener());
+        fixture.engine->syncFiltersNow(); // as the main window's show does
+        if (action == QLatin1String("renumber")) {
+            // Both filters known to the service; then alpha moves to a new local id and beta takes its old one.
+            QVERIFY(sqlExec("UPDATE Filters SET Id = LocalId + 100 WHERE Login = ?"));
+            panel.rereadFilters();
+            const qint64 alpha = panel.currentFilter()->localId;
+            QVERIFY(sqlExec("UPDATE Filters SET LocalId = (SELECT MAX(LocalId) + 1 FROM Filters) "
+                            "WHERE Login = ? AND Name = 'alpha'"));
+            QVERIFY(sqlExec("UPDATE Filters SET LocalId = ? WHERE Login = ? AND Name = 'beta'", {alpha}));
+        }
+        if (afterSave) {
+            // After the first delivery since the show, "Сохранить" (its slot: nothing is edited to enable
+            // the button) lets the download of the list through.
+            fixture.engine->processTasks();
+            QMetaObject::invokeMethod(&panel, "mainSaveButtonClick");
+            fixture.engine->processTasks();
+        }
+        if (action == QLatin1String("pick"))
+            child<QComboBox>(&panel, "cbFilter")->setCurrentIndex(2);
+        else if (action == QLatin1String("type"))
+            typeKeyWords(panel, typed, false);
+        if (afterSave)
+            QTRY_VERIFY_WITH_TIMEOUT(notices.count(KEY_NOTIFY_AFTER_SYNC) > 0, 10000);
+        else
+            fixture.engine->processTasks();
+        QTEST(panel.currentFilter()->name, "shown");
+        QCOMPARE(child<QLineEdit>(&panel, "edKeyWord")->text(), typed);
+        QCOMPARE(panel.currentFilter()->wordSerch, typed);
+    }
+
+    // A notice that comes while a dialog of the panel is open waits for the dialog's end: the records the
+    // dialog works on stay, and the list is read again afterwards.
+    void noticeDuringADialog_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("list editor") << "btnFilters";
+        QTest::newRow("regions chooser") << "btnRegions";
+        QTest::newRow("economic sectors chooser") << "btnBranches";
+    }
+    void noticeDuringADialog()
+    {
+        QFETCH(QString, button);
+        fixture.service()->addFault(LocalServiceFault::delay(2000).onPath(URL_SUBSCRIPTION_UPDATE).once());
+        FiltersPanel panel;
+        const auto hidden = hiddenAtEnd(panel);
+        storeAndShow(panel, {QStringLiteral("alpha")});
+        MailboxSpy notices(fixture.engine->addFiltersListener());
+        fixture.engine->syncFiltersNow();
+        fixture.engine->processTasks();
+        typeKeyWords(panel, QStringLiteral("edited"));
+        pressSave(panel);
+        fixture.engine->processTasks();
+        const Entity::Filter *shown = panel.currentFilter();
+        const Entity::Filter *shownAtNotice = nullptr;
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            const auto close = qScopeGuard([dialog] { dialog->accept(); });
+            QTRY_VERIFY_WITH_TIMEOUT(notices.count(KEY_NOTIFY_AFTER_SYNC) > 0, 10000);
+            shownAtNotice = panel.currentFilter();
+        });
+        QTest::mouseClick(child<QPushButton>(&panel, qPrintable(button)), Qt::LeftButton);
+        QCOMPARE(shownAtNotice, shown);
+        QVERIFY(panel.currentFilter() != shown);
+        QCOMPARE(panel.currentFilter()->wordSerch, QStringLiteral("edited"));
+    }
+
+    // The session is refused (the password was changed on the web) while the page holds an edit. The edit
+    // waits for its subscriber and is never stored without one; back, the subscriber gets it to the
+    // service, while another subscriber never sees it.
+    void refusedSessionKeepsTheEdit_data()
+    {
+        QTest::addColumn<bool>("sameSubscriber");
+        QTest::newRow("the same subscriber logs in again") << true;
+        QTest::newRow("another subscriber logs in") << false;
+    }
+    void refusedSessionKeepsTheEdit()
+    {
+        QFETCH(bool, sameSubscriber);
+        FiltersPanel panel;
+        const auto hidden = hiddenAtEnd(panel);
+        // The login form's part: the window goes with a refusal and comes back with a login.
+        connect(fixture.engine, &TavrelSynchronization::authorizationReceived, &panel,
+                [&panel](NetworkRequestContext *outcome) {
+                    panel.setVisible(outcome->result.value(KEY_SYNC_RESULT) == QVariant(S_OK));
+                });
+        panel.show();
+        {
+            MessageBoxDriver driver({QStringLiteral("Отмена")});
+            typeKeyWords(panel, QStringLiteral("first"));
+        }
+        typeKeyWords(panel, QStringLiteral("kept"), false);
+        fixture.service()->setPassword(login, QStringLiteral("changed"));
+        fixture.service()->expireAllSessions();
+        const QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> search(
+            fixture.engine->requestSearch(SEARCH_AREA_CURRENT_ORDERS, QString(), false, false));
+        QTRY_VERIFY_WITH_TIMEOUT(panel.isHidden(), 10000);
+        QVERIFY(panel.hasPendingChanges());
+        QCOMPARE(rowsOf(QString()), 0);
+
+        const QString next = sameSubscriber ? login : login + QStringLiteral(".other");
+        fixture.service()->addUser(next, QStringLiteral("changed"), true);
+        QCOMPARE(fixture.login(next, QStringLiteral("changed")), S_OK);
+        QVERIFY(panel.isVisible());
+        fixture.engine->processTasks();
+        QCOMPARE(rowsOf(QString()), 0);
+        if (sameSubscriber) {
+            QTRY_COMPARE_WITH_TIMEOUT(fixture.service()->subscriptions(login).value(0).field("WordSerch"), "kept",
+                                      10000);
+            QCOMPARE(fixture.service()->subscriptions(login).size(), 1);
+        } else {
+            QVERIFY(!panel.hasPendingChanges());
+            QCOMPARE(panel.filterCount(), 1);
+            QCOMPARE(rowsOf(next), 0);
+        }
     }
 
     void controls_data()
