@@ -73,11 +73,6 @@ class TestFiltersPanel : public QObject
         sql.addBindValue(owner);
         return sql.exec() && sql.next() ? sql.value(0).toInt() : -1;
     }
-    // A panel that has been the active window, focus in a field, is hidden before it goes, whatever the outcome.
-    static auto hiddenAtEnd(FiltersPanel &panel)
-    {
-        return qScopeGuard([&panel] { panel.hide(); });
-    }
     static void type(QWidget *widget, const QString &text, bool commit = true)
     {
         widget->setFocus();
@@ -279,7 +274,6 @@ private slots:
         QFETCH(QString, value);
         fixture.service()->addFault(LocalServiceFault::delay(3000).onPath(URL_SUBSCRIPTION_CREATE).once());
         FiltersPanel panel;
-        const auto hidden = hiddenAtEnd(panel);
         panel.show();
         {
             MessageBoxDriver driver({QStringLiteral("Отмена")});
@@ -343,7 +337,6 @@ private slots:
         QFETCH(QString, typed);
         fixture.service()->addFault(LocalServiceFault::delay(2000).onPath(URL_SUBSCRIPTIONS).once());
         FiltersPanel panel;
-        const auto hidden = hiddenAtEnd(panel);
         storeAndShow(panel, {QStringLiteral("alpha"), QStringLiteral("beta")});
         MailboxSpy notices(fixture.engine->addFiltersListener());
         fixture.engine->syncFiltersNow(); // as the main window's show does
@@ -390,7 +383,6 @@ private slots:
         QFETCH(QString, button);
         fixture.service()->addFault(LocalServiceFault::delay(2000).onPath(URL_SUBSCRIPTION_UPDATE).once());
         FiltersPanel panel;
-        const auto hidden = hiddenAtEnd(panel);
         storeAndShow(panel, {QStringLiteral("alpha")});
         MailboxSpy notices(fixture.engine->addFiltersListener());
         fixture.engine->syncFiltersNow();
@@ -425,7 +417,6 @@ private slots:
     {
         QFETCH(bool, sameSubscriber);
         FiltersPanel panel;
-        const auto hidden = hiddenAtEnd(panel);
         // The login form's part: the window goes with a refusal and comes back with a login.
         connect(fixture.engine, &TavrelSynchronization::authorizationReceived, &panel,
                 [&panel](NetworkRequestContext *outcome) {
