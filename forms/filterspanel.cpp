@@ -115,6 +115,7 @@ FiltersPanel::~FiltersPanel()
     if (!advancedMode) {
         commitControls();
         saveChanges();
+        storeForOwner();
     }
     // The controls outlive this part of the panel: the field that loses the focus when the window goes
     // would finish its edit on a half-destroyed panel.
@@ -170,6 +171,17 @@ void FiltersPanel::saveChanges()
     removeDeletedFilters();
     modified = false;
     emit filtersSaved();
+}
+
+void FiltersPanel::storeForOwner()
+{
+    // The program quits at the login form a refused session brought up: kept in memory, the edits would
+    // be lost for good. Stored for their own subscriber, they go out at that subscriber's next login like
+    // any stored change. Another subscriber logged in by now is given nothing: a reload drops them too.
+    TavrelDataBaseQuery *db = databaseQuery();
+    TavrelSynchronization *sync = engine();
+    if (modified && !listLogin.isEmpty() && db && sync && sync->currentLogin().isEmpty())
+        db->saveFilters(listLogin, *workingList, false);
 }
 
 void FiltersPanel::setModified(bool value)

@@ -123,6 +123,9 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    // At destruction: the edits that could not be stored for want of a login go into the database
+    // under the subscriber the list belongs to, pushed at that subscriber's next login.
+    void storeForOwner();
     // The shared end of every edit: the change stamp, the pending flag and markChanged.
     void editDone(Entity::Filter *filter);
     void writeAmount(QDoubleSpinBox *spin, QString Entity::Filter::*field, double shownValue);

@@ -405,41 +405,57 @@ private slots:
     }
 
     // The session is refused (the password was changed on the web) while the page holds an edit. The edit
-    // waits for its subscriber and is never stored without one; back, the subscriber gets it to the
-    // service, while another subscriber never sees it.
+    // waits for its subscriber and is never stored without one, even when the program quits at the login
+    // form; back, the subscriber gets it to the service, while another subscriber never sees it.
     void refusedSessionKeepsTheEdit_data()
     {
         QTest::addColumn<bool>("sameSubscriber");
-        QTest::newRow("the same subscriber logs in again") << true;
-        QTest::newRow("another subscriber logs in") << false;
+        QTest::addColumn<bool>("quit");
+        QTest::addColumn<bool>("newFilter");
+        QTest::newRow("the same subscriber logs in again") << true << false << false;
+        QTest::newRow("another subscriber logs in") << false << false << false;
+        QTest::newRow("quit, the same subscriber at the next start") << true << true << false;
+        QTest::newRow("new filter, quit, the same subscriber at the next start") << true << true << true;
     }
     void refusedSessionKeepsTheEdit()
     {
         QFETCH(bool, sameSubscriber);
-        FiltersPanel panel;
+        QFETCH(bool, quit);
+        QFETCH(bool, newFilter);
+        // Gives the new filter no name of the user's own whenever the list editor asks for one.
+        MessageBoxDriver driver;
+        auto panel = std::make_unique<FiltersPanel>();
         // The login form's part: the window goes with a refusal and comes back with a login.
-        connect(fixture.engine, &TavrelSynchronization::authorizationReceived, &panel,
+        connect(fixture.engine, &TavrelSynchronization::authorizationReceived, panel.get(),
                 [&panel](NetworkRequestContext *outcome) {
-                    panel.setVisible(outcome->result.value(KEY_SYNC_RESULT) == QVariant(S_OK));
+                    panel->setVisible(outcome->result.value(KEY_SYNC_RESULT) == QVariant(S_OK));
                 });
-        panel.show();
-        {
-            MessageBoxDriver driver({QStringLiteral("Отмена")});
-            typeKeyWords(panel, QStringLiteral("first"));
-        }
-        typeKeyWords(panel, QStringLiteral("kept"), false);
+        panel->show();
+        // Typed into the new-filter entry, the filter exists nowhere but in the panel.
+        if (newFilter)
+            panel->rereadFilters();
+        else
+            typeKeyWords(*panel, QStringLiteral("first"));
+        typeKeyWords(*panel, QStringLiteral("kept"), false);
         fixture.service()->setPassword(login, QStringLiteral("changed"));
         fixture.service()->expireAllSessions();
         const QScopedPointer<NetworkRequestContext, QScopedPointerDeleteLater> search(
             fixture.engine->requestSearch(SEARCH_AREA_CURRENT_ORDERS, QString(), false, false));
-        QTRY_VERIFY_WITH_TIMEOUT(panel.isHidden(), 10000);
-        QVERIFY(panel.hasPendingChanges());
+        QTRY_VERIFY_WITH_TIMEOUT(panel->isHidden(), 10000);
+        QVERIFY(panel->hasPendingChanges());
         QCOMPARE(rowsOf(QString()), 0);
+        if (quit) {
+            // The program quits at the login form and starts again with the page not shown.
+            panel = std::make_unique<FiltersPanel>();
+            QCOMPARE(rowsOf(QString()), 0);
+        }
 
         const QString next = sameSubscriber ? login : login + QStringLiteral(".other");
         fixture.service()->addUser(next, QStringLiteral("changed"), true);
         QCOMPARE(fixture.login(next, QStringLiteral("changed")), S_OK);
-        QVERIFY(panel.isVisible());
+        QCOMPARE(panel->isVisible(), !quit);
+        if (quit)
+            fixture.engine->syncFiltersNow(); // as the main window's show does
         fixture.engine->processTasks();
         QCOMPARE(rowsOf(QString()), 0);
         if (sameSubscriber) {
@@ -447,8 +463,8 @@ private slots:
                                       10000);
             QCOMPARE(fixture.service()->subscriptions(login).size(), 1);
         } else {
-            QVERIFY(!panel.hasPendingChanges());
-            QCOMPARE(panel.filterCount(), 1);
+            QVERIFY(!panel->hasPendingChanges());
+            QCOMPARE(panel->filterCount(), 1);
             QCOMPARE(rowsOf(next), 0);
         }
     }
