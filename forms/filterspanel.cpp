@@ -194,7 +194,9 @@ void FiltersPanel::setModified(bool value)
 void FiltersPanel::markChanged()
 {
     ui->btnSave->setEnabled(true);
-    if (quietCommit) {
+    // A field the focus leaves as the window goes (a refused session hides it for the login form)
+    // finishes its edit before the hide reaches the panel: that edit is committed as the hide's own.
+    if (quietCommit || !staysOnScreen()) {
         // No editor and no reload now: the entry only takes a name of its own.
         Entity::Filter *filter = currentFilter();
         if (!advancedMode && filter && filter->changed) {
@@ -456,6 +458,12 @@ int FiltersPanel::runModal(QDialog &dialog)
     return result;
 }
 
+bool FiltersPanel::staysOnScreen() const
+{
+    // A hide marks the widget it hides at once, the panel inside it only when its hide event comes.
+    return isVisible() && isVisibleTo(window()) && !window()->isHidden();
+}
+
 bool FiltersPanel::anyDialogVisible() const
 {
     return modalDepth > 0 || listEditor.isVisible() || regionsForm.isVisible() || branchesForm.isVisible()
@@ -582,9 +590,16 @@ void FiltersPanel::showEvent(QShowEvent *event)
                             static_cast<QWidget *>(ui->label_13), static_cast<QWidget *>(ui->chkSubscriptionEnabled)})
         widget->setVisible(!advancedMode);
     ui->btnSave->setEnabled(false);
+    // The list is read at the engine's first delivery; an edit made before it belongs to the subscriber
+    // the page is shown to, as long as nothing pending or read is somebody else's.
+    TavrelSynchronization *sync = engine();
+    const auto stored = [](const Entity::Filter *filter) { return filter->localId >= 0; };
+    if (!advancedMode && sync && !modified
+        && std::none_of(workingList->items.cbegin(), workingList->items.cend(), stored))
+        listLogin = sync->currentLogin();
     if (filtersListener)
         return;
-    if (TavrelSynchronization *sync = engine()) {
+    if (sync) {
         filtersListener = sync->addFiltersListener();
         if (filtersListener)
             connect(filtersListener, &NetworkRequestContext::replyFinished, this,

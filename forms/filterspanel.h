@@ -135,6 +135,8 @@ private:
     void refreshDateEdits(Entity::Filter *filter);
     // Runs a dialog of the panel; a reload that a notice asked for meanwhile follows it.
     int runModal(QDialog &dialog);
+    // Whether the panel is shown and not being hidden with its window or page.
+    bool staysOnScreen() const;
     bool anyDialogVisible() const;
     void finishPendingReload();
     // Records the engine may have synchronized since they were read take the server id and state it
@@ -187,6 +189,7 @@ private:
     bool leftUnsaved = false;
     // Set while the controls are committed on hide or destruction: no editor, no reload.
     bool quietCommit = false;
+    // The new-filter entry was given a name of its own by a quiet commit not yet reported.
     bool quietlyNamed = false;
     // What showFilter put into the amount spin boxes, so that passing through a field is no edit.
     double shownAmountFrom = 0;

@@ -21,6 +21,8 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace {
 
 const double AmountMaximum = 2000000000.0;
@@ -329,13 +331,13 @@ void FiltersPanel::dateFieldsChanged(QDateTime dt)
 bool FiltersPanel::commitControls()
 {
     quietCommit = true;
-    quietlyNamed = false;
     keyWordChanged();
     wordsExceptionChanged();
     amountOrdersFromChanged();
     amountOrdersToChanged();
     quietCommit = false;
-    return quietlyNamed;
+    // The entry may have been named already by the edit the focus finished as the window went.
+    return std::exchange(quietlyNamed, false);
 }
 
 // --- dates through the balloon -------------------------------------------------------------------
