@@ -452,6 +452,7 @@ private slots:
                     window.setVisible(outcome->result.value(KEY_SYNC_RESULT) == QVariant(S_OK));
                 });
         window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
         // Typed into the new-filter entry, the filter exists nowhere but in the panel.
         if (before == QLatin1String("list"))
             panel->rereadFilters();
@@ -489,6 +490,24 @@ private slots:
             QCOMPARE(panel->filterCount(), 1);
             QCOMPARE(rowsOf(next), 0);
         }
+    }
+
+    // The window goes while a new filter is being typed: the filter takes its numbered name without a
+    // dialog, is stored, and stays shown under a fresh new-filter entry.
+    void windowHiddenWhileTypingANewFilter()
+    {
+        MessageBoxDriver driver;
+        QWidget window;
+        auto *panel = new FiltersPanel(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        panel->rereadFilters();
+        typeKeyWords(*panel, QStringLiteral("typed"), false);
+        window.hide();
+        QCOMPARE(driver.seen(), QStringList());
+        QCOMPARE(stored(), QStringList({"Новый фильтр 1:0:typed"}));
+        QCOMPARE(panel->filterAt(0)->name, QStringLiteral("Новый фильтр"));
+        QCOMPARE(panel->currentFilter()->name, QStringLiteral("Новый фильтр 1"));
     }
 
     void controls_data()
