@@ -200,12 +200,7 @@ void FiltersPanel::markChanged()
         // No editor and no reload now: the entry only takes a name of its own.
         Entity::Filter *filter = currentFilter();
         if (!advancedMode && filter && filter->changed) {
-            QStringList names {FilterListEditorDialog::newFilterName()};
-            for (const Entity::Filter *other : qAsConst(workingList->items)) {
-                if (other != filter)
-                    names << other->name;
-            }
-            const QString name = uniqueAmong(names, filter->name);
+            const QString name = numberedName(filter);
             quietlyNamed = quietlyNamed || name != filter->name;
             filter->name = name;
         }
@@ -221,16 +216,21 @@ void FiltersPanel::markChanged()
     saveTimer.start();
 }
 
-bool FiltersPanel::createNewFilter(Entity::Filter *filter)
+QString FiltersPanel::numberedName(const Entity::Filter *filter) const
 {
-    if (!filter || !filter->changed)
-        return false;
     QStringList names {FilterListEditorDialog::newFilterName()};
     for (const Entity::Filter *other : qAsConst(workingList->items)) {
         if (other != filter)
             names << other->name;
     }
-    const QString name = uniqueAmong(names, filter->name);
+    return uniqueAmong(names, filter->name);
+}
+
+bool FiltersPanel::createNewFilter(Entity::Filter *filter)
+{
+    if (!filter || !filter->changed)
+        return false;
+    const QString name = numberedName(filter);
     if (name == filter->name)
         return false;
     filter->name = name;

@@ -126,6 +126,8 @@ private:
     // At destruction: the edits that could not be stored for want of a login go into the database
     // under the subscriber the list belongs to, pushed at that subscriber's next login.
     void storeForOwner();
+    // The filter's name made unique among the others and the new-filter entry's own name.
+    QString numberedName(const Entity::Filter *filter) const;
     // The shared end of every edit: the change stamp, the pending flag and markChanged.
     void editDone(Entity::Filter *filter);
     void writeAmount(QDoubleSpinBox *spin, QString Entity::Filter::*field, double shownValue);
@@ -183,7 +185,8 @@ private:
     // Dialogs of the panel running now, and a reload asked for while one was.
     int modalDepth = 0;
     bool reloadPending = false;
-    // The subscriber whose filters the working list holds; empty until it is first read.
+    // The subscriber whose filters the working list holds: taken when the list is read, or at a show
+    // while it holds nothing stored; empty until then.
     QString listLogin;
     // The page was left with edits that could not be stored (nobody logged in).
     bool leftUnsaved = false;
